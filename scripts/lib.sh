@@ -1,0 +1,48 @@
+# Shared by the scripts: paths and the build step.
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${KESTOVAR_BUILD_DIR:-$top/build}"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+kestovar_build() {
+  "$top/scripts/setup"
+  cmake --build "$build" -j "$jobs" "$@"
+}
+
+# Starts a private PulseAudio daemon with a null sink and a microphone named like a
+# camera's (the remapped monitor), for tests and demos on machines without sound.
+# Sets PULSE_SERVER; kestovar_pulse_stop ends the daemon.
+kestovar_pulse_start() {
+  command -v pulseaudio >/dev/null || { echo "pulse: pulseaudio is not installed"; return 1; }
+  export KESTOVAR_PULSE_DIR="$(mktemp -d /tmp/kestovar-pulse-XXXXXX)"
+  export XDG_RUNTIME_DIR="$KESTOVAR_PULSE_DIR" PULSE_SERVER="unix:$KESTOVAR_PULSE_DIR/pulse/native"
+  export PULSE_STATE_PATH="$KESTOVAR_PULSE_DIR/state" PULSE_CONFIG_PATH="$KESTOVAR_PULSE_DIR/state"
+  local home_saved="$HOME"
+  HOME="$KESTOVAR_PULSE_DIR" pulseaudio -D -n --exit-idle-time=-1 --system=false --disallow-exit \
+    --load='module-null-sink sink_name=nullsink rate=48000 channels=2' \
+    --load='module-native-protocol-unix' >"$KESTOVAR_PULSE_DIR/daemon.log" 2>&1 || true
+  local i
+  for i in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  if ! pactl info >/dev/null 2>&1; then
+    echo "pulse: the PulseAudio daemon could not start (tests that need sound will skip):"
+    sed 's/^/pulse:   /' "$KESTOVAR_PULSE_DIR/daemon.log" | tail -5
+    unset PULSE_SERVER
+    return 1
+  fi
+  pactl load-module module-remap-source source_name=cammic master=nullsink.monitor \
+    "source_properties='device.description=\"USB Audio ADC Ver1.0\"'" >/dev/null || true
+  pactl set-default-sink nullsink >/dev/null 2>&1 || true
+  pactl set-default-source cammic >/dev/null 2>&1 || true
+  # Keep the monitor busy, or the first seconds of every recording are silent.
+  parec --latency-msec=20 -d nullsink.monitor >/dev/null 2>&1 &
+  export KESTOVAR_PULSE_KEEPALIVE=$!
+  pactl suspend-sink nullsink 1 >/dev/null 2>&1; pactl suspend-sink nullsink 0 >/dev/null 2>&1
+  HOME="$home_saved"
+  echo "pulse: daemon running at $PULSE_SERVER"
+}
+
+kestovar_pulse_stop() {
+  [ -n "${KESTOVAR_PULSE_KEEPALIVE:-}" ] && kill "$KESTOVAR_PULSE_KEEPALIVE" 2>/dev/null || true
+  if [ -n "${KESTOVAR_PULSE_DIR:-}" ] && [ -f "$KESTOVAR_PULSE_DIR/pulse/pid" ]; then
+    kill "$(cat "$KESTOVAR_PULSE_DIR/pulse/pid")" 2>/dev/null || true
+  fi
+}
