@@ -1,0 +1,572 @@
+#include "platform/ProfileFile.h"
+
+#include "platform/RenameNoReplace.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestovar {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+struct UniqueFd {
+    int fd = -1;
+    explicit UniqueFd(int f) : fd(f) { }
+    ~UniqueFd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int release()
+    {
+        const int f = fd;
+        fd = -1;
+        return f;
+    }
+};
+
+std::string_view Trim(std::string_view s)
+{
+    const auto first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = s.find_last_not_of(kBlanks);
+    return s.substr(first, last - first + 1);
+}
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Files the old station wrote through the "ANSI" profile functions are Windows-1252.
+std::string DecodeWindows1252(std::string_view bytes)
+{
+    static constexpr std::array<char16_t, 32> kHigh = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    };
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (unsigned char c : bytes) {
+        if (c >= 0x80 && c < 0xA0)
+            AppendUtf8(out, kHigh[c - 0x80]);
+        else
+            AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string DecodeUtf16(std::string_view bytes, bool bigEndian)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    const std::size_t units = bytes.size() / 2;
+    auto unitAt = [&](std::size_t i) -> char16_t {
+        const auto b0 = static_cast<unsigned char>(bytes[2 * i]);
+        const auto b1 = static_cast<unsigned char>(bytes[2 * i + 1]);
+        return bigEndian ? static_cast<char16_t>((b0 << 8) | b1) : static_cast<char16_t>((b1 << 8) | b0);
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        const char16_t u = unitAt(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            const char16_t low = unitAt(i + 1);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(low) - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        AppendUtf8(out, u); // a lone surrogate becomes U+FFFD there
+    }
+    return out;
+}
+
+// Control characters that no text file holds; their presence marks a binary file.
+bool LooksBinary(std::string_view text)
+{
+    for (unsigned char c : text) {
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v')
+            return true;
+    }
+    return false;
+}
+
+// Returns the text as valid UTF-8 and whether it looked like a text file.
+std::string DecodeProfileBytes(std::string_view bytes, bool& binary)
+{
+    std::string text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF
+        && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        text = DecodeUtf16(bytes.substr(2), false);
+    } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE
+               && static_cast<unsigned char>(bytes[1]) == 0xFF) {
+        text = DecodeUtf16(bytes.substr(2), true);
+    } else {
+        if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+            bytes.remove_prefix(3);
+        text = IsValidUtf8(bytes) ? std::string(bytes) : DecodeWindows1252(bytes);
+    }
+    binary = LooksBinary(text);
+    if (binary) {
+        // Keep the parser and every value free of NULs.
+        for (char& c : text) {
+            if (c == '\0')
+                c = '?';
+        }
+    }
+    return text;
+}
+
+bool IsSectionLine(std::string_view trimmed)
+{
+    return !trimmed.empty() && trimmed.front() == '[';
+}
+
+std::string_view SectionName(std::string_view trimmed)
+{
+    trimmed.remove_prefix(1);
+    const auto close = trimmed.find(']');
+    if (close != std::string_view::npos)
+        trimmed = trimmed.substr(0, close);
+    return Trim(trimmed);
+}
+
+bool IsCommentLine(std::string_view trimmed)
+{
+    return !trimmed.empty() && (trimmed.front() == ';' || trimmed.front() == '#');
+}
+
+// Splits "key=value"; false for lines that hold no key.
+bool SplitKeyLine(std::string_view line, std::string_view& key, std::string_view& value)
+{
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || IsSectionLine(trimmed) || IsCommentLine(trimmed))
+        return false;
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return false;
+    key = Trim(line.substr(0, eq));
+    value = Trim(line.substr(eq + 1));
+    return !key.empty();
+}
+
+bool HasControl(std::string_view s, bool allowTab)
+{
+    for (unsigned char c : s) {
+        if ((c < 0x20 && !(allowTab && c == '\t')) || c == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+ProfileWriteResult Failure(int error, std::string what)
+{
+    ProfileWriteResult r;
+    r.error = error;
+    r.what = std::move(what);
+    return r;
+}
+
+// Temporary file beside the target, rename over it: the folder always holds either the
+// old file or the new one, whole.
+ProfileWriteResult AtomicWriteFile(const std::string& path, std::string_view data)
+{
+    const auto slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (base.empty())
+        return Failure(EINVAL, "file name");
+
+    static std::atomic<unsigned> counter { 0 };
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".tmp-"
+            + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+        // 0666 lets the process umask decide, like any other new file of the station.
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return Failure(errno, "create temporary file");
+    }
+    if (fd < 0)
+        return Failure(EEXIST, "create temporary file");
+    UniqueFd file(fd);
+
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        (void)::fchmod(file.fd, old.st_mode & 07777);
+
+    auto fail = [&](const char* what) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        return Failure(err, what);
+    };
+    if (!WriteAll(file.fd, data))
+        return fail("write");
+    if (::fsync(file.fd) != 0)
+        return fail("flush to disk");
+    if (::close(file.release()) != 0)
+        return fail("close");
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+        return fail("replace file");
+
+    // Make the rename itself durable.
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+    ProfileWriteResult ok;
+    ok.ok = true;
+    return ok;
+}
+
+std::string KeepAside(const std::string& path, int& error)
+{
+    for (int n = 1; n <= 1000; ++n) {
+        const std::string aside = path + (n == 1 ? ".damaged" : ".damaged-" + std::to_string(n));
+        error = RenameNoReplace(path, aside);
+        if (error == 0)
+            return aside;
+        if (error != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view text)
+{
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len = 0;
+        char32_t cp = 0;
+        char32_t min = 0;
+        if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            const auto cc = static_cast<unsigned char>(text[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string TruncateUtf8(std::string_view text, std::size_t maxChars)
+{
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            if (chars == maxChars)
+                return std::string(text.substr(0, i));
+            ++chars;
+        }
+    }
+    return std::string(text);
+}
+
+ProfileFile ProfileFile::FromBytes(std::string_view bytes)
+{
+    ProfileFile profile;
+    bool binary = false;
+    const std::string text = DecodeProfileBytes(bytes, binary);
+    profile.state_ = binary ? State::Damaged : State::Ok;
+
+    std::size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        const bool terminated = end != std::string::npos;
+        if (!terminated)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+            if (first)
+                profile.crlf_ = true;
+        }
+        first = false;
+        profile.lines_.push_back({ std::move(line) });
+        start = end + 1;
+    }
+    return profile;
+}
+
+ProfileFile ProfileFile::Load(const std::string& path)
+{
+    ProfileFile missing;
+    // O_NONBLOCK: a FIFO put where a case file belongs must not hang the window.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            missing.state_ = State::Missing;
+        } else {
+            missing.state_ = State::Unreadable;
+            missing.loadError_ = errno;
+        }
+        return missing;
+    }
+    UniqueFd file(fd);
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        missing.state_ = State::Unreadable;
+        missing.loadError_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return missing;
+    }
+
+    std::string bytes;
+    std::array<char, 65536> buffer {};
+    while (bytes.size() <= kMaxProfileFileBytes) {
+        const ssize_t n = ::read(file.fd, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            missing.state_ = State::Unreadable;
+            missing.loadError_ = errno;
+            return missing;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    const bool oversized = bytes.size() > kMaxProfileFileBytes;
+    if (oversized)
+        bytes.resize(kMaxProfileFileBytes);
+    ProfileFile profile = FromBytes(bytes);
+    if (oversized)
+        profile.state_ = State::Damaged;
+    return profile;
+}
+
+std::optional<ProfileFile::Position> ProfileFile::Locate(std::string_view section, std::string_view key) const
+{
+    const std::string_view wantSection = Trim(section);
+    const std::string_view wantKey = Trim(key);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::string_view trimmed = Trim(lines_[i].text);
+        if (!IsSectionLine(trimmed) || !EqualNoCase(SectionName(trimmed), wantSection))
+            continue;
+        Position pos;
+        pos.sectionLine = i;
+        pos.endLine = i + 1;
+        for (std::size_t j = i + 1; j < lines_.size(); ++j) {
+            const std::string_view t = Trim(lines_[j].text);
+            if (IsSectionLine(t))
+                break;
+            if (!t.empty())
+                pos.endLine = j + 1;
+            std::string_view k, v;
+            if (!pos.keyLine && SplitKeyLine(lines_[j].text, k, v) && EqualNoCase(k, wantKey))
+                pos.keyLine = j;
+        }
+        return pos;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ProfileFile::Find(std::string_view section, std::string_view key) const
+{
+    const auto pos = Locate(section, key);
+    if (!pos || !pos->keyLine)
+        return std::nullopt;
+    std::string_view k, v;
+    SplitKeyLine(lines_[*pos->keyLine].text, k, v);
+    return std::string(v);
+}
+
+std::string ProfileFile::GetString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                   std::size_t maxChars) const
+{
+    const auto value = Find(section, key);
+    return TruncateUtf8(value ? std::string_view(*value) : defaultValue, maxChars);
+}
+
+bool ProfileFile::IsStorableSection(std::string_view section)
+{
+    return !Trim(section).empty() && section.find(']') == std::string_view::npos
+        && !HasControl(section, false) && IsValidUtf8(section);
+}
+
+bool ProfileFile::IsStorableKey(std::string_view key)
+{
+    const std::string_view trimmed = Trim(key);
+    return !trimmed.empty() && key.find('=') == std::string_view::npos && !IsSectionLine(trimmed)
+        && !IsCommentLine(trimmed) && !HasControl(key, false) && IsValidUtf8(key);
+}
+
+bool ProfileFile::IsStorableValue(std::string_view value)
+{
+    return !HasControl(value, true) && IsValidUtf8(value);
+}
+
+bool ProfileFile::SetString(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (!IsStorableSection(section) || !IsStorableKey(key) || !IsStorableValue(value))
+        return false;
+    std::string line = std::string(Trim(key)) + "=" + std::string(value);
+    const auto pos = Locate(section, key);
+    if (pos && pos->keyLine) {
+        lines_[*pos->keyLine].text = std::move(line);
+    } else if (pos) {
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(pos->endLine), Line { std::move(line) });
+    } else {
+        if (!lines_.empty() && !Trim(lines_.back().text).empty())
+            lines_.push_back({ std::string() });
+        lines_.push_back({ "[" + std::string(Trim(section)) + "]" });
+        lines_.push_back({ std::move(line) });
+    }
+    return true;
+}
+
+std::string ProfileFile::Text() const
+{
+    const std::string_view eol = crlf_ ? "\r\n" : "\n";
+    std::string out;
+    for (const Line& line : lines_) {
+        out += line.text;
+        out += eol;
+    }
+    return out;
+}
+
+ProfileWriteResult ProfileFile::Save(const std::string& path) const
+{
+    const std::string text = Text();
+    if (text.size() > kMaxProfileFileBytes)
+        return Failure(EFBIG, "file too large");
+    return AtomicWriteFile(path, text);
+}
+
+ProfileWriteResult LoadForUpdate(const std::string& path, ProfileFile& profile)
+{
+    profile = ProfileFile::Load(path);
+    ProfileWriteResult result;
+    switch (profile.state()) {
+    case ProfileFile::State::Missing:
+    case ProfileFile::State::Ok:
+        result.ok = true;
+        return result;
+    case ProfileFile::State::Unreadable:
+        return Failure(profile.loadError() ? profile.loadError() : EIO, "read existing file");
+    case ProfileFile::State::Damaged:
+        break;
+    }
+    int err = 0;
+    result.keptAsidePath = KeepAside(path, err);
+    if (result.keptAsidePath.empty())
+        return Failure(err ? err : EEXIST, "keep damaged file aside");
+    profile = ProfileFile();
+    result.ok = true;
+    return result;
+}
+
+std::string GetProfileString(const std::string& path, std::string_view section, std::string_view key,
+                             std::string_view defaultValue, std::size_t maxChars)
+{
+    return ProfileFile::Load(path).GetString(section, key, defaultValue, maxChars);
+}
+
+ProfileWriteResult WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                                      std::string_view value)
+{
+    // Refuse before touching the file, so a bad value never moves a damaged file aside.
+    if (!ProfileFile::IsStorableSection(section) || !ProfileFile::IsStorableKey(key)
+        || !ProfileFile::IsStorableValue(value))
+        return Failure(EINVAL, "value cannot be stored on one line");
+    ProfileFile profile;
+    ProfileWriteResult loaded = LoadForUpdate(path, profile);
+    if (!loaded.ok)
+        return loaded;
+    profile.SetString(section, key, value);
+    ProfileWriteResult saved = profile.Save(path);
+    saved.keptAsidePath = loaded.keptAsidePath;
+    return saved;
+}
+
+} // namespace kestovar
