@@ -1,0 +1,480 @@
+#include "platform/HiveFile.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+
+namespace kestovar {
+
+namespace {
+
+const QLatin1StringView kHeader4("REGEDIT4");
+const QLatin1StringView kHeader5("Windows Registry Editor Version 5.00");
+
+bool HasControlChar(const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    }
+    return false;
+}
+
+// regedit exports are UTF-16 with a byte-order mark; REGEDIT4 files from Windows are
+// in the ANSI code page, which Latin-1 reads without losing a byte.
+QString DecodeFileText(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16BE)(bytes.mid(2));
+    QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(body);
+    if (utf8.hasError())
+        return QString::fromLatin1(body);
+    return text;
+}
+
+QString Decode8Bit(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
+// Text (embedded nulls included) as raw UTF-16LE bytes, no terminator added.
+QByteArray Utf16LeBytes(const QString& text)
+{
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    for (QChar c : text) {
+        out.append(static_cast<char>(c.unicode() & 0xff));
+        out.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return out;
+}
+
+QString FromUtf16LeBytes(const QByteArray& data)
+{
+    QString text;
+    text.reserve(data.size() / 2);
+    for (qsizetype i = 0; i + 1 < data.size(); i += 2) {
+        auto lo = static_cast<uint8_t>(data[i]);
+        auto hi = static_cast<uint8_t>(data[i + 1]);
+        text.append(QChar(static_cast<char16_t>(lo | (hi << 8))));
+    }
+    return text;
+}
+
+bool IsStringType(uint32_t type)
+{
+    return type == RegSz || type == RegExpandSz || type == RegMultiSz;
+}
+
+QString Quote(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out.append(u'"');
+    for (QChar c : text) {
+        if (c == u'\\' || c == u'"')
+            out.append(u'\\');
+        out.append(c);
+    }
+    out.append(u'"');
+    return out;
+}
+
+QString HexList(const QByteArray& data)
+{
+    QString out;
+    out.reserve(data.size() * 3);
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        if (i)
+            out.append(u',');
+        out.append(QString::asprintf("%02x", static_cast<unsigned>(static_cast<uint8_t>(data[i]))));
+    }
+    return out;
+}
+
+// One value line of the file, taken apart. The reader works on `rest`, consuming it.
+class LineReader {
+public:
+    explicit LineReader(QStringView line) : rest_(line) { }
+
+    void SkipSpace()
+    {
+        while (!rest_.isEmpty() && (rest_.front() == u' ' || rest_.front() == u'\t'))
+            rest_ = rest_.mid(1);
+    }
+    bool Eat(QChar c)
+    {
+        if (rest_.isEmpty() || rest_.front() != c)
+            return false;
+        rest_ = rest_.mid(1);
+        return true;
+    }
+    bool EatPrefix(QLatin1StringView prefix)
+    {
+        if (!rest_.startsWith(prefix, Qt::CaseInsensitive))
+            return false;
+        rest_ = rest_.mid(prefix.size());
+        return true;
+    }
+    // A quoted string with regedit's two escapes, \\ and \". Other backslashes are
+    // kept as they stand, as regedit keeps them.
+    bool Quoted(QString* out)
+    {
+        if (!Eat(u'"'))
+            return false;
+        QString text;
+        while (!rest_.isEmpty()) {
+            QChar c = rest_.front();
+            rest_ = rest_.mid(1);
+            if (c == u'"') {
+                *out = text;
+                return true;
+            }
+            if (c == u'\\' && !rest_.isEmpty() && (rest_.front() == u'\\' || rest_.front() == u'"')) {
+                c = rest_.front();
+                rest_ = rest_.mid(1);
+            }
+            text.append(c);
+        }
+        return false;
+    }
+    QStringView Rest() const { return rest_; }
+    bool AtEnd()
+    {
+        SkipSpace();
+        return rest_.isEmpty();
+    }
+
+private:
+    QStringView rest_;
+};
+
+bool ParseHexList(QStringView text, QByteArray* out)
+{
+    QByteArray bytes;
+    const auto parts = text.split(u',');
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        QStringView token = parts[i].trimmed();
+        if (token.isEmpty()) {
+            if (i == parts.size() - 1)
+                break; // an empty list, or a trailing comma
+            return false;
+        }
+        if (token.size() > 2)
+            return false;
+        bool ok = false;
+        uint v = token.toUInt(&ok, 16);
+        if (!ok)
+            return false;
+        bytes.append(static_cast<char>(v));
+    }
+    *out = bytes;
+    return true;
+}
+
+struct ParsedLine {
+    int number = 0;
+    QString text;
+};
+
+// Physical lines joined where a hex list continues after a trailing backslash.
+std::vector<ParsedLine> LogicalLines(const QString& text)
+{
+    std::vector<ParsedLine> lines;
+    const QStringList physical = text.split(u'\n');
+    bool continuing = false;
+    for (int i = 0; i < physical.size(); ++i) {
+        QString line = physical[i];
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (continuing)
+            lines.back().text += line.trimmed();
+        else
+            lines.push_back({ i + 1, line.trimmed() });
+        continuing = lines.back().text.endsWith(u'\\') && !lines.back().text.startsWith(u'[');
+        if (continuing)
+            lines.back().text.chop(1);
+    }
+    return lines;
+}
+
+} // namespace
+
+QByteArray HiveFile::EncodeString(const QString& text)
+{
+    QByteArray out = Utf16LeBytes(text);
+    out.append('\0');
+    out.append('\0');
+    return out;
+}
+
+QString HiveFile::DecodeString(const QByteArray& data)
+{
+    QString text = FromUtf16LeBytes(data);
+    qsizetype nul = text.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
+{
+    auto fail = [error](int line, const QString& what) {
+        if (error)
+            *error = QStringLiteral("line %1: %2").arg(line).arg(what);
+        return false;
+    };
+
+    HiveFile hive;
+    bool headerSeen = false;
+    bool utf16Data = false; // hex(1), hex(2), hex(7) hold UTF-16 in version 5 files
+    QString currentKey;
+    bool keyDeleted = false;
+
+    for (const ParsedLine& line : LogicalLines(DecodeFileText(bytes))) {
+        const QString& text = line.text;
+        if (text.isEmpty() || text.startsWith(u';'))
+            continue;
+        if (!headerSeen) {
+            if (text == kHeader4)
+                utf16Data = false;
+            else if (text == kHeader5)
+                utf16Data = true;
+            else
+                return fail(line.number, QStringLiteral("not a registry file (no REGEDIT4 header)"));
+            headerSeen = true;
+            continue;
+        }
+        if (text.startsWith(u'[')) {
+            if (!text.endsWith(u']'))
+                return fail(line.number, QStringLiteral("key line without ']'"));
+            QString path = text.mid(1, text.size() - 2).trimmed();
+            keyDeleted = path.startsWith(u'-');
+            if (keyDeleted)
+                path = path.mid(1).trimmed();
+            if (path.isEmpty())
+                return fail(line.number, QStringLiteral("empty key name"));
+            if (keyDeleted)
+                hive.DeleteKeyTree(path);
+            else if (!hive.CreateKey(path))
+                return fail(line.number, QStringLiteral("bad key name"));
+            currentKey = path;
+            continue;
+        }
+
+        LineReader reader(text);
+        QString name;
+        if (reader.Eat(u'@')) {
+            name.clear();
+        } else if (!reader.Quoted(&name)) {
+            return fail(line.number, QStringLiteral("not a key or value line"));
+        }
+        reader.SkipSpace();
+        if (!reader.Eat(u'='))
+            return fail(line.number, QStringLiteral("'=' expected after the value name"));
+        reader.SkipSpace();
+        if (currentKey.isEmpty())
+            return fail(line.number, QStringLiteral("value outside any key"));
+
+        uint32_t type = RegNone;
+        QByteArray data;
+        if (reader.Eat(u'-')) {
+            if (!reader.AtEnd())
+                return fail(line.number, QStringLiteral("text after '-'"));
+            if (!keyDeleted)
+                hive.DeleteValue(currentKey, name);
+            continue;
+        } else if (reader.Rest().startsWith(u'"')) {
+            QString value;
+            if (!reader.Quoted(&value))
+                return fail(line.number, QStringLiteral("unterminated string"));
+            if (!reader.AtEnd())
+                return fail(line.number, QStringLiteral("text after the closing quote"));
+            type = RegSz;
+            data = EncodeString(value);
+        } else if (reader.EatPrefix(QLatin1StringView("dword:"))) {
+            QStringView digits = reader.Rest().trimmed();
+            bool ok = false;
+            uint32_t v = digits.size() >= 1 && digits.size() <= 8 ? digits.toUInt(&ok, 16) : 0;
+            if (!ok)
+                return fail(line.number, QStringLiteral("bad dword"));
+            type = RegDword;
+            for (int i = 0; i < 4; ++i)
+                data.append(static_cast<char>((v >> (8 * i)) & 0xff));
+        } else if (reader.EatPrefix(QLatin1StringView("hex"))) {
+            type = RegBinary;
+            if (reader.Eat(u'(')) {
+                QStringView rest = reader.Rest();
+                qsizetype close = rest.indexOf(u')');
+                bool ok = false;
+                type = close > 0 && close <= 8 ? rest.left(close).toUInt(&ok, 16) : 0;
+                if (!ok)
+                    return fail(line.number, QStringLiteral("bad hex(type)"));
+                reader = LineReader(rest.mid(close + 1));
+            }
+            if (!reader.Eat(u':'))
+                return fail(line.number, QStringLiteral("':' expected after hex"));
+            if (!ParseHexList(reader.Rest(), &data))
+                return fail(line.number, QStringLiteral("bad hex data"));
+            if (IsStringType(type) && !utf16Data)
+                data = Utf16LeBytes(Decode8Bit(data));
+        } else {
+            return fail(line.number, QStringLiteral("unknown value data"));
+        }
+        if (!keyDeleted && !hive.SetValue(currentKey, name, type, data))
+            return fail(line.number, QStringLiteral("value name cannot be stored"));
+    }
+    if (!headerSeen)
+        return fail(1, QStringLiteral("empty file"));
+    *out = std::move(hive);
+    return true;
+}
+
+QByteArray HiveFile::Serialize() const
+{
+    QString text = kHeader4 + QStringLiteral("\n\n");
+    for (const HiveKey& key : keys_) {
+        text += u'[' + key.path + QStringLiteral("]\n");
+        for (const HiveValue& value : key.values) {
+            text += value.name.isEmpty() ? QStringLiteral("@") : Quote(value.name);
+            text += u'=';
+            switch (value.type) {
+            case RegSz: {
+                // A line break inside quotes would end the line; such text goes as
+                // hex(1), which reads back to the same string.
+                QString s = DecodeString(value.data);
+                if (HasControlChar(s)) {
+                    QByteArray utf8 = s.toUtf8();
+                    utf8.append('\0');
+                    text += QStringLiteral("hex(1):") + HexList(utf8);
+                } else {
+                    text += Quote(s);
+                }
+                break;
+            }
+            case RegExpandSz:
+            case RegMultiSz:
+                text += QStringLiteral("hex(%1):").arg(value.type, 0, 16)
+                    + HexList(FromUtf16LeBytes(value.data).toUtf8());
+                break;
+            case RegDword:
+                if (value.data.size() == 4) {
+                    uint32_t v = 0;
+                    for (int i = 0; i < 4; ++i)
+                        v |= static_cast<uint32_t>(static_cast<uint8_t>(value.data[i])) << (8 * i);
+                    text += QString::asprintf("dword:%08x", v);
+                } else {
+                    text += QStringLiteral("hex(4):") + HexList(value.data);
+                }
+                break;
+            case RegBinary:
+                text += QStringLiteral("hex:") + HexList(value.data);
+                break;
+            default:
+                text += QStringLiteral("hex(%1):").arg(value.type, 0, 16) + HexList(value.data);
+                break;
+            }
+            text += u'\n';
+        }
+        text += u'\n';
+    }
+    return text.toUtf8();
+}
+
+HiveKey* HiveFile::FindKey(const QString& path)
+{
+    for (HiveKey& key : keys_) {
+        if (key.path.compare(path, Qt::CaseInsensitive) == 0)
+            return &key;
+    }
+    return nullptr;
+}
+
+const HiveKey* HiveFile::FindKey(const QString& path) const
+{
+    return const_cast<HiveFile*>(this)->FindKey(path);
+}
+
+bool HiveFile::KeyExists(const QString& path) const
+{
+    if (path.isEmpty())
+        return false;
+    const QString below = path + u'\\';
+    for (const HiveKey& key : keys_) {
+        if (key.path.compare(path, Qt::CaseInsensitive) == 0 || key.path.startsWith(below, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+bool HiveFile::CreateKey(const QString& path)
+{
+    if (path.isEmpty() || path.startsWith(u'-') || HasControlChar(path) || path.contains(u'[')
+        || path.contains(u']'))
+        return false;
+    if (!FindKey(path))
+        keys_.push_back({ path, {} });
+    return true;
+}
+
+const HiveValue* HiveFile::FindValue(const QString& keyPath, const QString& name) const
+{
+    const HiveKey* key = FindKey(keyPath);
+    if (!key)
+        return nullptr;
+    for (const HiveValue& value : key->values) {
+        if (value.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &value;
+    }
+    return nullptr;
+}
+
+bool HiveFile::SetValue(const QString& keyPath, const QString& name, uint32_t type, const QByteArray& data)
+{
+    if (HasControlChar(name) || !KeyExists(keyPath))
+        return false;
+    HiveKey* key = FindKey(keyPath);
+    if (!key) {
+        if (!CreateKey(keyPath))
+            return false;
+        key = FindKey(keyPath);
+    }
+    for (HiveValue& value : key->values) {
+        if (value.name.compare(name, Qt::CaseInsensitive) == 0) {
+            value.type = type;
+            value.data = data;
+            return true;
+        }
+    }
+    key->values.push_back({ name, type, data });
+    return true;
+}
+
+bool HiveFile::DeleteValue(const QString& keyPath, const QString& name)
+{
+    HiveKey* key = FindKey(keyPath);
+    if (!key)
+        return false;
+    for (auto it = key->values.begin(); it != key->values.end(); ++it) {
+        if (it->name.compare(name, Qt::CaseInsensitive) == 0) {
+            key->values.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void HiveFile::DeleteKeyTree(const QString& path)
+{
+    const QString below = path + u'\\';
+    std::erase_if(keys_, [&](const HiveKey& key) {
+        return key.path.compare(path, Qt::CaseInsensitive) == 0 || key.path.startsWith(below, Qt::CaseInsensitive);
+    });
+}
+
+} // namespace kestovar

@@ -1,0 +1,89 @@
+#pragma once
+// The contents of one registry hive file, in the text format that `regedit` exports:
+//
+//   REGEDIT4
+//
+//   [HKEY_LOCAL_MACHINE\Software\Kestovar\Settings]
+//   "bitrate"=hex:01,00,00,00
+//   "x"=dword:00000001
+//   "rootpath"="/home/op/Kestovar"
+//
+// Every value keeps its exact registry type. Value data is held as the registry holds
+// it: string types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) as UTF-16LE with their
+// terminating null, numbers little-endian. Key paths carry the root key's name, and
+// key and value names compare without regard to letter case, as in the registry.
+//
+// Reading accepts what `regedit` and hand editing produce: CRLF or LF line ends,
+// UTF-8 (with or without byte-order mark), UTF-16 with a byte-order mark ("Windows
+// Registry Editor Version 5.00", where hex(2) and hex(7) data are UTF-16), comments
+// after ';', hex lists continued over several lines with a trailing backslash, and
+// deletion lines. Anything else makes the whole file unreadable: a half-understood
+// file must not be written back with parts of it missing.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace kestovar {
+
+// Registry value types (winnt.h numbering).
+enum RegType : uint32_t {
+    RegNone = 0,
+    RegSz = 1,
+    RegExpandSz = 2,
+    RegBinary = 3,
+    RegDword = 4,
+    RegDwordBigEndian = 5,
+    RegLink = 6,
+    RegMultiSz = 7,
+    RegQword = 11,
+};
+
+struct HiveValue {
+    QString name; // empty for the key's default value ("@" in the file)
+    uint32_t type = RegNone;
+    QByteArray data;
+};
+
+struct HiveKey {
+    QString path; // full path with the root key, e.g. HKEY_LOCAL_MACHINE\Software
+    std::vector<HiveValue> values;
+};
+
+class HiveFile {
+public:
+    // Parses a file's bytes. On failure returns false, leaves `out` untouched and
+    // sets `error` to what was wrong and on which line.
+    static bool Parse(const QByteArray& bytes, HiveFile* out, QString* error);
+    // The REGEDIT4 text, UTF-8, LF line ends.
+    QByteArray Serialize() const;
+
+    // A key exists when it is listed or when a listed key lies below it.
+    bool KeyExists(const QString& path) const;
+    // Adds the key (no values) unless it exists. False for a path that cannot be
+    // written to the file (empty, or with line breaks or brackets).
+    bool CreateKey(const QString& path);
+    const HiveValue* FindValue(const QString& keyPath, const QString& name) const;
+    // Sets or replaces a value of a listed or implied key, keeping the value's place
+    // when it exists. False when the key does not exist or the name cannot be written.
+    bool SetValue(const QString& keyPath, const QString& name, uint32_t type, const QByteArray& data);
+    bool DeleteValue(const QString& keyPath, const QString& name);
+
+    const std::vector<HiveKey>& Keys() const { return keys_; }
+
+    // UTF-16LE bytes with a terminating null, as REG_SZ data.
+    static QByteArray EncodeString(const QString& text);
+    // REG_SZ data back to text: up to the first null; an odd last byte is dropped.
+    static QString DecodeString(const QByteArray& data);
+
+private:
+    HiveKey* FindKey(const QString& path);
+    const HiveKey* FindKey(const QString& path) const;
+    void DeleteKeyTree(const QString& path);
+
+    std::vector<HiveKey> keys_;
+};
+
+} // namespace kestovar
