@@ -20,4 +20,15 @@ enum FrameRateChoice : int32_t { Fps30 = 0, Fps25 = 1, Fps20 = 2 };
 // 5, 6, 7 mirrored and turned. Only the live picture is turned.
 using RotationMode = int32_t;
 
+// The model a supported camera is, as its USB ids tell.
+enum class CameraModelKind : int32_t { NotSupported = 0, Pro = 1, FullHd = 2 };
+
+// A row of the supported camera table: upper-case "VID_xxxx" / "PID_xxxx" strings as
+// they appear in device paths and USB instance ids.
+struct CameraModel {
+    const char* vendorId;
+    const char* productId;
+    CameraModelKind kind;
+};
+
 } // namespace kestovar

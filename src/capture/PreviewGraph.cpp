@@ -1,0 +1,136 @@
+#include "capture/PreviewGraph.h"
+
+#include "capture/CameraTable.h"
+#include "capture/DeviceDiscovery.h"
+#include "capture/EncoderXu.h"
+#include "capture/StreamFormat.h"
+
+#include <cstdio>
+
+namespace kestovar {
+
+PreviewGraph::PreviewGraph() = default;
+
+PreviewGraph::~PreviewGraph() { Teardown(); }
+
+bool PreviewGraph::Build()
+{
+    Teardown();
+    if (!AddVideoSource(source_)) {
+        std::fprintf(stderr, "capture: preview: no supported camera could be bound\n");
+        return false;
+    }
+    // Both kinds decode in the grabber: H.264 turned by the rotation table, MJPG with
+    // the mixer's flips only (the stand-in for the outside decoder and renderer).
+    grabber_ = std::make_unique<CCaptureBufferCallback>();
+    grabber_->SetVideoSink(sink_);
+    CameraCurrentFormat current;
+    if (source_.camera->GetFormat(current))
+        grabber_->SetFrameSize(static_cast<int>(current.width), static_cast<int>(current.height));
+    built_ = true;
+    return true;
+}
+
+bool PreviewGraph::Stop()
+{
+    if (!built_)
+        return false;
+    capture_.Stop();
+    return true;
+}
+
+bool PreviewGraph::SetResolution(ResolutionChoice choice)
+{
+    if (!source_.camera || !Stop())
+        return false;
+    return ApplyResolution(source_, choice, appliedResolution_, grabber_.get());
+}
+
+bool PreviewGraph::SetQuality(QualityLevel level)
+{
+    if (!Stop())
+        return false;
+    const double kbps = EncoderBitrateTable(level, appliedResolution_);
+    if (!SetEncoderBitrate(source_.camera.get(), kbps))
+        return false;
+    quality_ = (level >= 0 && level <= 2) ? level : QualityHighest;
+    return true;
+}
+
+bool PreviewGraph::SetFrameRate(FrameRateChoice choice)
+{
+    if (!source_.camera || !Stop())
+        return false;
+    if (ApplyFrameRate(source_, choice))
+        frameRate_ = choice;
+    return true;
+}
+
+bool PreviewGraph::SetRotation(RotationMode mode)
+{
+    if (!Stop())
+        return false;
+    if (mode < 0 || mode > 7)
+        return false; // Start could never build it
+    rotation_ = mode;
+    return true;
+}
+
+RotationMode PreviewGraph::ShownFlip() const { return MixerFlipRotation(rotation_); }
+
+bool PreviewGraph::Start()
+{
+    if (!built_ || !grabber_ || !source_.camera)
+        return false;
+    capture_.Stop();
+    CameraBackend* camera = source_.camera.get();
+    if (source_.kind == SourceKind::Encoded) {
+        if (!PrepareEncoderStream(camera))
+            return false;
+        if (!grabber_->InitDecoder(CCaptureBufferCallback::CodecH264, rotation_))
+            return false;
+        // The clock and the status query are courtesies to the camera's firmware (its
+        // on-screen time); a camera that ignores them still streams.
+        if (!SetEncoderClock(camera))
+            std::fprintf(stderr, "capture: the camera did not take the clock\n");
+        EncoderBytes status{};
+        QueryEncoderCommand(camera, 7, 0x02, status);
+    } else if (!grabber_->InitDecoder(CCaptureBufferCallback::CodecMjpeg, MixerFlipRotation(rotation_))) {
+        return false;
+    }
+
+    std::vector<CaptureThread::PacketConsumer> consumers;
+    CCaptureBufferCallback* grabber = grabber_.get();
+    consumers.push_back([grabber](const std::shared_ptr<const CameraPacket>& packet) {
+        grabber->BufferCB(packet->ptsUs / 1e6, packet->data.data(), packet->data.size());
+    });
+    for (const auto& c : extraConsumers_)
+        consumers.push_back(c);
+    StreamEndedCallback ended = streamEnded_;
+    return capture_.Start(camera, std::move(consumers), [ended](CameraReadStatus why, const std::string& message) {
+        if (ended)
+            ended(why == CameraReadStatus::Gone ? "the camera was unplugged" : message);
+    });
+}
+
+bool PreviewGraph::UpdateVideoPosition() { return built_; }
+
+bool PreviewGraph::TakeSnapshot(const std::string& path)
+{
+    if (!grabber_ || !capture_.Running())
+        return false;
+    grabber_->RequestSnapshot(path);
+    return true;
+}
+
+void PreviewGraph::Teardown()
+{
+    capture_.Stop();
+    if (grabber_)
+        grabber_->Release();
+    grabber_.reset();
+    source_.Release();
+    built_ = false;
+}
+
+} // namespace kestovar
