@@ -1,0 +1,5 @@
+kestovar_add_test(avi_writer_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/avi_writer_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.h
+  DEPS kestovar::capture
+  LABELS recording)
