@@ -52,7 +52,7 @@ std::shared_ptr<const SimulatedClip> Encode(const SimulatedClipKey& key)
     av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
     av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
     // No scene-cut I frames: the only intra frames are the IDR frames, once a second.
-    av_opt_set(ctx->priv_data, "x264-params", "scenecut=0:repeat-headers=1", 0);
+    av_opt_set(ctx->priv_data, "x264-params", "scenecut=0:repeat-headers=1:log=-1", 0);
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0)
         return nullptr;
 

@@ -96,8 +96,21 @@ bool DrawSimulatedPicture(AVFrame* frame, uint64_t counter, const PictureAdjust&
         rowU[x] = c.u;
         rowV[x] = c.v;
     }
-    for (int y = 0; y < h; ++y)
-        std::memcpy(frame->data[0] + y * frame->linesize[0], rowY.data(), w);
+    // Sensor noise, new in every frame, so the encoder has detail to spend its bit
+    // rate on as it does with a real scene.
+    uint32_t seed = static_cast<uint32_t>(counter * 2654435761u) | 1u;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = frame->data[0] + y * frame->linesize[0];
+        for (int x = 0; x < w; x += 4) {
+            seed ^= seed << 13;
+            seed ^= seed >> 17;
+            seed ^= seed << 5;
+            for (int k = 0; k < 4 && x + k < w; ++k) {
+                const int n = int((seed >> (k * 8)) & 0x0F) - 8;
+                row[x + k] = static_cast<uint8_t>(std::clamp(rowY[x + k] + n, 0, 255));
+            }
+        }
+    }
     for (int y = 0; y < (h + (1 << ch) - 1) >> ch; ++y) {
         std::memcpy(frame->data[1] + y * frame->linesize[1], rowU.data(), cwid);
         std::memcpy(frame->data[2] + y * frame->linesize[2], rowV.data(), cwid);
