@@ -1,0 +1,306 @@
+// The frame grabber: decode, turn and mirror, convert to the window's size, still
+// pictures from the unturned picture, frame count.
+
+#include "CaptureTestSupport.h"
+#include "GrabberTestSupport.h"
+#include "TestSupport.h"
+#include "capture/CCaptureBufferCallback.h"
+#include "capture/RotationFilter.h"
+#include "platform/SimulatedMjpegEncoder.h"
+
+#include <gtest/gtest.h>
+
+#include <QImageReader>
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+}
+
+#include <cmath>
+#include <filesystem>
+
+using namespace kestovar;
+using namespace kestovar::test;
+
+namespace {
+
+// Feeds packets until one picture comes out; returns how many packets it took.
+int FeedUntilPicture(CCaptureBufferCallback& grabber, const SimulatedClip& clip, size_t& next)
+{
+    int fed = 0;
+    while (next < clip.packets.size()) {
+        const auto& p = clip.packets[next++];
+        ++fed;
+        if (grabber.BufferCB(0, p.data(), p.size()))
+            return fed;
+    }
+    return -1;
+}
+
+av::FramePtr DecodeFirst(const SimulatedClip& clip)
+{
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    av::CodecContextPtr ctx(avcodec_alloc_context3(codec));
+    ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    avcodec_open2(ctx.get(), codec, nullptr);
+    av::PacketPtr pkt = av::MakePacket();
+    av::FramePtr frame = av::MakeFrame();
+    for (const auto& p : clip.packets) {
+        pkt->data = const_cast<uint8_t*>(p.data());
+        pkt->size = static_cast<int>(p.size());
+        avcodec_send_packet(ctx.get(), pkt.get());
+        if (avcodec_receive_frame(ctx.get(), frame.get()) == 0)
+            return frame;
+    }
+    return nullptr;
+}
+
+// Runs one frame through a filter chain given as text (the reference `rotate`).
+av::FramePtr ApplyChain(const AVFrame* in, const std::string& chain)
+{
+    av::FilterGraphPtr graph(avfilter_graph_alloc());
+    char args[256];
+    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/30:pixel_aspect=1/1", in->width,
+                  in->height, in->format);
+    AVFilterContext *src = nullptr, *sink = nullptr;
+    avfilter_graph_create_filter(&src, avfilter_get_by_name("buffer"), "in", args, nullptr, graph.get());
+    avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph.get());
+    AVFilterInOut* outputs = avfilter_inout_alloc();
+    AVFilterInOut* inputs = avfilter_inout_alloc();
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = src;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = sink;
+    const int r = avfilter_graph_parse_ptr(graph.get(), chain.c_str(), &inputs, &outputs, nullptr);
+    avfilter_inout_free(&inputs);
+    avfilter_inout_free(&outputs);
+    if (r < 0 || avfilter_graph_config(graph.get(), nullptr) < 0)
+        return nullptr;
+    av::FramePtr out = av::MakeFrame();
+    if (av_buffersrc_add_frame_flags(src, const_cast<AVFrame*>(in), AV_BUFFERSRC_FLAG_KEEP_REF) < 0 ||
+        av_buffersink_get_frame(sink, out.get()) < 0)
+        return nullptr;
+    return out;
+}
+
+QImage ReadJpeg(const std::string& path, QByteArray* format = nullptr)
+{
+    QImageReader reader(QString::fromStdString(path));
+    if (format)
+        *format = reader.format();
+    return reader.read();
+}
+
+} // namespace
+
+TEST(RotationFilterTest, TheTableBuildsTheFiltersEachCodeNeeds)
+{
+    CCaptureBufferCallback grabber;
+    grabber.SetFrameSize(1920, 1080);
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 0));
+    EXPECT_TRUE(grabber.FilterNames().empty()) << "rotation 0 builds no filter graph";
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 4));
+    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string>{"in", "hflip1", "out"}));
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 2));
+    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string>{"in", "hflip1", "vflip1", "out"}));
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 1));
+    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string>{"in", "crop1", "transpose1", "pad1", "out"}));
+    EXPECT_EQ(*RotationFilter::Chain(1, 1920, 1080), "crop=1080:1080:420:0,transpose=clock,pad=1920:1080:420:0:black");
+    EXPECT_EQ(*RotationFilter::Chain(6, 1920, 1080), "vflip");
+
+    EXPECT_FALSE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 8));
+    EXPECT_FALSE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, -1));
+    EXPECT_FALSE(grabber.InitDecoder(7, 0)) << "an unknown codec selector";
+    EXPECT_FALSE(RotationFilter::Chain(8, 640, 480).has_value());
+}
+
+TEST(RotationFilterTest, EveryCodeGivesTheReferenceRotatePicture)
+{
+    auto clip = H264Clip(640, 480);
+    ASSERT_TRUE(clip);
+    av::FramePtr frame = DecodeFirst(*clip);
+    ASSERT_TRUE(frame);
+    for (RotationMode mode = 1; mode <= 7; ++mode) {
+        RotationFilter ours;
+        ASSERT_TRUE(ours.Build(mode, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                               frame->sample_aspect_ratio));
+        av::FramePtr a = av::MakeFrame();
+        ASSERT_TRUE(ours.Process(frame.get(), a.get())) << mode;
+        av::FramePtr b = ApplyChain(frame.get(), *RotationFilter::ReferenceChain(mode));
+        ASSERT_TRUE(b) << mode;
+        ASSERT_EQ(a->width, 640);
+        ASSERT_EQ(a->height, 480);
+        ASSERT_EQ(b->width, 640);
+        // Compare the luma away from the edges of the black areas, where `rotate`
+        // smears one extra column.
+        double diff = 0;
+        long n = 0;
+        for (int y = 2; y < 478; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const bool nearEdge = std::abs(x - 80) < 3 || std::abs(x - 560) < 3;
+                if (nearEdge || (x < 3 || x > 636))
+                    continue;
+                diff += std::abs(int(a->data[0][y * a->linesize[0] + x]) - int(b->data[0][y * b->linesize[0] + x]));
+                ++n;
+            }
+        EXPECT_LT(diff / n, 1.0) << "rotation " << mode;
+    }
+}
+
+TEST(GrabberTest, Rotation1On1080pDrawsFullSizeWithBlackSides)
+{
+    auto clip = H264Clip(1920, 1080);
+    ASSERT_TRUE(clip);
+    MemoryVideoSink sink(QSize(1920, 1080));
+    CCaptureBufferCallback grabber;
+    grabber.SetVideoSink(&sink);
+    grabber.SetFrameSize(1920, 1080);
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 1));
+    size_t next = 0;
+    ASSERT_EQ(FeedUntilPicture(grabber, *clip, next), 1) << "no decoder delay: the first packet gives a picture";
+    const QImage shown = sink.Latest();
+    ASSERT_EQ(shown.size(), QSize(1920, 1080));
+    for (int y : {0, 300, 540, 1079}) {
+        EXPECT_TRUE(IsBlack(shown.pixel(10, y)));
+        EXPECT_TRUE(IsBlack(shown.pixel(410, y)));
+        EXPECT_TRUE(IsBlack(shown.pixel(1510, y)));
+        EXPECT_TRUE(IsBlack(shown.pixel(1909, y)));
+    }
+    int lit = 0;
+    for (int x = 430; x < 1490; x += 10)
+        lit += !IsBlack(shown.pixel(x, 700));
+    EXPECT_GT(lit, 90) << "the turned picture fills the middle";
+}
+
+TEST(GrabberTest, StillPictureIsUprightUnmirroredAndWrittenAtTheNextPicture)
+{
+    auto clip = H264Clip(1920, 1080);
+    ASSERT_TRUE(clip);
+    TempDir dir;
+    MemoryVideoSink sink(QSize(960, 540));
+    CCaptureBufferCallback grabber;
+    grabber.SetVideoSink(&sink);
+    grabber.SetFrameSize(1920, 1080);
+    std::vector<std::pair<std::string, bool>> written;
+    grabber.SetSnapshotCallback([&](const std::string& p, bool ok, const std::string&) { written.emplace_back(p, ok); });
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 6));
+
+    size_t next = 0;
+    ASSERT_GT(FeedUntilPicture(grabber, *clip, next), 0);
+    const std::string path = (dir / "still.jpg").string();
+    grabber.RequestSnapshot(path);
+    EXPECT_TRUE(grabber.SnapshotPending());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(FeedUntilPicture(grabber, *clip, next), 1);
+    // Written while that one picture was handled, before BufferCB returned.
+    EXPECT_FALSE(grabber.SnapshotPending());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_TRUE(written[0].second);
+
+    QByteArray format;
+    const QImage still = ReadJpeg(path, &format);
+    EXPECT_EQ(format, "jpeg");
+    ASSERT_EQ(still.size(), QSize(1920, 1080));
+    EXPECT_EQ(MarkCorner(still, 1920, 1080), Corner::TopLeft) << "upright and unmirrored";
+    EXPECT_EQ(MarkCorner(sink.Latest(), 1920, 1080), Corner::BottomLeft) << "the live picture is turned (6 = upside down)";
+}
+
+TEST(GrabberTest, CountsDecodedFramesAndSurvivesDamagedBuffers)
+{
+    auto clip = H264Clip(640, 480);
+    ASSERT_TRUE(clip);
+    MemoryVideoSink sink(QSize(320, 240));
+    CCaptureBufferCallback grabber;
+    grabber.SetVideoSink(&sink);
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 3));
+    for (size_t i = 0; i < 5; ++i)
+        grabber.BufferCB(0, clip->packets[i].data(), clip->packets[i].size());
+    EXPECT_EQ(grabber.FrameCount(), 5u);
+    EXPECT_EQ(grabber.TakeFrameCount(), 5u);
+    EXPECT_EQ(grabber.FrameCount(), 0u);
+
+    std::vector<uint8_t> junk(4000);
+    for (size_t i = 0; i < junk.size(); ++i)
+        junk[i] = uint8_t(i * 7919 % 251);
+    EXPECT_FALSE(grabber.BufferCB(0, junk.data(), junk.size()));
+    EXPECT_FALSE(grabber.BufferCB(0, nullptr, 0));
+    // From the next IDR frame on, pictures come again.
+    const int before = sink.Count();
+    for (size_t i = 30; i < 35; ++i)
+        grabber.BufferCB(0, clip->packets[i].data(), clip->packets[i].size());
+    EXPECT_GE(sink.Count(), before + 5);
+    EXPECT_EQ(sink.Latest().size(), QSize(320, 240));
+}
+
+TEST(GrabberTest, APictureTheWindowStillHoldsIsNeverOverwritten)
+{
+    auto clip = H264Clip(640, 480);
+    ASSERT_TRUE(clip);
+    MemoryVideoSink sink(QSize(640, 480));
+    CCaptureBufferCallback grabber;
+    grabber.SetVideoSink(&sink);
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 0));
+    grabber.BufferCB(0, clip->packets[0].data(), clip->packets[0].size());
+    const QImage held = sink.Latest(); // the painter is still drawing this one
+    const QImage copy = held.copy();
+    for (size_t i = 1; i < 12; ++i)
+        grabber.BufferCB(0, clip->packets[i].data(), clip->packets[i].size());
+    EXPECT_EQ(held, copy);
+    EXPECT_NE(sink.Latest(), copy) << "the picture moves";
+
+    // The window's size is followed at every frame.
+    sink.SetTargetSize(QSize(200, 100));
+    grabber.BufferCB(0, clip->packets[12].data(), clip->packets[12].size());
+    EXPECT_EQ(sink.Latest().size(), QSize(200, 100));
+}
+
+TEST(GrabberTest, MjpgIsDecodedAndShownWithTheMixerFlips)
+{
+    SimulatedMjpegEncoder encoder;
+    ASSERT_TRUE(encoder.Open(640, 480));
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(encoder.Encode(0, {}, jpeg));
+    MemoryVideoSink sink(QSize(640, 480));
+    CCaptureBufferCallback grabber;
+    grabber.SetVideoSink(&sink);
+    grabber.SetFrameSize(640, 480);
+    for (auto [mode, corner] : {std::pair{0, Corner::TopLeft}, std::pair{4, Corner::TopRight},
+                                std::pair{2, Corner::BottomRight}, std::pair{6, Corner::BottomLeft}}) {
+        ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecMjpeg, mode));
+        ASSERT_TRUE(grabber.BufferCB(0, jpeg.data(), jpeg.size())) << mode;
+        EXPECT_EQ(MarkCorner(sink.Latest(), 640, 480), corner) << "mode " << mode;
+    }
+}
+
+TEST(GrabberTest, StillPictureProblemsAreReportedAndNothingIsLost)
+{
+    auto clip = H264Clip(640, 480);
+    ASSERT_TRUE(clip);
+    TempDir dir;
+    CCaptureBufferCallback grabber;
+    std::string message;
+    EXPECT_FALSE(grabber.SaveLastFrameAsJpeg((dir / "none.jpg").string(), &message));
+    EXPECT_FALSE(message.empty());
+
+    std::vector<std::tuple<std::string, bool, std::string>> results;
+    grabber.SetSnapshotCallback(
+        [&](const std::string& p, bool ok, const std::string& m) { results.emplace_back(p, ok, m); });
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 0));
+    const std::string bad = (dir / "missing" / "x.jpg").string();
+    grabber.RequestSnapshot(bad);
+    grabber.BufferCB(0, clip->packets[0].data(), clip->packets[0].size());
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_FALSE(std::get<1>(results[0]));
+    EXPECT_FALSE(std::get<2>(results[0]).empty());
+    EXPECT_FALSE(std::filesystem::exists(bad));
+
+    // The last picture can be written at any time, also with no stream running.
+    const std::string good = (dir / "last.jpg").string();
+    ASSERT_TRUE(grabber.SaveLastFrameAsJpeg(good, &message)) << message;
+    EXPECT_EQ(ReadJpeg(good).size(), QSize(640, 480));
+    EXPECT_EQ(MarkCorner(ReadJpeg(good), 640, 480), Corner::TopLeft);
+    grabber.Release();
+    grabber.Release();
+    EXPECT_FALSE(grabber.SaveLastFrameAsJpeg(good));
+}
