@@ -1,0 +1,117 @@
+#include "app/CKestovarApp.h"
+
+#include "app/CDlgMain.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace kestovar {
+
+namespace {
+
+CKestovarApp* g_app = nullptr;
+
+} // namespace
+
+CKestovarApp::CKestovarApp(const AppOptions& options) : CKestovarApp(options, CAppSettings::DefaultStorageRoot()) { }
+
+CKestovarApp::CKestovarApp(const AppOptions& options, const QString& defaultStorageRoot)
+    : settings(defaultStorageRoot)
+    , options_(options)
+{
+    Q_ASSERT(!g_app);
+    g_app = this;
+    connect(&signalBridge_, &SignalBridge::terminateRequested, this, &CKestovarApp::RequestClose);
+}
+
+CKestovarApp::~CKestovarApp()
+{
+    // The members go in reverse order: the main window and the splash first, the
+    // settings last, which writes every stored value.
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CKestovarApp* CKestovarApp::Instance()
+{
+    return g_app;
+}
+
+int CKestovarApp::Run()
+{
+    if (InitInstance()) {
+        // The main window's closed() ends this loop; no other window does.
+        QApplication::exec();
+    }
+    // The main window object is destroyed once its loop has ended.
+    mainDialog.reset();
+    return ExitInstance();
+}
+
+bool CKestovarApp::InitInstance()
+{
+    // COM, Media Foundation, GDI+ and OLE have no counterpart here: Qt, FFmpeg, V4L2
+    // and PulseAudio need no process-wide start-up, so none of the start-up failure
+    // messages can occur. The single-instance check ran in main() before this object
+    // existed.
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Kestovar"));
+    // The desktop entry name groups the station's windows in task bars, as the
+    // application user model id does on Windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestovar"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The splash window is created and shown here when it exists (dialogs); the main
+    // window hides it at the end of its initialisation.
+
+    mainDialog = std::make_unique<CDlgMain>(*this);
+    connect(mainDialog.get(), &CDlgMain::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    mainDialog->show();
+    ShowDamagedSettingsNotice();
+    return true;
+}
+
+int CKestovarApp::ExitInstance()
+{
+    // In a normal run the main window's close has already closed every graph; this
+    // catches an early end of the start-up.
+    CloseAll();
+    splash.reset();
+    return 0;
+}
+
+void CKestovarApp::RequestClose()
+{
+    if (!mainDialog) {
+        QCoreApplication::quit();
+        return;
+    }
+    // A dialog's own event loop must end first, or the main window would close
+    // underneath it. Each is asked once; one that refuses does not stop the close.
+    for (int i = 0; i < 16; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == mainDialog.get())
+            break;
+        modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            modal->hide();
+    }
+    mainDialog->close();
+}
+
+void CKestovarApp::ShowDamagedSettingsNotice()
+{
+    const QString copy = settings.damagedFileCopy();
+    if (copy.isEmpty())
+        return;
+    // Not modal: a station started unattended must not wait for this answer.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kestovar"),
+        QStringLiteral("The settings could not be read and the default settings are used.\n"
+                       "The damaged settings file was kept as:\n%1")
+            .arg(copy),
+        QMessageBox::Ok, mainDialog.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+} // namespace kestovar
