@@ -271,14 +271,14 @@ TEST(ProfileFileAtomicity, KillDuringSavingLeavesTheOldOrTheNewFileWhole)
     ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Comment", a).ok);
 
     std::mt19937 rng(12);
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 1000; ++round) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             for (int i = 0;; ++i)
                 WriteProfileString(path, "Kestovar", "Comment", (i % 2) ? a : b);
         }
-        usleep(200 + rng() % 5000);
+        usleep(200 + rng() % 3000);
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
