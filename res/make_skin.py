@@ -25,7 +25,7 @@ ACCENT = "#33b3d8"
 ACCENT_DARK = "#1f7d99"
 RECORD = "#e0392f"
 RECORD_DARK = "#8e1d17"
-FONT = "Liberation Sans, Arial, Helvetica, sans-serif"
+FONT = "Arial"  # fontconfig gives Liberation Sans, metric-compatible
 
 
 def svg(w, h, body, defs=""):
@@ -202,7 +202,9 @@ def transport():
     write("transport_shrink", svg(32, 32, ring + arrows.format(
         p="M13 9 V13 H9 M23 13 H19 V9 M19 23 V19 H23 M9 19 H13 V23")))
     # Seek bar channel (stretched along the bar) and the master volume channel pair.
-    write("seek_channel", svg(16, 8, '<rect x="0" y="1" width="16" height="6" rx="3" fill="#1a1a1a" stroke="#555555" stroke-width="0.8"/>'))
+        # Square ends: the seek bar stretches this along its whole length.
+    write("seek_channel", svg(16, 8, '<rect x="0" y="0" width="16" height="8" fill="#555555"/>'
+                                     '<rect x="0" y="1" width="16" height="6" fill="#1a1a1a"/>'))
     def vol(fill):
         return svg(100, 20, f'<rect x="8" y="8" width="84" height="4" rx="2" fill="{fill}"/>')
     write("volume_channel", vol("#555555"))

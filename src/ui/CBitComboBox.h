@@ -32,10 +32,10 @@ public:
     static void SetItemTextOffset(int offset);
 
     QSize sizeHint() const override;
+    void showPopup() override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showPopup() override;
 
 private:
     CBitListBox* list_;

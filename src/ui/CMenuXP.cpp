@@ -37,6 +37,8 @@ public:
     {
         if (h == SH_Menu_KeyboardSearch || h == SH_Menu_SpaceActivatesItem)
             return 0;
+        if (h == SH_Menu_AllowActiveAndDisabled)
+            return 1; // a greyed item under the pointer is highlighted like any other
         return QProxyStyle::styleHint(h, o, w, r);
     }
 
@@ -149,7 +151,7 @@ void CMenuXP::Init()
     selection_ = skin::kMenuSelection;
     text_ = skin::kText;
     selectedText_ = skin::kText;
-    disabledText_ = skin::kGreyedText;
+    disabledText_ = 0x808080; // the classic grey text colour, embossed over the selected-text colour
     setStyle(SharedMenuStyle());
     setFont(skin::SkinFont("Arial", 15));
     connect(this, &QMenu::triggered, this, [this](QAction* action) {
