@@ -21,6 +21,7 @@ void CCaptureBufferCallback::Release()
     filter_.Reset();
     sws_freeContext(toWindow_);
     toWindow_ = nullptr;
+    toWindowShape_ = {};
     turned_.reset();
     decoded_.reset();
     packet_.reset();
@@ -179,8 +180,15 @@ void CCaptureBufferCallback::Present(const AVFrame* picture)
                                            nullptr);
     if (!ctx)
         return;
+    // Setting the colour details rebuilds the scaler's tables: only when anything
+    // changed (a rebuilt context may sit at the old address, so the shape counts too).
+    const std::array<int, 6> shape{picture->width, picture->height, int(in), target.width(), target.height(),
+                                   (full ? 1 : 0) | (int(picture->colorspace) << 1)};
+    if (ctx != toWindow_ || shape != toWindowShape_) {
+        SetSwsColorDetails(ctx, picture, full);
+        toWindowShape_ = shape;
+    }
     toWindow_ = ctx;
-    SetSwsColorDetails(ctx, picture, full);
     QImage image;
     const int slot = TakeImage(target.width(), target.height(), image);
     if (image.isNull())

@@ -22,6 +22,7 @@
 
 #include <QImage>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -102,6 +103,7 @@ private:
     av::FramePtr turned_;
     RotationFilter filter_;
     SwsContext* toWindow_ = nullptr; // sws_getCachedContext keeps it; freed in Release
+    std::array<int, 6> toWindowShape_{}; // what toWindow_'s colour details were set up for
     static constexpr int kImageSlots = 3;
     QImage images_[kImageSlots]; // reused once the sink has let go of them
 
