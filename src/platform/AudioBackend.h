@@ -43,7 +43,8 @@ public:
     virtual ~AudioRecordStream() = default;
 };
 
-// Sound on its way to the default speaker. One thread (the player's) uses it.
+// Sound on its way to the default speaker. Thread-safe: the player's thread writes
+// while the GUI thread pauses and continues it.
 class AudioPlaybackStream {
 public:
     virtual ~AudioPlaybackStream() = default;
