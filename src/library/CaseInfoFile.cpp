@@ -32,7 +32,11 @@ constexpr std::array<Field, 6> kFields = { {
 std::size_t Utf8SequenceAt(std::string_view s, std::size_t i)
 {
     const auto c = static_cast<unsigned char>(s[i]);
-    const std::size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    const std::size_t len = c < 0x80 ? 1
+        : (c & 0xE0) == 0xC0         ? 2
+        : (c & 0xF0) == 0xE0         ? 3
+        : (c & 0xF8) == 0xF0         ? 4
+                                     : 0;
     if (len == 0 || i + len > s.size())
         return 0;
     return IsValidUtf8(s.substr(i, len)) ? len : 0;
@@ -170,6 +174,15 @@ std::string DecodeCaseValue(std::string_view stored)
     return out;
 }
 
+std::string CaseDateText(std::time_t now)
+{
+    std::tm local {};
+    char text[32] = {};
+    if (localtime_r(&now, &local))
+        std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
 std::string CaseInfoFilePath(std::string_view moviePath)
 {
     const auto slash = moviePath.rfind('/');
@@ -238,8 +251,8 @@ CaseInfo ReadCaseInfoFile(const std::string& moviePath, CaseFileState* state)
     return info;
 }
 
-CaseFileResult RenameCaseInfoFile(const std::string& oldMoviePath, std::string_view movieFolder,
-                                  std::string_view newBaseName)
+CaseFileResult RenameCaseInfoFile(
+    const std::string& oldMoviePath, std::string_view movieFolder, std::string_view newBaseName)
 {
     const std::string from = CaseInfoFilePath(oldMoviePath);
     const std::string to = CaseInfoFilePath(JoinPath(movieFolder, std::string(newBaseName) + ".avi"));
@@ -253,8 +266,9 @@ CaseFileResult RenameCaseInfoFile(const std::string& oldMoviePath, std::string_v
     }
     if (from != to) {
         if (const int err = RenameNoReplace(from, to)) {
-            return Failed(err, err == EEXIST ? "A case information file of that name already exists"
-                                             : "The case information file could not be renamed");
+            return Failed(err,
+                err == EEXIST ? "A case information file of that name already exists"
+                              : "The case information file could not be renamed");
         }
     }
     result.moved = true;
@@ -263,11 +277,13 @@ CaseFileResult RenameCaseInfoFile(const std::string& oldMoviePath, std::string_v
     const ProfileWriteResult loaded = LoadForUpdate(to, profile);
     if (!loaded.ok)
         return Failed(loaded.error, "The case information file was moved but could not be updated");
-    const ProfileWriteResult saved = profile.SetString(kCaseInfoSection, kCaseKeyFileName, EncodeCaseValue(newBaseName))
+    const ProfileWriteResult saved
+        = profile.SetString(kCaseInfoSection, kCaseKeyFileName, EncodeCaseValue(newBaseName))
         ? profile.Save(to)
         : ProfileWriteResult { false, EINVAL, "value", {} };
     if (!saved.ok) {
-        CaseFileResult failed = Failed(saved.error, "The case information file was moved but could not be updated");
+        CaseFileResult failed
+            = Failed(saved.error, "The case information file was moved but could not be updated");
         failed.moved = true;
         return failed;
     }

@@ -30,18 +30,19 @@
 // GUI thread only.
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 #include <string_view>
 
 namespace kestovar {
 
 struct CaseInfo {
-    std::string date;         // "%Y-%m-%d", set by the form
-    std::string fileName;     // File Name prefix; after a rename the movie's new base name
+    std::string date; // "%Y-%m-%d", set by the form
+    std::string fileName; // File Name prefix; after a rename the movie's new base name
     std::string doctorName;
     std::string patientName;
     std::string hospitalName;
-    std::string comment;      // several lines
+    std::string comment; // several lines
 
     bool operator==(const CaseInfo&) const = default;
 };
@@ -58,19 +59,22 @@ inline constexpr std::size_t kCaseCommentMaxChars = 1299;
 
 // What was found when reading.
 enum class CaseFileState {
-    Missing,    // no case file: all fields empty
+    Missing, // no case file: all fields empty
     Ok,
-    Damaged,    // read as far as it parses; a later write keeps it aside as "<name>.damaged"
+    Damaged, // read as far as it parses; a later write keeps it aside as "<name>.damaged"
     Unreadable, // exists but cannot be read (or is not a file): all fields empty
 };
 
 struct CaseFileResult {
     bool ok = false;
-    int error = 0;              // errno of the failed step
-    std::string message;        // for the operator when !ok
-    std::string keptAsidePath;  // a damaged file moved aside before writing
-    bool moved = false;         // RenameCaseInfoFile: a case file existed and was moved
+    int error = 0; // errno of the failed step
+    std::string message; // for the operator when !ok
+    std::string keptAsidePath; // a damaged file moved aside before writing
+    bool moved = false; // RenameCaseInfoFile: a case file existed and was moved
 };
+
+// The Date field's text for a time: the local date as "%Y-%m-%d" (2017-02-26).
+std::string CaseDateText(std::time_t now);
 
 // The case file of a movie path (or of a case file path, which yields itself).
 // Empty for a path that names no file (empty, or ending in "/").
@@ -86,8 +90,8 @@ CaseInfo ReadCaseInfoFile(const std::string& moviePath, CaseFileState* state = n
 // file to the new movie's case file path (never replacing a file there) and sets
 // "File Name" to newBaseName, leaving the other keys as they were. A movie without a case
 // file gives ok with moved == false and creates nothing.
-CaseFileResult RenameCaseInfoFile(const std::string& oldMoviePath, std::string_view movieFolder,
-                                  std::string_view newBaseName);
+CaseFileResult RenameCaseInfoFile(
+    const std::string& oldMoviePath, std::string_view movieFolder, std::string_view newBaseName);
 
 // The escapes described above.
 std::string EncodeCaseValue(std::string_view value);

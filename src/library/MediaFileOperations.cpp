@@ -51,9 +51,10 @@ std::string Quoted(std::string_view name)
 FileOpResult MoveRefusedOrFailed(int err, const std::string& source, const std::string& dest)
 {
     if (err == EEXIST)
-        return Outcome(FileOpOutcome::Refused, "A file named " + Quoted(FileNameOf(dest)) + " already exists.");
+        return Outcome(
+            FileOpOutcome::Refused, "A file named " + Quoted(FileNameOf(dest)) + " already exists.");
     return Outcome(FileOpOutcome::Failed,
-                   "Could not rename " + Quoted(FileNameOf(source)) + " (" + std::strerror(err) + ").");
+        "Could not rename " + Quoted(FileNameOf(source)) + " (" + std::strerror(err) + ").");
 }
 
 } // namespace
@@ -81,7 +82,8 @@ std::string DeleteQuestionText(std::string_view label)
     return "Do you want to delete " + Quoted(label) + "?";
 }
 
-FileOpResult RenameMedia(const std::string& sourcePath, std::string_view newText, const CaptureFolders& folders)
+FileOpResult RenameMedia(
+    const std::string& sourcePath, std::string_view newText, const CaptureFolders& folders)
 {
     if (newText.empty())
         return Outcome(FileOpOutcome::Nothing);
@@ -112,7 +114,8 @@ FileOpResult RenameMedia(const std::string& sourcePath, std::string_view newText
     const std::string sourceCase = CaseInfoFilePath(sourcePath);
     const std::string destCase = CaseInfoFilePath(dest);
     if (sourceCase != destCase && PathExists(sourceCase) && PathExists(destCase))
-        return Outcome(FileOpOutcome::Refused, "A file named " + Quoted(FileNameOf(destCase)) + " already exists.");
+        return Outcome(
+            FileOpOutcome::Refused, "A file named " + Quoted(FileNameOf(destCase)) + " already exists.");
 
     if (const int err = RenameNoReplace(sourcePath, dest))
         return MoveRefusedOrFailed(err, sourcePath, dest);
@@ -122,11 +125,12 @@ FileOpResult RenameMedia(const std::string& sourcePath, std::string_view newText
         // Keep the movie and its case information together: undo the movie's move.
         if (RenameNoReplace(dest, sourcePath) == 0) {
             return Outcome(FileOpOutcome::Failed,
-                           "Could not rename " + Quoted(FileNameOf(sourcePath)) + ": " + caseMoved.message);
+                "Could not rename " + Quoted(FileNameOf(sourcePath)) + ": " + caseMoved.message);
         }
-        FileOpResult split = Outcome(FileOpOutcome::Done, "The movie was renamed, but its case information file "
-                                                          "keeps its old name: "
-                                                          + caseMoved.message);
+        FileOpResult split = Outcome(FileOpOutcome::Done,
+            "The movie was renamed, but its case information file "
+            "keeps its old name: "
+                + caseMoved.message);
         split.newPath = dest;
         return split;
     }
@@ -140,7 +144,8 @@ FileOpResult DeleteMedia(const std::string& path)
     const std::string name = FileNameOf(path);
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
         const int err = errno;
-        return Outcome(FileOpOutcome::Failed, "Could not delete " + Quoted(name) + " (" + std::strerror(err) + ").");
+        return Outcome(
+            FileOpOutcome::Failed, "Could not delete " + Quoted(name) + " (" + std::strerror(err) + ").");
     }
     if (MediaKindOf(path) == MediaKind::Picture)
         return Outcome(FileOpOutcome::Done);
@@ -148,9 +153,9 @@ FileOpResult DeleteMedia(const std::string& path)
     const std::string casePath = CaseInfoFilePath(path);
     if (!casePath.empty() && casePath != path && ::unlink(casePath.c_str()) != 0 && errno != ENOENT) {
         const int err = errno;
-        return Outcome(FileOpOutcome::Done, "The movie was deleted, but its case information file "
-                                                + Quoted(FileNameOf(casePath)) + " could not be ("
-                                                + std::strerror(err) + ").");
+        return Outcome(FileOpOutcome::Done,
+            "The movie was deleted, but its case information file " + Quoted(FileNameOf(casePath))
+                + " could not be (" + std::strerror(err) + ").");
     }
     return Outcome(FileOpOutcome::Done);
 }

@@ -35,11 +35,11 @@ std::string RenameEditText(std::string_view label);
 std::string DeleteQuestionText(std::string_view label);
 
 enum class FileOpOutcome {
-    Nothing,   // no change and no refresh (empty rename text, cancelled edit)
+    Nothing, // no change and no refresh (empty rename text, cancelled edit)
     Unchanged, // same name (letter case aside): nothing moved; refresh the list
-    Done,      // moved or deleted; message may still carry a warning
-    Refused,   // the text or the target name was refused; nothing changed
-    Failed,    // the file system refused; nothing changed unless message says otherwise
+    Done, // moved or deleted; message may still carry a warning
+    Refused, // the text or the target name was refused; nothing changed
+    Failed, // the file system refused; nothing changed unless message says otherwise
 };
 
 struct FileOpResult {
@@ -51,7 +51,8 @@ struct FileOpResult {
 
 // Renames the item at sourcePath to newText plus its kind's extension, in its kind's
 // folder. The text is a base name as typed: "Knee.avi" becomes "Knee.avi.avi".
-FileOpResult RenameMedia(const std::string& sourcePath, std::string_view newText, const CaptureFolders& folders);
+FileOpResult RenameMedia(
+    const std::string& sourcePath, std::string_view newText, const CaptureFolders& folders);
 
 // Deletes the item at path; for a movie its case information file too (after the movie,
 // and only when the movie is gone, so a movie is never left without its case file).

@@ -20,7 +20,10 @@ constexpr std::string_view kBlanks = " \t";
 
 struct UniqueFd {
     int fd = -1;
-    explicit UniqueFd(int f) : fd(f) { }
+    explicit UniqueFd(int f)
+        : fd(f)
+    {
+    }
     ~UniqueFd()
     {
         if (fd >= 0)
@@ -86,9 +89,38 @@ void AppendUtf8(std::string& out, char32_t cp)
 std::string DecodeWindows1252(std::string_view bytes)
 {
     static constexpr std::array<char16_t, 32> kHigh = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+        0x20AC,
+        0x0081,
+        0x201A,
+        0x0192,
+        0x201E,
+        0x2026,
+        0x2020,
+        0x2021,
+        0x02C6,
+        0x2030,
+        0x0160,
+        0x2039,
+        0x0152,
+        0x008D,
+        0x017D,
+        0x008F,
+        0x0090,
+        0x2018,
+        0x2019,
+        0x201C,
+        0x201D,
+        0x2022,
+        0x2013,
+        0x2014,
+        0x02DC,
+        0x2122,
+        0x0161,
+        0x203A,
+        0x0153,
+        0x009D,
+        0x017E,
+        0x0178,
     };
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
@@ -144,7 +176,7 @@ std::string DecodeProfileBytes(std::string_view bytes, bool& binary)
         && static_cast<unsigned char>(bytes[1]) == 0xFE) {
         text = DecodeUtf16(bytes.substr(2), false);
     } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE
-               && static_cast<unsigned char>(bytes[1]) == 0xFF) {
+        && static_cast<unsigned char>(bytes[1]) == 0xFF) {
         text = DecodeUtf16(bytes.substr(2), true);
     } else {
         if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
@@ -251,7 +283,7 @@ ProfileWriteResult AtomicWriteFile(const std::string& path, std::string_view dat
         return Failure(EEXIST, "create temporary file");
     UniqueFd file(fd);
 
-    struct stat old {};
+    struct stat old { };
     if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         (void)::fchmod(file.fd, old.st_mode & 07777);
 
@@ -393,7 +425,7 @@ ProfileFile ProfileFile::Load(const std::string& path)
         return missing;
     }
     UniqueFd file(fd);
-    struct stat st {};
+    struct stat st { };
     if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         missing.state_ = State::Unreadable;
         missing.loadError_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
@@ -460,8 +492,8 @@ std::optional<std::string> ProfileFile::Find(std::string_view section, std::stri
     return std::string(v);
 }
 
-std::string ProfileFile::GetString(std::string_view section, std::string_view key, std::string_view defaultValue,
-                                   std::size_t maxChars) const
+std::string ProfileFile::GetString(
+    std::string_view section, std::string_view key, std::string_view defaultValue, std::size_t maxChars) const
 {
     const auto value = Find(section, key);
     return TruncateUtf8(value ? std::string_view(*value) : defaultValue, maxChars);
@@ -547,13 +579,13 @@ ProfileWriteResult LoadForUpdate(const std::string& path, ProfileFile& profile)
 }
 
 std::string GetProfileString(const std::string& path, std::string_view section, std::string_view key,
-                             std::string_view defaultValue, std::size_t maxChars)
+    std::string_view defaultValue, std::size_t maxChars)
 {
     return ProfileFile::Load(path).GetString(section, key, defaultValue, maxChars);
 }
 
-ProfileWriteResult WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                                      std::string_view value)
+ProfileWriteResult WriteProfileString(
+    const std::string& path, std::string_view section, std::string_view key, std::string_view value)
 {
     // Refuse before touching the file, so a bad value never moves a damaged file aside.
     if (!ProfileFile::IsStorableSection(section) || !ProfileFile::IsStorableKey(key)

@@ -41,17 +41,17 @@ inline constexpr std::uintmax_t kMaxProfileFileBytes = 4u * 1024u * 1024u;
 // Outcome of a write, with the errno of the step that failed.
 struct ProfileWriteResult {
     bool ok = false;
-    int error = 0;               // errno, or EINVAL for a refused argument
-    std::string what;            // the step that failed, for a log or a message
-    std::string keptAsidePath;   // where a damaged file was moved before writing
+    int error = 0; // errno, or EINVAL for a refused argument
+    std::string what; // the step that failed, for a log or a message
+    std::string keptAsidePath; // where a damaged file was moved before writing
 };
 
 class ProfileFile {
 public:
     enum class State {
-        Missing,    // no file: reads give defaults
-        Ok,         // read and parsed
-        Damaged,    // binary, oversized or not a regular file: parsed as far as possible
+        Missing, // no file: reads give defaults
+        Ok, // read and parsed
+        Damaged, // binary, oversized or not a regular file: parsed as far as possible
         Unreadable, // exists but could not be read (permissions, I/O error): never rewritten
     };
 
@@ -70,7 +70,7 @@ public:
     // GetPrivateProfileString's rules: the value, or defaultValue when missing, cut to
     // maxChars characters.
     std::string GetString(std::string_view section, std::string_view key, std::string_view defaultValue,
-                          std::size_t maxChars) const;
+        std::size_t maxChars) const;
 
     // Sets one key (replaced in place or added). False, and nothing changed, when the
     // section, key or value could not be stored on one line or is not valid UTF-8.
@@ -93,7 +93,7 @@ private:
     };
     struct Position {
         std::size_t sectionLine = 0; // index of the "[...]" line
-        std::size_t endLine = 0;     // one past the section's last non-blank line
+        std::size_t endLine = 0; // one past the section's last non-blank line
         std::optional<std::size_t> keyLine;
     };
 
@@ -108,12 +108,12 @@ private:
 // One key per call, as the platform's private-profile functions do.
 // Missing file, section or key: defaultValue. The value is cut to maxChars characters.
 std::string GetProfileString(const std::string& path, std::string_view section, std::string_view key,
-                             std::string_view defaultValue, std::size_t maxChars);
+    std::string_view defaultValue, std::size_t maxChars);
 
 // Replaces or adds one key and saves the file atomically. A damaged file is kept aside
 // first (see above); a file that cannot be read is left alone and the write fails.
-ProfileWriteResult WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                                      std::string_view value);
+ProfileWriteResult WriteProfileString(
+    const std::string& path, std::string_view section, std::string_view key, std::string_view value);
 
 // Loads path for an update: a damaged file is moved aside and an empty profile is
 // returned in its place (keptAsidePath tells where it went). Fails for an unreadable file

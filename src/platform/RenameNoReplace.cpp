@@ -13,7 +13,7 @@ namespace {
 
 bool NameTaken(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return lstat(path.c_str(), &st) == 0 || errno != ENOENT;
 }
 
@@ -30,7 +30,7 @@ int RenameNoReplace(const std::string& from, const std::string& to)
         return err;
 
     // The file system has no RENAME_NOREPLACE; link() never replaces either.
-    struct stat st {};
+    struct stat st { };
     if (lstat(from.c_str(), &st) != 0)
         return errno;
     if (!S_ISDIR(st.st_mode)) {

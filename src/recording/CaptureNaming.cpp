@@ -61,7 +61,8 @@ std::string JoinPath(std::string_view folder, std::string_view name)
 
 bool IsPictureExtension(std::string_view ext)
 {
-    return ext.size() == 3 && AsciiLower(ext[0]) == 'j' && AsciiLower(ext[1]) == 'p' && AsciiLower(ext[2]) == 'g';
+    return ext.size() == 3 && AsciiLower(ext[0]) == 'j' && AsciiLower(ext[1]) == 'p'
+        && AsciiLower(ext[2]) == 'g';
 }
 
 std::string BuildCapturePath(const CaptureFolders& folders, std::string_view name, std::string_view ext)
@@ -71,12 +72,12 @@ std::string BuildCapturePath(const CaptureFolders& folders, std::string_view nam
 
 bool PathExists(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
 }
 
-CapturePathResult NewMoviePath(const std::string& movieFolder, std::string_view fileName, std::time_t now,
-                               const PathInUse& inUse)
+CapturePathResult NewMoviePath(
+    const std::string& movieFolder, std::string_view fileName, std::time_t now, const PathInUse& inUse)
 {
     CapturePathResult result;
     const NameCheck check = CheckCapturePrefix(fileName, NameMaxBytes(movieFolder));

@@ -48,17 +48,17 @@ bool PathExists(const std::string& path);
 
 struct CapturePathResult {
     bool ok = false;
-    std::string path;    // the new capture's full path
+    std::string path; // the new capture's full path
     std::string message; // why there is none, for the operator
 };
 
 // Movie path for a recording (also each follow-on file of a roll-over). Refuses a File
 // Name that is empty or not a valid name (see FileNameRules.h) with its message.
 CapturePathResult NewMoviePath(const std::string& movieFolder, std::string_view fileName, std::time_t now,
-                               const PathInUse& inUse = PathExists);
+    const PathInUse& inUse = PathExists);
 
 // Still-picture path in the picture folder.
-CapturePathResult NewStillPicturePath(const std::string& imageFolder, std::time_t now,
-                                      const PathInUse& inUse = PathExists);
+CapturePathResult NewStillPicturePath(
+    const std::string& imageFolder, std::time_t now, const PathInUse& inUse = PathExists);
 
 } // namespace kestovar

@@ -33,14 +33,15 @@ NameCheck Problem(NameProblem problem, std::string message)
 NameCheck CheckText(std::string_view text, std::size_t maxTextBytes)
 {
     if (!IsValidUtf8(text))
-        return Problem(NameProblem::InvalidText, "The file name contains characters that are not valid text.");
+        return Problem(
+            NameProblem::InvalidText, "The file name contains characters that are not valid text.");
     for (std::size_t i = 0; i < text.size();) {
         const char32_t cp = NextCodePoint(text, i);
         if (cp == '/' || cp == '\\')
             return Problem(NameProblem::Separator, "A file name can't contain \"/\" or \"\\\".");
         if (IsControl(cp))
             return Problem(NameProblem::Control,
-                           "A file name can't contain line breaks, tabs or other control characters.");
+                "A file name can't contain line breaks, tabs or other control characters.");
     }
     if (text.find("..") != std::string_view::npos)
         return Problem(NameProblem::DotDot, "A file name can't contain \"..\".");
@@ -68,6 +69,11 @@ bool IsRefusedFileNameChar(char32_t c)
     }
 }
 
+TypedCharDecision OnFileNameCharTyped(std::string_view textBefore, char32_t c)
+{
+    return TypedCharDecision { !textBefore.empty(), IsRefusedFileNameChar(c) };
+}
+
 std::size_t NameMaxBytes(const std::string& folder)
 {
     const long max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
@@ -78,7 +84,8 @@ NameCheck CheckCapturePrefix(std::string_view prefix, std::size_t nameMaxBytes)
 {
     if (prefix.empty())
         return Problem(NameProblem::Empty, std::string(kEmptyFileNameMessage));
-    const std::size_t room = nameMaxBytes > kCaptureNameOverheadBytes ? nameMaxBytes - kCaptureNameOverheadBytes : 0;
+    const std::size_t room
+        = nameMaxBytes > kCaptureNameOverheadBytes ? nameMaxBytes - kCaptureNameOverheadBytes : 0;
     return CheckText(prefix, room);
 }
 

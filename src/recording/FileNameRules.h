@@ -21,8 +21,8 @@ namespace kestovar {
 
 inline constexpr std::string_view kEmptyFileNameMessage = "Please enter a file name!";
 // Two blanks after "characters"; U+FF3C FULLWIDTH REVERSE SOLIDUS after the colon.
-inline constexpr std::string_view kFileNameCharsMessage =
-    "A file name can't contain any of the following characters  :\xEF\xBC\xBC/:+?\"<>|";
+inline constexpr std::string_view kFileNameCharsMessage
+    = "A file name can't contain any of the following characters  :\xEF\xBC\xBC/:+?\"<>|";
 
 // Longest File Name suffix a movie name adds: "_YYMMDD_HHMMSS", "_999" against a clash,
 // ".avi" (its case file, ".ini", is as long).
@@ -33,9 +33,9 @@ inline constexpr std::size_t kRenameOverheadBytes = 4;
 enum class NameProblem {
     None,
     Empty,
-    Separator,   // "/" or "\"
-    DotDot,      // ".."
-    Control,     // line break, tab or other control character
+    Separator, // "/" or "\"
+    DotDot, // ".."
+    Control, // line break, tab or other control character
     InvalidText, // not valid UTF-8
     TooLong,
 };
@@ -49,6 +49,15 @@ struct NameCheck {
 // The eight characters the File Name field refuses while typing:
 // " * / : < > ? and backslash.
 bool IsRefusedFileNameChar(char32_t c);
+
+// What the File Name field does with one typed character. The alert test looks at the
+// text before the character goes in, so the first character typed into an empty,
+// blinking field leaves it blinking and the second one stops it.
+struct TypedCharDecision {
+    bool stopAlert = false; // the field held text: stop the blinking border
+    bool refuse = false; // do not insert; show kFileNameCharsMessage
+};
+TypedCharDecision OnFileNameCharTyped(std::string_view textBefore, char32_t c);
 
 // The longest file name, in bytes, the file system of folder takes (255 when unknown).
 std::size_t NameMaxBytes(const std::string& folder);

@@ -11,7 +11,7 @@ public:
     int counter() const { return counter_; }
 
     static int PictureFor(int counter); // 413..424; 413 for values outside 1..12
-    static int Advance(int counter);    // 12 (or anything outside 1..12) -> 1, else +1
+    static int Advance(int counter); // 12 (or anything outside 1..12) -> 1, else +1
 
     // The one counter of the process (GUI thread).
     static RecordIndicator& Process();

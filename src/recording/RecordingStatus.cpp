@@ -44,7 +44,7 @@ std::string FormatRecordTime(std::int64_t elapsedSeconds)
         elapsedSeconds = 0;
     char text[40];
     std::snprintf(text, sizeof text, "%02lld.%02d.%02d", static_cast<long long>(elapsedSeconds / 3600),
-                  static_cast<int>(elapsedSeconds / 60 % 60), static_cast<int>(elapsedSeconds % 60));
+        static_cast<int>(elapsedSeconds / 60 % 60), static_cast<int>(elapsedSeconds % 60));
     return text;
 }
 
@@ -71,8 +71,9 @@ std::string FormatByteSize(std::uint64_t bytes)
         if (decimals == 0)
             std::snprintf(text, sizeof text, "%llu %cB", static_cast<unsigned long long>(scaled), kPrefix[u]);
         else
-            std::snprintf(text, sizeof text, "%llu.%0*llu %cB", static_cast<unsigned long long>(scaled / scale),
-                          decimals, static_cast<unsigned long long>(scaled % scale), kPrefix[u]);
+            std::snprintf(text, sizeof text, "%llu.%0*llu %cB",
+                static_cast<unsigned long long>(scaled / scale), decimals,
+                static_cast<unsigned long long>(scaled % scale), kPrefix[u]);
         return text;
     }
 }

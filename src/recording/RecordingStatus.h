@@ -41,22 +41,22 @@ inline constexpr std::int64_t kTimeLeftWarningSeconds = 600;
 
 enum class RecordingAction {
     None,
-    RollOver,     // the file reached the size limit: continue in a new file
+    RollOver, // the file reached the size limit: continue in a new file
     StopFileLost, // the file could not be queried for kFileLostTicks seconds: end the recording
 };
 
 // Shown when the recording is ended because its file can no longer be read.
-inline constexpr std::string_view kRecordingFileLostMessage =
-    "The recording file can no longer be found or read.\nThe recording was stopped.";
+inline constexpr std::string_view kRecordingFileLostMessage
+    = "The recording file can no longer be found or read.\nThe recording was stopped.";
 // A few seconds' grace: the file may not exist yet right after the graph starts.
 inline constexpr int kFileLostTicks = 3;
 
 struct StatusInput {
     std::time_t now = 0;
-    int frames = 0;           // frames counted since the last tick
+    int frames = 0; // frames counted since the last tick
     int resolutionChoice = 0;
-    bool recording = false;   // mode is Recording (also while paused)
-    std::string path;         // the recording graph's output path; empty without a graph
+    bool recording = false; // mode is Recording (also while paused)
+    std::string path; // the recording graph's output path; empty without a graph
     std::optional<std::uint64_t> fileSize; // none when the size query failed
     int limitRecordSize = 6;
     std::optional<std::uint64_t> freeBytes; // free space of the movie folder's disk
@@ -71,7 +71,10 @@ struct StatusTexts {
 
 class RecordingStatus {
 public:
-    explicit RecordingStatus(SizeLimitRule rule = SizeLimitRule()) : rule_(rule) { }
+    explicit RecordingStatus(SizeLimitRule rule = SizeLimitRule())
+        : rule_(rule)
+    {
+    }
 
     // A recording file starts (Record Start, and each follow-on file of a roll-over).
     void StartFile(std::time_t now);

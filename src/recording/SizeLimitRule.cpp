@@ -9,7 +9,7 @@ namespace {
 struct LimitRow {
     int value;
     std::uint64_t from; // in units
-    std::uint64_t to;   // in units, 0 = open-ended
+    std::uint64_t to; // in units, 0 = open-ended
 };
 
 constexpr std::array<LimitRow, 6> kLimitRows = { {

@@ -26,7 +26,10 @@ struct SizeWindow {
 
 class SizeLimitRule {
 public:
-    explicit SizeLimitRule(std::uint64_t unitBytes = kGiB) : unit_(unitBytes) { }
+    explicit SizeLimitRule(std::uint64_t unitBytes = kGiB)
+        : unit_(unitBytes)
+    {
+    }
 
     // The window of a limitrecordsize value, none for "No Size Limit" and unknown values.
     std::optional<SizeWindow> Window(int limitRecordSize) const;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -36,11 +37,12 @@ std::string Hex(std::string_view s)
 // as hex, in file order. Fails the test when Python cannot parse the file.
 std::vector<std::pair<std::string, std::string>> ReadWithConfigParser(const std::string& path)
 {
-    const std::string script = "import configparser,sys\n"
-                               "c=configparser.ConfigParser(interpolation=None)\n"
-                               "f=open(sys.argv[1],encoding='utf-8')\n"
-                               "c.read_file(f)\n"
-                               "for k,v in c['Kestovar'].items(): print(k+'\\t'+v.encode('utf-8','surrogateescape').hex())\n";
+    const std::string script
+        = "import configparser,sys\n"
+          "c=configparser.ConfigParser(interpolation=None)\n"
+          "f=open(sys.argv[1],encoding='utf-8')\n"
+          "c.read_file(f)\n"
+          "for k,v in c['Kestovar'].items(): print(k+'\\t'+v.encode('utf-8','surrogateescape').hex())\n";
     const std::string command = "python3 -c \"$KESTOVAR_PY\" '" + path + "' 2>&1";
     setenv("KESTOVAR_PY", script.c_str(), 1);
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
@@ -90,7 +92,8 @@ void WriteAndCheck(const std::string& moviePath, const CaseInfo& info)
 
 CaseInfo Smith()
 {
-    return CaseInfo { "2017-02-26", "Smith", "Dr. Adams", "John Smith", "General Hospital", "Knee arthroscopy" };
+    return CaseInfo { "2017-02-26", "Smith", "Dr. Adams", "John Smith", "General Hospital",
+        "Knee arthroscopy" };
 }
 
 std::size_t LineCount(const std::string& text)
@@ -120,26 +123,41 @@ TEST(CaseInfoPath, ReplacesOnlyTheLastExtensionOfTheFileName)
         EXPECT_EQ(CaseInfoFilePath(movie), ini) << movie;
 }
 
+TEST(CaseInfoDate, TheDateFieldIsTheLocalDate)
+{
+    const char* saved = std::getenv("TZ");
+    const std::string savedTz = saved ? saved : "";
+    setenv("TZ", "CET-1", 1);
+    tzset();
+    // 2017-02-26 23:30 UTC is already the 27th in Central Europe.
+    EXPECT_EQ(CaseDateText(1488151800), "2017-02-27");
+    if (saved)
+        setenv("TZ", savedTz.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
 TEST(CaseInfoWrite, ANewFileHoldsTheSectionAndTheSixKeysInOrder)
 {
     TempDir dir;
     const std::string movie = (dir / "Smith_170226_101530.avi").string();
     WriteAndCheck(movie, Smith());
     EXPECT_EQ(ReadFileText(dir / "Smith_170226_101530.ini"),
-              "[Kestovar]\n"
-              "Date=2017-02-26\n"
-              "File Name=Smith\n"
-              "Doctor Name=Dr. Adams\n"
-              "Patient Name=John Smith\n"
-              "Hospital Name=General Hospital\n"
-              "Comment=Knee arthroscopy\n");
+        "[Kestovar]\n"
+        "Date=2017-02-26\n"
+        "File Name=Smith\n"
+        "Doctor Name=Dr. Adams\n"
+        "Patient Name=John Smith\n"
+        "Hospital Name=General Hospital\n"
+        "Comment=Knee arthroscopy\n");
     EXPECT_EQ(ReadCaseInfoFile(movie), Smith());
 
     CaseInfo empty;
     empty.date = "2017-02-26";
     WriteAndCheck(movie, empty);
     EXPECT_EQ(ReadFileText(dir / "Smith_170226_101530.ini"),
-              "[Kestovar]\nDate=2017-02-26\nFile Name=\nDoctor Name=\nPatient Name=\nHospital Name=\nComment=\n");
+        "[Kestovar]\nDate=2017-02-26\nFile Name=\nDoctor Name=\nPatient Name=\nHospital Name=\nComment=\n");
 }
 
 TEST(CaseInfoWrite, WritingIntoAnExistingFileKeepsItsLineOrder)
@@ -147,26 +165,26 @@ TEST(CaseInfoWrite, WritingIntoAnExistingFileKeepsItsLineOrder)
     TempDir dir;
     const std::string movie = (dir / "k.avi").string();
     ASSERT_TRUE(WriteFileText(dir / "k.ini",
-                              "[Kestovar]\n"
-                              "Comment=old\n"
-                              "Reviewed=yes\n"
-                              "Date=2000-01-01\n"
-                              "\n"
-                              "[Notes]\n"
-                              "Date=not ours\n"));
+        "[Kestovar]\n"
+        "Comment=old\n"
+        "Reviewed=yes\n"
+        "Date=2000-01-01\n"
+        "\n"
+        "[Notes]\n"
+        "Date=not ours\n"));
     WriteAndCheck(movie, Smith());
     EXPECT_EQ(ReadFileText(dir / "k.ini"),
-              "[Kestovar]\n"
-              "Comment=Knee arthroscopy\n"
-              "Reviewed=yes\n"
-              "Date=2017-02-26\n"
-              "File Name=Smith\n"
-              "Doctor Name=Dr. Adams\n"
-              "Patient Name=John Smith\n"
-              "Hospital Name=General Hospital\n"
-              "\n"
-              "[Notes]\n"
-              "Date=not ours\n");
+        "[Kestovar]\n"
+        "Comment=Knee arthroscopy\n"
+        "Reviewed=yes\n"
+        "Date=2017-02-26\n"
+        "File Name=Smith\n"
+        "Doctor Name=Dr. Adams\n"
+        "Patient Name=John Smith\n"
+        "Hospital Name=General Hospital\n"
+        "\n"
+        "[Notes]\n"
+        "Date=not ours\n");
 }
 
 TEST(CaseInfoRead, MissingKeysAndFilesReadAsEmptyFields)

@@ -106,8 +106,17 @@ TEST_F(Storage, HostileRenameTextsAreRefusedAndNothingMovesOrLeavesTheFolders)
     ASSERT_TRUE(WriteFileText(Picture("p.jpg"), "jpeg"));
     const auto before = Snapshot();
     const std::vector<std::string> hostile = {
-        "../k",        "../../outside", "sub/dir", "/tmp/abs", "back\\slash", "..",
-        "a..b",        "line\nbreak",   "tab\t",   "\x7f",      std::string(300, 'x'),
+        "../k",
+        "../../outside",
+        "sub/dir",
+        "/tmp/abs",
+        "back\\slash",
+        "..",
+        "a..b",
+        "line\nbreak",
+        "tab\t",
+        "\x7f",
+        std::string(300, 'x'),
         "bad\xC3\x28",
     };
     for (const std::string& text : hostile) {

@@ -40,33 +40,33 @@ TEST(ProfileFileWrite, ExistingKeyIsReplacedInPlaceAndEveryOtherLineKept)
     TempDir dir;
     const std::string path = (dir / "case.ini").string();
     ASSERT_TRUE(WriteFileText(path,
-                              "; written by hand\n"
-                              "[Other]\n"
-                              "Date=keep me\n"
-                              "\n"
-                              "[KESTOVAR]\n"
-                              "Comment = old comment\n"
-                              "unknown=stays\n"
-                              "  date  =  1999-01-01  \n"
-                              "\n"
-                              "[Tail]\n"
-                              "x=1\n"));
+        "; written by hand\n"
+        "[Other]\n"
+        "Date=keep me\n"
+        "\n"
+        "[KESTOVAR]\n"
+        "Comment = old comment\n"
+        "unknown=stays\n"
+        "  date  =  1999-01-01  \n"
+        "\n"
+        "[Tail]\n"
+        "x=1\n"));
     ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Date", "2017-02-26").ok);
     ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Comment", "new").ok);
     ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Doctor Name", "Dr. Who").ok);
     EXPECT_EQ(ReadFileText(path),
-              "; written by hand\n"
-              "[Other]\n"
-              "Date=keep me\n"
-              "\n"
-              "[KESTOVAR]\n"
-              "Comment=new\n"
-              "unknown=stays\n"
-              "Date=2017-02-26\n"
-              "Doctor Name=Dr. Who\n"
-              "\n"
-              "[Tail]\n"
-              "x=1\n");
+        "; written by hand\n"
+        "[Other]\n"
+        "Date=keep me\n"
+        "\n"
+        "[KESTOVAR]\n"
+        "Comment=new\n"
+        "unknown=stays\n"
+        "Date=2017-02-26\n"
+        "Doctor Name=Dr. Who\n"
+        "\n"
+        "[Tail]\n"
+        "x=1\n");
 }
 
 TEST(ProfileFileWrite, MissingSectionIsAppendedAfterABlankLineAndCrlfIsKept)
@@ -114,7 +114,7 @@ TEST(ProfileFileWrite, KeepsTheFileModeOfTheFileItReplaces)
     ASSERT_TRUE(WriteFileText(path, "[Kestovar]\n"));
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Date", "x").ok);
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
@@ -181,7 +181,8 @@ TEST(ProfileFileRead, FilesOfOtherToolsAndEncodingsReadAlike)
         { "utf-8 with byte-order mark", "\xEF\xBB\xBF[K]\nN=M\xC3\xBCller\n", "M\xC3\xBCller" },
         { "windows-1252", "[K]\r\nN=M\xFCller \x80\r\n", "M\xC3\xBCller \xE2\x82\xAC" },
         { "utf-16le with byte-order mark", utf16le, "\xC3\xBC\xF0\x9F\x98\x80" },
-        { "blanks and tabs around", "[ K ]\n\t N \t=\t value with  inner blanks \t\n", "value with  inner blanks" },
+        { "blanks and tabs around", "[ K ]\n\t N \t=\t value with  inner blanks \t\n",
+            "value with  inner blanks" },
         { "no final line end", "[K]\nN=last", "last" },
         { "first of two sections wins", "[K]\nN=one\n[K]\nN=two\n", "one" },
         { "key before any section ignored", "N=loose\n[K]\nN=inside\n", "inside" },

@@ -174,8 +174,8 @@ TEST_F(LocalTime, HostileFileNamesAreRefusedWithAMessageAndNothingIsCreated)
     EXPECT_EQ(CountEntries(root.path()), 1u);
 
     // Odd but harmless names stay inside the folder.
-    for (const std::string name : { "Smith.Jones", "-rf", "knee|+", "a.", ".hidden", "\xE5\x90\x8D\xE5\x89\x8D",
-                                    "with  blanks " }) {
+    for (const std::string name :
+        { "Smith.Jones", "-rf", "knee|+", "a.", ".hidden", "\xE5\x90\x8D\xE5\x89\x8D", "with  blanks " }) {
         const CapturePathResult r = NewMoviePath(movies.string(), name, t);
         ASSERT_TRUE(r.ok) << name << ": " << r.message;
         EXPECT_EQ(std::filesystem::path(r.path).parent_path(), movies) << name;
@@ -216,8 +216,21 @@ TEST(FileNameFilter, RefusesExactlyTheEightCharactersAndShowsTheStationsMessage)
     EXPECT_FALSE(IsRefusedFileNameChar(U'|'));
     EXPECT_FALSE(IsRefusedFileNameChar(U'+'));
     EXPECT_FALSE(IsRefusedFileNameChar(U'\uFF3C'));
-    EXPECT_EQ(kFileNameCharsMessage,
-              "A file name can't contain any of the following characters  :\uFF3C/:+?\"<>|");
+    EXPECT_EQ(
+        kFileNameCharsMessage, "A file name can't contain any of the following characters  :\uFF3C/:+?\"<>|");
+}
+
+TEST(FileNameFilter, TheAlertStopsFromTheSecondCharacterTypedIntoAnEmptyField)
+{
+    const TypedCharDecision first = OnFileNameCharTyped("", U'k');
+    EXPECT_FALSE(first.stopAlert);
+    EXPECT_FALSE(first.refuse);
+    const TypedCharDecision second = OnFileNameCharTyped("k", U'n');
+    EXPECT_TRUE(second.stopAlert);
+    EXPECT_FALSE(second.refuse);
+    const TypedCharDecision colon = OnFileNameCharTyped("knee", U':');
+    EXPECT_TRUE(colon.stopAlert);
+    EXPECT_TRUE(colon.refuse);
 }
 
 TEST(RenameText, EmptyIsDroppedSilentlyAndSeparatorsAreRefused)

@@ -20,7 +20,7 @@ TEST(ByteSizeText, ThreeSignificantDigitsCutInBinaryUnits)
         { 532, "532 bytes" },
         { 1023, "1023 bytes" },
         { 1024, "1.00 KB" },
-        { 1340, "1.30 KB" },   // 1.308: cut, not rounded
+        { 1340, "1.30 KB" }, // 1.308: cut, not rounded
         { 10239, "9.99 KB" },
         { 10240, "10.0 KB" },
         { 23506, "22.9 KB" },
@@ -67,8 +67,12 @@ TEST(SizeLimit, WindowsOfEveryMenuValue)
         std::uint64_t to; // 0 = open-ended
     };
     const std::vector<Row> rows = {
-        { 0, kGiB, 2 * kGiB },     { 1, 2 * kGiB, 3 * kGiB }, { 2, 3 * kGiB, 4 * kGiB },
-        { 3, 4 * kGiB, 5 * kGiB }, { 4, 5 * kGiB, 10 * kGiB }, { 5, 10737418240ull, 0 },
+        { 0, kGiB, 2 * kGiB },
+        { 1, 2 * kGiB, 3 * kGiB },
+        { 2, 3 * kGiB, 4 * kGiB },
+        { 3, 4 * kGiB, 5 * kGiB },
+        { 4, 5 * kGiB, 10 * kGiB },
+        { 5, 10737418240ull, 0 },
     };
     for (const Row& row : rows) {
         const auto window = rule.Window(row.value);
