@@ -309,3 +309,25 @@ TEST(SimulatedCameraProviderTest, PullAndPlugReportDeviceChangesAndEndTheStream)
     EXPECT_EQ(provider.ListVideoDevices().size(), 1u);
     camera->StopStreaming();
 }
+
+TEST(SimulatedCameraTest, H264PictureFollowsBrightnessWithoutBreakingTheStream)
+{
+    auto device = std::make_shared<SimulatedCameraDevice>(SimulatedModel::FullHd);
+    SimulatedCamera camera(device);
+    ASSERT_TRUE(camera.SetFormat(V4L2_PIX_FMT_H264, 640, 480));
+    ASSERT_TRUE(camera.SetFrameInterval({1, 30}));
+    ASSERT_TRUE(camera.StartStreaming());
+    auto packets = ReadPackets(camera, 5);
+    ASSERT_TRUE(camera.SetControl(V4L2_CID_BRIGHTNESS, -64));
+    // The new picture is encoded in the background and taken at the next IDR frame,
+    // at most two clip lengths later.
+    auto later = ReadPackets(camera, 150);
+    camera.StopStreaming();
+    ASSERT_EQ(later.size(), 150u);
+    packets.insert(packets.end(), later.begin(), later.end());
+    const Decoded all = Decode(AV_CODEC_ID_H264, packets);
+    EXPECT_EQ(all.frames, 155) << "the switch happens at an IDR frame: every packet still decodes";
+    const Decoded before = Decode(AV_CODEC_ID_H264, {packets.begin(), packets.begin() + 5});
+    const Decoded after = Decode(AV_CODEC_ID_H264, {packets.end() - 30, packets.end()});
+    EXPECT_LT(after.meanLuma, before.meanLuma - 30) << "brightness -64 darkens the picture";
+}
