@@ -3,3 +3,10 @@ kestovar_add_test(avi_writer_test
           ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.h
   DEPS kestovar::capture
   LABELS recording)
+
+kestovar_add_test(media_probe_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/media_probe_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.h
+  DEPS kestovar::capture
+  QT
+  LABELS recording)
