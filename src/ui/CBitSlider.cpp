@@ -30,6 +30,7 @@ bool CBitSlider::CreateThumb(const QString& role, int frameWidth, int frameHeigh
                          orientation() == Qt::Horizontal ? s.height() : s.width());
     }
     thumb_->show();
+    PlaceThumb();
     update();
     return ok;
 }
@@ -93,8 +94,26 @@ void CBitSlider::paintEvent(QPaintEvent*)
         copy(before, QRect(0, 0, width(), split));
         copy(after, QRect(0, split, width(), height() - split));
     }
-    if (thumb_->geometry() != thumb)
-        thumb_->setGeometry(thumb);
+    PlaceThumb();
+}
+
+void CBitSlider::PlaceThumb()
+{
+    // The thumb window follows the value at once, painted or not.
+    if (thumb_ && thumb_->geometry() != ThumbRect())
+        thumb_->setGeometry(ThumbRect());
+}
+
+void CBitSlider::sliderChange(SliderChange change)
+{
+    QSlider::sliderChange(change);
+    PlaceThumb();
+}
+
+void CBitSlider::resizeEvent(QResizeEvent* event)
+{
+    QSlider::resizeEvent(event);
+    PlaceThumb();
 }
 
 void CBitSlider::wheelEvent(QWheelEvent* event) { event->accept(); }

@@ -38,8 +38,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool event(QEvent* event) override;
+    void sliderChange(SliderChange change) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void PlaceThumb();
+
     SkinSliderStyle* style_;
     CBitWnd* thumb_ = nullptr;
     ImageStrip before_;
