@@ -5,6 +5,8 @@
 // Semantics, chosen so files written by other INI tools and by the station read alike:
 // - Sections and keys are matched without regard to ASCII letter case; blanks around a
 //   key, around a value and inside the brackets are not part of the name or value.
+//   Quotes are part of a value (unlike the Windows functions, which strip one pair), so
+//   what is written reads back as written; lines starting with ";" or "#" are comments.
 // - A key that exists is replaced in place (its first occurrence in the first section
 //   of that name); a missing key is added after the last line of its section; a missing
 //   section is added at the end of the file, after a blank line. Every other line,
