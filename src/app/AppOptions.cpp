@@ -16,7 +16,8 @@ bool TakeModel(const QString& given, const QString& source, QString* model, QStr
 {
     const QString normalised = given.trimmed().toLower();
     if (!KnownModel(normalised)) {
-        *message = QStringLiteral("unknown simulated camera \"%1\" in %2; use fullhd, fullhd2 or pro").arg(given, source);
+        *message = QStringLiteral("unknown simulated camera \"%1\" in %2; use fullhd, fullhd2 or pro")
+                       .arg(given, source);
         return false;
     }
     *model = normalised;
@@ -27,22 +28,26 @@ bool TakeModel(const QString& given, const QString& source, QString* model, QStr
 
 QString UsageText()
 {
-    return QStringLiteral("Usage: kestovar [--simulate-camera=fullhd|fullhd2|pro]\n"
-                          "\n"
-                          "Capture station for Kestovar USB surgical cameras.\n"
-                          "\n"
-                          "  --simulate-camera=MODEL  use a simulated camera instead of the attached one:\n"
-                          "                           fullhd (H.264), fullhd2 (H.264) or pro (MJPG)\n"
-                          "  -h, --help               show this text\n"
-                          "\n"
-                          "Environment: KESTOVAR_SIMULATED_CAMERA (as the option), KESTOVAR_REGISTRY_DIR\n"
-                          "(folder of the settings files), KESTOVAR_LOCK_DIR (folder of the instance lock).\n");
+    return QStringLiteral(
+        "Usage: kestovar [--simulate-camera=fullhd|fullhd2|pro]\n"
+        "\n"
+        "Capture station for Kestovar USB surgical cameras.\n"
+        "\n"
+        "  --simulate-camera=MODEL  use a simulated camera instead of the attached one:\n"
+        "                           fullhd (H.264), fullhd2 (H.264) or pro (MJPG)\n"
+        "  -h, --help               show this text\n"
+        "\n"
+        "Environment: KESTOVAR_SIMULATED_CAMERA (as the option), KESTOVAR_REGISTRY_DIR\n"
+        "(folder of the settings files), KESTOVAR_LOCK_DIR (folder of the instance lock).\n");
 }
 
-OptionsResult ParseAppOptions(const QStringList& args, const QString& envCamera, AppOptions* out, QString* message)
+OptionsResult ParseAppOptions(
+    const QStringList& args, const QString& envCamera, AppOptions* out, QString* message)
 {
     AppOptions options;
-    if (!envCamera.isEmpty() && !TakeModel(envCamera, QStringLiteral("KESTOVAR_SIMULATED_CAMERA"), &options.simulatedCamera, message))
+    if (!envCamera.isEmpty()
+        && !TakeModel(
+            envCamera, QStringLiteral("KESTOVAR_SIMULATED_CAMERA"), &options.simulatedCamera, message))
         return OptionsResult::Error;
 
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -57,7 +62,8 @@ OptionsResult ParseAppOptions(const QStringList& args, const QString& envCamera,
             if (!TakeModel(args[++i], kCameraOption, &options.simulatedCamera, message))
                 return OptionsResult::Error;
         } else if (arg.startsWith(kCameraOption + u'=')) {
-            if (!TakeModel(arg.mid(kCameraOption.size() + 1), kCameraOption, &options.simulatedCamera, message))
+            if (!TakeModel(
+                    arg.mid(kCameraOption.size() + 1), kCameraOption, &options.simulatedCamera, message))
                 return OptionsResult::Error;
         }
     }

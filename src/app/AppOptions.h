@@ -20,14 +20,15 @@ struct AppOptions {
 };
 
 enum class OptionsResult {
-    Run,   // start the station with the options
-    Help,  // print UsageText() and end with status 0
+    Run, // start the station with the options
+    Help, // print UsageText() and end with status 0
     Error, // print the message and end with status 2
 };
 
 // `args` without the program name. `envCamera` is $KESTOVAR_SIMULATED_CAMERA (empty
 // when unset).
-OptionsResult ParseAppOptions(const QStringList& args, const QString& envCamera, AppOptions* out, QString* message);
+OptionsResult ParseAppOptions(
+    const QStringList& args, const QString& envCamera, AppOptions* out, QString* message);
 
 QString UsageText();
 

@@ -7,7 +7,9 @@
 
 namespace kestovar {
 
-CDlgMain::CDlgMain(CKestovarApp& app, QWidget* parent) : QMainWindow(parent), app_(app)
+CDlgMain::CDlgMain(CKestovarApp& app, QWidget* parent)
+    : QMainWindow(parent)
+    , app_(app)
 {
     setWindowTitle(QStringLiteral("Kestovar"));
     setMinimumSize(1000, 700);

@@ -13,7 +13,10 @@ CKestovarApp* g_app = nullptr;
 
 } // namespace
 
-CKestovarApp::CKestovarApp(const AppOptions& options) : CKestovarApp(options, CAppSettings::DefaultStorageRoot()) { }
+CKestovarApp::CKestovarApp(const AppOptions& options)
+    : CKestovarApp(options, CAppSettings::DefaultStorageRoot())
+{
+}
 
 CKestovarApp::CKestovarApp(const AppOptions& options, const QString& defaultStorageRoot)
     : settings(defaultStorageRoot)

@@ -75,7 +75,7 @@ public:
     // (Arrives with the dialogs; null until then.)
     std::unique_ptr<QWidget> splash;
     std::unique_ptr<CDlgMain> mainDialog; // exists while the main window runs
-    QWidget* videoWindow = nullptr;        // every graph draws here; set by the main window
+    QWidget* videoWindow = nullptr; // every graph draws here; set by the main window
     QWidget* transportBarWindow = nullptr; // the player's transport bar; set with videoWindow
     AppMode mode = AppMode::Idle;
     // The graphs, at most one at a time, owned here and changed only by the media

@@ -43,7 +43,8 @@ int main(int argc, char** argv)
     if (instance.HeldByAnother())
         return 0;
     if (instance.state() == InstanceLock::Unavailable)
-        std::fprintf(stderr, "kestovar: cannot use the instance lock %s (%s); a second copy will not be stopped\n",
+        std::fprintf(stderr,
+            "kestovar: cannot use the instance lock %s (%s); a second copy will not be stopped\n",
             qPrintable(instance.filePath()), std::strerror(instance.error()));
 
     QApplication qapp(argc, argv);

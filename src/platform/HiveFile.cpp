@@ -100,7 +100,10 @@ QString HexList(const QByteArray& data)
 // One value line of the file, taken apart. The reader works on `rest`, consuming it.
 class LineReader {
 public:
-    explicit LineReader(QStringView line) : rest_(line) { }
+    explicit LineReader(QStringView line)
+        : rest_(line)
+    {
+    }
 
     void SkipSpace()
     {
@@ -406,7 +409,8 @@ bool HiveFile::KeyExists(const QString& path) const
         return false;
     const QString below = path + u'\\';
     for (const HiveKey& key : keys_) {
-        if (key.path.compare(path, Qt::CaseInsensitive) == 0 || key.path.startsWith(below, Qt::CaseInsensitive))
+        if (key.path.compare(path, Qt::CaseInsensitive) == 0
+            || key.path.startsWith(below, Qt::CaseInsensitive))
             return true;
     }
     return false;
@@ -473,7 +477,8 @@ void HiveFile::DeleteKeyTree(const QString& path)
 {
     const QString below = path + u'\\';
     std::erase_if(keys_, [&](const HiveKey& key) {
-        return key.path.compare(path, Qt::CaseInsensitive) == 0 || key.path.startsWith(below, Qt::CaseInsensitive);
+        return key.path.compare(path, Qt::CaseInsensitive) == 0
+            || key.path.startsWith(below, Qt::CaseInsensitive);
     });
 }
 

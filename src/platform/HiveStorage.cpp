@@ -54,7 +54,8 @@ HiveLoadResult LoadHiveFile(const QString& path)
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
         result.status = HiveLoadResult::Unusable;
         result.error = errno ? errno : EISDIR;
-        std::fprintf(stderr, "kestovar: registry: cannot read %s: %s\n", qPrintable(path), std::strerror(result.error));
+        std::fprintf(stderr, "kestovar: registry: cannot read %s: %s\n", qPrintable(path),
+            std::strerror(result.error));
         return result;
     }
     const QByteArray bytes = file.readAll();
@@ -77,7 +78,8 @@ HiveLoadResult LoadHiveFile(const QString& path)
     if (result.setAsidePath.isEmpty()) {
         result.status = HiveLoadResult::Unusable;
         result.error = errno ? errno : EIO;
-        std::fprintf(stderr, "kestovar: registry: %s is damaged (%s) and cannot be moved aside (%s); it is left as it is\n",
+        std::fprintf(stderr,
+            "kestovar: registry: %s is damaged (%s) and cannot be moved aside (%s); it is left as it is\n",
             qPrintable(path), qPrintable(problem), std::strerror(result.error));
         return result;
     }

@@ -17,16 +17,16 @@ namespace kestovar {
 
 struct HiveLoadResult {
     enum Status {
-        Loaded,   // the file was read
-        Missing,  // there is no file yet: an empty hive
+        Loaded, // the file was read
+        Missing, // there is no file yet: an empty hive
         SetAside, // the file was damaged and moved to setAsidePath: an empty hive
         Unusable, // the file exists but cannot be read, or a damaged file could not be moved
     };
     Status status = Missing;
     HiveFile hive;
-    int error = 0;        // errno when Unusable
+    int error = 0; // errno when Unusable
     QString setAsidePath; // when SetAside
-    QString problem;      // what was wrong with a damaged file
+    QString problem; // what was wrong with a damaged file
 };
 
 HiveLoadResult LoadHiveFile(const QString& path);

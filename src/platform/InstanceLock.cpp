@@ -21,7 +21,8 @@ QString InstanceLock::LockFilePath(const QString& name)
     return folder + u'/' + file + QStringLiteral(".lock");
 }
 
-InstanceLock::InstanceLock(const QString& name) : path_(LockFilePath(name))
+InstanceLock::InstanceLock(const QString& name)
+    : path_(LockFilePath(name))
 {
     QDir().mkpath(QFileInfo(path_).absolutePath());
     const QByteArray file = QFile::encodeName(path_);

@@ -15,7 +15,7 @@ namespace kestovar {
 class InstanceLock {
 public:
     enum State {
-        Held,        // this process holds the lock
+        Held, // this process holds the lock
         HeldByOther, // another process (or another InstanceLock of this one) holds it
         Unavailable, // the lock file could not be opened; nobody can be told apart
     };

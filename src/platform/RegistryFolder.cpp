@@ -21,11 +21,12 @@ bool UsableFolder(const QString& folder)
 
 QString RegRootName(RegRoot root)
 {
-    return root == RegRoot::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE") : QStringLiteral("HKEY_CURRENT_USER");
+    return root == RegRoot::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE")
+                                         : QStringLiteral("HKEY_CURRENT_USER");
 }
 
-QString ChooseRegistryFolder(const QString& envFolder, const QString& systemFolder, const QString& xdgStateHome,
-    const QString& home)
+QString ChooseRegistryFolder(
+    const QString& envFolder, const QString& systemFolder, const QString& xdgStateHome, const QString& home)
 {
     if (!envFolder.isEmpty())
         return envFolder;
@@ -39,8 +40,9 @@ QString ChooseRegistryFolder(const QString& envFolder, const QString& systemFold
 
 QString RegistryFolder()
 {
-    return ChooseRegistryFolder(qEnvironmentVariable("KESTOVAR_REGISTRY_DIR"), QStringLiteral("/var/lib/kestovar"),
-        qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME"));
+    return ChooseRegistryFolder(qEnvironmentVariable("KESTOVAR_REGISTRY_DIR"),
+        QStringLiteral("/var/lib/kestovar"), qEnvironmentVariable("XDG_STATE_HOME"),
+        qEnvironmentVariable("HOME"));
 }
 
 QString HiveFilePath(RegRoot root)

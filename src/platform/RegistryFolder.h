@@ -24,8 +24,8 @@ QString RegistryFolder();
 // The rule above with its inputs spelled out. `systemFolder` is /var/lib/kestovar in
 // the program; `envFolder`, `xdgStateHome` and `home` are the variables' values
 // (empty when unset).
-QString ChooseRegistryFolder(const QString& envFolder, const QString& systemFolder, const QString& xdgStateHome,
-    const QString& home);
+QString ChooseRegistryFolder(
+    const QString& envFolder, const QString& systemFolder, const QString& xdgStateHome, const QString& home);
 
 // <folder>/<root name>.reg
 QString HiveFilePath(RegRoot root);

@@ -55,7 +55,8 @@ bool SignalBridge::InstallHandlers()
     return true;
 }
 
-SignalBridge::SignalBridge(QObject* parent) : QObject(parent)
+SignalBridge::SignalBridge(QObject* parent)
+    : QObject(parent)
 {
     Q_ASSERT(!g_bridge);
     g_bridge = this;

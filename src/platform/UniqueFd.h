@@ -9,9 +9,15 @@ namespace kestovar {
 class UniqueFd {
 public:
     UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) { }
+    explicit UniqueFd(int fd)
+        : fd_(fd)
+    {
+    }
     ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) { }
+    UniqueFd(UniqueFd&& other) noexcept
+        : fd_(other.release())
+    {
+    }
     UniqueFd& operator=(UniqueFd&& other) noexcept
     {
         if (this != &other)

@@ -10,13 +10,31 @@
 namespace kestovar {
 
 const std::array<const char*, CameraPropertyCount> CAppSettings::kCameraValueNames = {
-    "brightness", "contrast", "hue", "saturation", "whitebalance", "gamma",
-    "backlightcomp", "gain", "colorenable", "sharpness", "exposure",
+    "brightness",
+    "contrast",
+    "hue",
+    "saturation",
+    "whitebalance",
+    "gamma",
+    "backlightcomp",
+    "gain",
+    "colorenable",
+    "sharpness",
+    "exposure",
 };
 
 const std::array<const char*, CameraPropertyCount> CAppSettings::kCameraFlagNames = {
-    "auto_brightness", "auto_contrast", "auto_hue", "auto_saturation", "auto_whitebalance", "auto_gamma",
-    "auto_backlightcomp", "auto_gain", "auto_colorenable", "auto_sharpness", "auto_exposure",
+    "auto_brightness",
+    "auto_contrast",
+    "auto_hue",
+    "auto_saturation",
+    "auto_whitebalance",
+    "auto_gamma",
+    "auto_backlightcomp",
+    "auto_gain",
+    "auto_colorenable",
+    "auto_sharpness",
+    "auto_exposure",
 };
 
 namespace {
@@ -47,9 +65,13 @@ int32_t DefaultFlag(int property)
 
 } // namespace
 
-CAppSettings::CAppSettings() : CAppSettings(DefaultStorageRoot()) { }
+CAppSettings::CAppSettings()
+    : CAppSettings(DefaultStorageRoot())
+{
+}
 
-CAppSettings::CAppSettings(const QString& defaultRoot) : defaultRoot_(defaultRoot)
+CAppSettings::CAppSettings(const QString& defaultRoot)
+    : defaultRoot_(defaultRoot)
 {
     store_.setLazyWrite(true);
     store_.setRootKey(RegRoot::LocalMachine);
@@ -81,8 +103,9 @@ QString CAppSettings::ChooseStorageRoot(const QString& programFolder, const QStr
 
 QString CAppSettings::DefaultStorageRoot()
 {
-    QString programFolder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                         : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    QString programFolder = QCoreApplication::instance()
+        ? QCoreApplication::applicationDirPath()
+        : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
     return ChooseStorageRoot(programFolder, QDir::homePath());
 }
 

@@ -112,7 +112,7 @@ public:
     QString imagepath;
     std::array<int32_t, CameraPropertyCount> cameraValue {};
     std::array<int32_t, CameraPropertyCount> cameraFlag {};
-    QString doctorName;   // patient_name
+    QString doctorName; // patient_name
     QString hospitalName; // hostpital_name
 
     // Registry value names of the camera group, in CameraProperty order.

@@ -140,11 +140,13 @@ TEST_F(StationProcessTest, AFreshStationStoppedBySigtermLeavesEveryValueAndItsFo
     Stop(*station, SIGTERM);
 
     const std::string bin = (dir_.path() / "bin").string();
-    EXPECT_TRUE(hiveText().starts_with("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n")) << hiveText();
+    EXPECT_TRUE(hiveText().starts_with("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n"))
+        << hiveText();
     for (const char* line : { "\"bitrate\"=hex:01,00,00,00", "\"framerate\"=hex:00,00,00,00",
-             "\"limitrecordsize\"=hex:00,00,00,00", "\"brightness\"=hex:00,00,00,00", "\"exposure\"=hex:00,00,00,00",
-             "\"auto_brightness\"=hex:02,00,00,00", "\"auto_whitebalance\"=hex:01,00,00,00",
-             "\"auto_exposure\"=hex:02,00,00,00", "\"patient_name\"=\"\"", "\"hostpital_name\"=\"\"" })
+             "\"limitrecordsize\"=hex:00,00,00,00", "\"brightness\"=hex:00,00,00,00",
+             "\"exposure\"=hex:00,00,00,00", "\"auto_brightness\"=hex:02,00,00,00",
+             "\"auto_whitebalance\"=hex:01,00,00,00", "\"auto_exposure\"=hex:02,00,00,00",
+             "\"patient_name\"=\"\"", "\"hostpital_name\"=\"\"" })
         EXPECT_TRUE(HiveHas(line)) << line << "\n" << hiveText();
     EXPECT_TRUE(HiveHas("\"rootpath\"=\"" + bin + "\""));
     EXPECT_TRUE(HiveHas("\"moviepath\"=\"" + bin + "/movie\""));
@@ -160,7 +162,8 @@ TEST_F(StationProcessTest, ASecondCopyEndsAtOnceSilentlyAndChangesNothing)
 {
     auto first = Start();
     ASSERT_TRUE(WaitUntilRunning(*first, dir_.path() / "bin" / "image"));
-    const std::vector<fs::path> watched = { dir_.path() / "bin", dir_.path() / "registry", dir_.path() / "lock" };
+    const std::vector<fs::path> watched
+        = { dir_.path() / "bin", dir_.path() / "registry", dir_.path() / "lock" };
     const auto before = Snapshot(watched);
 
     QElapsedTimer took;
@@ -184,9 +187,11 @@ TEST_F(StationProcessTest, SigintKeepsTheOperatorsSettingsAndStoresADwordAsBinar
     const std::string cases = (dir_.path() / "cases").string();
     ASSERT_TRUE(WriteFileText(hive(),
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\r\n"
-        "\"bitrate\"=dword:00000002\r\n\"limitrecordsize\"=hex:06,00,00,00\r\n\"rootpath\"=\"" + cases + "/\"\r\n"
-        "\"patient_name\"=\"Dr. Kim\"\r\n\"hostpital_name\"=\"General Hospital\"\r\n"
-        "\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n\"keep\"=\"me\"\r\n"));
+        "\"bitrate\"=dword:00000002\r\n\"limitrecordsize\"=hex:06,00,00,00\r\n\"rootpath\"=\""
+            + cases
+            + "/\"\r\n"
+              "\"patient_name\"=\"Dr. Kim\"\r\n\"hostpital_name\"=\"General Hospital\"\r\n"
+              "\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n\"keep\"=\"me\"\r\n"));
     auto station = Start({});
     ASSERT_TRUE(WaitUntilRunning(*station, dir_.path() / "cases" / "image"));
     Stop(*station, SIGINT);

@@ -70,9 +70,11 @@ TEST(HiveFile, WritesEveryTypeSoThatItReadsBackExactly)
     ASSERT_TRUE(hive.SetValue(kSettings, "short dword", RegDword, QByteArray("\x01\x02", 2)));
     ASSERT_TRUE(hive.SetValue(kSettings, "expand", RegExpandSz, expand));
     ASSERT_TRUE(hive.SetValue(kSettings, "multi", RegMultiSz, multi));
-    ASSERT_TRUE(hive.SetValue(kSettings, "qword", RegQword, QByteArray("\x01\x00\x00\x00\x00\x00\x00\x80", 8)));
+    ASSERT_TRUE(
+        hive.SetValue(kSettings, "qword", RegQword, QByteArray("\x01\x00\x00\x00\x00\x00\x00\x80", 8)));
     ASSERT_TRUE(hive.SetValue(kSettings, "empty", RegBinary, QByteArray()));
-    ASSERT_TRUE(hive.SetValue(kSettings, "name \"with\" \\ quote", RegSz, HiveFile::EncodeString("Dr. Ünal \\ \"x\"")));
+    ASSERT_TRUE(hive.SetValue(
+        kSettings, "name \"with\" \\ quote", RegSz, HiveFile::EncodeString("Dr. Ünal \\ \"x\"")));
     ASSERT_TRUE(hive.SetValue(kSettings, "two lines", RegSz, HiveFile::EncodeString("first\nsecond\r\n")));
     ASSERT_TRUE(hive.SetValue(kSettings, "", RegSz, HiveFile::EncodeString("")));
 
@@ -113,7 +115,8 @@ TEST(HiveFile, ALineBreakInATextNeverSplitsTheFile)
 {
     HiveFile hive;
     ASSERT_TRUE(hive.CreateKey(kSettings));
-    hive.SetValue(kSettings, "patient_name", RegSz, HiveFile::EncodeString("Dr. A\n\"bitrate\"=dword:00000009"));
+    hive.SetValue(
+        kSettings, "patient_name", RegSz, HiveFile::EncodeString("Dr. A\n\"bitrate\"=dword:00000009"));
     const QByteArray text = hive.Serialize();
     EXPECT_FALSE(text.contains("\"bitrate\"")) << text.toStdString();
     HiveFile back = MustParse(text);
@@ -124,8 +127,9 @@ TEST(HiveFile, ALineBreakInATextNeverSplitsTheFile)
 
 TEST(HiveFile, ReadsCrlfUtf16AndLatin1Files)
 {
-    const QByteArray lf = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n\"a\"=\"M\xc3\xbcller\"\n"
-                          "\"e\"=hex(2):25,00\n";
+    const QByteArray lf
+        = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n\"a\"=\"M\xc3\xbcller\"\n"
+          "\"e\"=hex(2):25,00\n";
     QByteArray crlf = lf;
     crlf.replace("\n", "\r\n");
     HiveFile fromCrlf = MustParse(crlf);
@@ -149,7 +153,8 @@ TEST(HiveFile, ReadsCrlfUtf16AndLatin1Files)
     EXPECT_EQ(StringValue(fromCrlf, kSettings, "e"), "%");
 
     // A REGEDIT4 file written on Windows is in the ANSI code page.
-    HiveFile fromLatin1 = MustParse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n\"a\"=\"M\xfcller\"\n");
+    HiveFile fromLatin1
+        = MustParse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n\"a\"=\"M\xfcller\"\n");
     EXPECT_EQ(StringValue(fromLatin1, kSettings, "a"), QString::fromUtf8("M\xc3\xbcller"));
 }
 
@@ -172,7 +177,8 @@ TEST(HiveFile, ReadsContinuedHexListsCommentsAndDeletions)
 
 TEST(HiveFile, KeysAndNamesIgnoreLetterCaseLikeTheRegistry)
 {
-    HiveFile hive = MustParse("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\kestovar\\settings]\n\"BitRate\"=dword:00000002\n");
+    HiveFile hive = MustParse(
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\kestovar\\settings]\n\"BitRate\"=dword:00000002\n");
     EXPECT_TRUE(hive.KeyExists(kSettings));
     EXPECT_TRUE(hive.KeyExists("HKEY_LOCAL_MACHINE\\Software")); // implied by the listed key
     EXPECT_FALSE(hive.KeyExists("HKEY_LOCAL_MACHINE\\Soft"));
@@ -194,17 +200,17 @@ TEST(HiveFile, KeysAndNamesIgnoreLetterCaseLikeTheRegistry)
 TEST(HiveFile, RefusesFilesItDoesNotUnderstand)
 {
     const char* damaged[] = {
-        "",                                                          // empty
-        "\x00\x01garbage",                                           // binary
-        "[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=dword:1\n",           // no header
-        "REGEDIT4\n\"a\"=dword:00000001\n",                          // value outside a key
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\n",                 // key without ]
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=\"open\n",  // unterminated string
+        "", // empty
+        "\x00\x01garbage", // binary
+        "[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=dword:1\n", // no header
+        "REGEDIT4\n\"a\"=dword:00000001\n", // value outside a key
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\n", // key without ]
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=\"open\n", // unterminated string
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=dword:1234567890\n", // too many digits
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=hex:01,xyz\n",
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=hex(zz):01\n",
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=word:01\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\nbitrate=1\n",       // an INI line
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\nbitrate=1\n", // an INI line
         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n\"a\"=\"x\" trailing\n",
         "REGEDIT4\n[]\n",
     };

@@ -25,14 +25,16 @@ QString Q(const std::filesystem::path& p)
 
 QStringList FolderEntries(const TempDir& dir)
 {
-    return QDir(Q(dir.path())).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(Q(dir.path()))
+        .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 HiveFile SampleHive()
 {
     HiveFile hive;
     hive.CreateKey("HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings");
-    hive.SetValue("HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings", "bitrate", RegBinary, QByteArray("\1\0\0\0", 4));
+    hive.SetValue(
+        "HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings", "bitrate", RegBinary, QByteArray("\1\0\0\0", 4));
     return hive;
 }
 

@@ -38,7 +38,8 @@ protected:
     void WriteHive(const std::string& values)
     {
         std::filesystem::create_directories(dir_.path() / "registry");
-        ASSERT_TRUE(WriteFileText(hive(), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n" + values));
+        ASSERT_TRUE(WriteFileText(
+            hive(), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n" + values));
     }
     static std::string Quoted(const std::string& name, const QString& value)
     {
@@ -79,20 +80,27 @@ TEST_F(CAppSettingsTest, AFreshMachineGetsTheDefaultsAndTheProgramFolders)
                            "\"bitrate\"=hex:01,00,00,00\n"
                            "\"framerate\"=hex:00,00,00,00\n"
                            "\"limitrecordsize\"=hex:00,00,00,00\n"
-                           "\"rootpath\"=\"" + prog + "\"\n"
-                           "\"moviepath\"=\"" + prog + "/movie\"\n"
-                           "\"imagepath\"=\"" + prog + "/image\"\n";
+                           "\"rootpath\"=\""
+        + prog
+        + "\"\n"
+          "\"moviepath\"=\""
+        + prog
+        + "/movie\"\n"
+          "\"imagepath\"=\""
+        + prog + "/image\"\n";
     for (const char* name : CAppSettings::kCameraValueNames)
         expected += "\"" + std::string(name) + "\"=hex:00,00,00,00\n";
     for (const char* name : CAppSettings::kCameraFlagNames)
-        expected += "\"" + std::string(name) + "\"=hex:0" + (std::string(name) == "auto_whitebalance" ? "1" : "2") + ",00,00,00\n";
+        expected += "\"" + std::string(name) + "\"=hex:0"
+            + (std::string(name) == "auto_whitebalance" ? "1" : "2") + ",00,00,00\n";
     expected += "\"patient_name\"=\"\"\n\"hostpital_name\"=\"\"\n\n";
     EXPECT_EQ(hiveText(), expected);
 }
 
 TEST_F(CAppSettingsTest, OutOfRangeQualityAndFrameRateLoadAsZeroButTheSizeLimitIsKept)
 {
-    WriteHive("\"bitrate\"=hex:07,00,00,00\n\"framerate\"=hex:ff,ff,ff,ff\n\"limitrecordsize\"=hex:09,00,00,00\n");
+    WriteHive(
+        "\"bitrate\"=hex:07,00,00,00\n\"framerate\"=hex:ff,ff,ff,ff\n\"limitrecordsize\"=hex:09,00,00,00\n");
     {
         CAppSettings s(Q(program()));
         EXPECT_EQ(s.bitrate, 0);
@@ -276,7 +284,8 @@ TEST_F(CAppSettingsTest, TheLastDoctorAndHospitalNamesAreRememberedAcrossRuns)
 
 TEST_F(CAppSettingsTest, ADamagedSettingsFileIsKeptAndTheDefaultsUsed)
 {
-    const std::string damaged = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n\"bitrate\"=hex:02,00\\\n";
+    const std::string damaged
+        = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\n\"bitrate\"=hex:02,00\\\n";
     WriteHive("");
     ASSERT_TRUE(WriteFileText(hive(), damaged + "garbage\n"));
     {

@@ -24,7 +24,8 @@ protected:
     // A hive file as another tool would leave it.
     void WriteHive(const std::string& values)
     {
-        ASSERT_TRUE(WriteFileText(Hive(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\r\n" + values));
+        ASSERT_TRUE(WriteFileText(
+            Hive(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kestovar\\Settings]\r\n" + values));
     }
     CRegStore Opened()
     {
@@ -92,7 +93,7 @@ TEST_F(CRegStoreTest, DataOfTheWrongSizeOrTypeReadsAsTheDefault)
     WriteHive("\"short\"=hex:01,00\r\n"
               "\"long\"=hex(b):01,00,00,00,00,00,00,00\r\n"
               "\"text\"=\"abc\"\r\n" // six bytes with its null, but a text anyway
-              "\"a\"=\"a\"\r\n"      // four bytes with its null
+              "\"a\"=\"a\"\r\n" // four bytes with its null
               "\"bin\"=hex:41,00,00,00\r\n"
               "\"expand\"=hex(2):25,48,4f,4d,45,25,00\r\n");
     CRegStore store = Opened();
@@ -158,7 +159,8 @@ TEST_F(CRegStoreTest, EachRootKeyHasItsOwnFile)
     EXPECT_TRUE(user.WriteInt("bitrate", 2));
     CRegStore machine = Opened();
     EXPECT_EQ(machine.ReadInt("bitrate", 1), 1);
-    EXPECT_NE(ReadFileText(dir_.path() / "HKEY_CURRENT_USER.reg").find("[HKEY_CURRENT_USER\\Software\\Kestovar\\Settings]"),
+    EXPECT_NE(ReadFileText(dir_.path() / "HKEY_CURRENT_USER.reg")
+                  .find("[HKEY_CURRENT_USER\\Software\\Kestovar\\Settings]"),
         std::string::npos);
 }
 
