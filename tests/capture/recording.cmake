@@ -10,3 +10,10 @@ kestovar_add_test(media_probe_test
   DEPS kestovar::capture
   QT
   LABELS recording)
+
+kestovar_add_test(record_graph_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/record_graph_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.h
+  DEPS kestovar::capture
+  QT
+  LABELS recording)
