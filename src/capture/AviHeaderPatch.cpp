@@ -90,8 +90,9 @@ bool PatchAviFrameRate(const std::string& path, double framesPerSecond, std::str
     constexpr uint32_t kScale = 1000;
     WriteLe32(head.data() + fields.scale, kScale);
     WriteLe32(head.data() + fields.rate, static_cast<uint32_t>(std::lround(framesPerSecond * kScale)));
-    WriteLe32(head.data() + fields.microSecPerFrame, static_cast<uint32_t>(std::lround(1e6 / framesPerSecond)));
-    for (size_t offset : {fields.scale, fields.microSecPerFrame}) {
+    WriteLe32(
+        head.data() + fields.microSecPerFrame, static_cast<uint32_t>(std::lround(1e6 / framesPerSecond)));
+    for (size_t offset : { fields.scale, fields.microSecPerFrame }) {
         const size_t length = offset == fields.scale ? 8 : 4;
         file.seekp(static_cast<std::streamoff>(offset));
         file.write(reinterpret_cast<const char*>(head.data() + offset), static_cast<std::streamsize>(length));

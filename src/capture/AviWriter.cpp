@@ -36,7 +36,10 @@ int64_t MicrosToSamples(int64_t us)
 // The writer thread's side: the muxer, the MP3 encoder and the timeline.
 class AviWriter::Writer {
 public:
-    explicit Writer(const AviWriterSettings& settings) : settings_(settings) {}
+    explicit Writer(const AviWriterSettings& settings)
+        : settings_(settings)
+    {
+    }
 
     bool Open(std::string* error);
     bool Video(const Item& item);
@@ -67,7 +70,7 @@ private:
     media::OutputPtr out_;
     AVStream* videoStream_ = nullptr;
     AVStream* audioStream_ = nullptr;
-    AVRational videoTimeBase_{1, 30};
+    AVRational videoTimeBase_ { 1, 30 };
     media::CodecPtr encoder_;
     media::FifoPtr fifo_;
     media::FramePtr frame_;
@@ -82,7 +85,7 @@ private:
     int64_t lastVideoUs_ = 0;
     bool needKey_ = true;
     int64_t nextVideoPts_ = 0;
-    int64_t samplesQueued_ = 0;  // the sound's timeline, in samples
+    int64_t samplesQueued_ = 0; // the sound's timeline, in samples
     int64_t samplesEncoded_ = 0; // taken out of the FIFO into the encoder
     int64_t segmentAudioBase_ = 0;
     bool segmentAudioAligned_ = false;
@@ -101,7 +104,7 @@ bool AviWriter::Writer::Open(std::string* error)
         return false;
     }
     out_.reset(raw);
-    videoTimeBase_ = AVRational{settings_.frameRateDen, settings_.frameRateNum};
+    videoTimeBase_ = AVRational { settings_.frameRateDen, settings_.frameRateNum };
 
     videoStream_ = avformat_new_stream(out_.get(), nullptr);
     if (!videoStream_) {
@@ -122,7 +125,7 @@ bool AviWriter::Writer::Open(std::string* error)
     // The frame rate itself is the time base: a finer one makes the muxer fill every
     // unused tick with an empty chunk.
     videoStream_->time_base = videoTimeBase_;
-    videoStream_->avg_frame_rate = AVRational{settings_.frameRateNum, settings_.frameRateDen};
+    videoStream_->avg_frame_rate = AVRational { settings_.frameRateNum, settings_.frameRateDen };
     videoStream_->r_frame_rate = videoStream_->avg_frame_rate;
 
     if (settings_.withAudio && !OpenEncoder(error))
@@ -162,7 +165,7 @@ bool AviWriter::Writer::OpenEncoder(std::string* error)
     encoder_->sample_rate = kAudioRate;
     av_channel_layout_default(&encoder_->ch_layout, kAudioChannels);
     encoder_->bit_rate = kMp3BitRate;
-    encoder_->time_base = AVRational{1, kAudioRate};
+    encoder_->time_base = AVRational { 1, kAudioRate };
     if (out_->oformat->flags & AVFMT_GLOBALHEADER)
         encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     int rc = avcodec_open2(encoder_.get(), codec, nullptr);
@@ -207,8 +210,8 @@ bool AviWriter::Writer::WritePacket(AVPacket* packet, AVStream* stream, AVRation
 
 bool AviWriter::Writer::Video(const Item& item)
 {
-    const bool key = settings_.codec == AviVideoCodec::Mjpeg
-        || H264HasKeyFrame(item.bytes.data(), item.bytes.size());
+    const bool key
+        = settings_.codec == AviVideoCodec::Mjpeg || H264HasKeyFrame(item.bytes.data(), item.bytes.size());
     if (item.afterDrop)
         needKey_ = true;
     switch (state_) {
@@ -293,7 +296,8 @@ bool AviWriter::Writer::Audio(const Item& item)
 
 bool AviWriter::Writer::Silence(int64_t frames)
 {
-    std::vector<float> zeros(static_cast<size_t>(std::min<int64_t>(frames, kAudioRate)) * kAudioChannels, 0.0f);
+    std::vector<float> zeros(
+        static_cast<size_t>(std::min<int64_t>(frames, kAudioRate)) * kAudioChannels, 0.0f);
     while (frames > 0) {
         int64_t n = std::min<int64_t>(frames, kAudioRate);
         if (!WriteSamples(zeros.data(), n))
@@ -311,7 +315,7 @@ bool AviWriter::Writer::WriteSamples(const float* interleaved, int64_t frames)
         left[static_cast<size_t>(i)] = interleaved[2 * i];
         right[static_cast<size_t>(i)] = interleaved[2 * i + 1];
     }
-    void* planes[2] = {left.data(), right.data()};
+    void* planes[2] = { left.data(), right.data() };
     if (av_audio_fifo_write(fifo_.get(), planes, static_cast<int>(frames)) < frames)
         return WriteFailed("out of memory for the sound of", AVERROR(ENOMEM));
     samplesQueued_ += frames;
@@ -440,7 +444,10 @@ bool AviWriter::Writer::Finish(int64_t atUs, std::string* error)
 
 // ---- the owner's side ----------------------------------------------------------
 
-AviWriter::AviWriter(ErrorHandler onError) : onError_(std::move(onError)) {}
+AviWriter::AviWriter(ErrorHandler onError)
+    : onError_(std::move(onError))
+{
+}
 
 AviWriter::~AviWriter()
 {
@@ -456,12 +463,18 @@ bool AviWriter::Open(const AviWriterSettings& settings, std::string* error)
         *error = "the AVI writer is already in use";
         return false;
     }
-    if (settings.width <= 0 || settings.height <= 0 || settings.frameRateNum <= 0 || settings.frameRateDen <= 0) {
+    if (settings.width <= 0 || settings.height <= 0 || settings.frameRateNum <= 0
+        || settings.frameRateDen <= 0) {
         *error = "invalid picture size or frame rate for " + settings.path;
         return false;
     }
     std::error_code ec;
     const bool existed = std::filesystem::exists(settings.path, ec);
+    // A capture already on disk is never replaced.
+    if (std::filesystem::is_regular_file(settings.path, ec)) {
+        *error = settings.path + " already exists";
+        return false;
+    }
     auto writer = std::make_unique<Writer>(settings);
     if (!writer->Open(error)) {
         // Leave no half-made file behind.
@@ -503,7 +516,7 @@ void AviWriter::PushVideo(const uint8_t* data, size_t size, int64_t timestampUs)
 {
     if (!data || size == 0)
         return;
-    Item item{Item::Video, timestampUs};
+    Item item { Item::Video, timestampUs };
     item.bytes.assign(data, data + size);
     Enqueue(std::move(item), size, true);
 }
@@ -512,26 +525,26 @@ void AviWriter::PushAudio(const float* interleaved, size_t frames, int64_t times
 {
     if (!withAudio_ || !interleaved || frames == 0)
         return;
-    Item item{Item::Audio, timestampUs};
+    Item item { Item::Audio, timestampUs };
     item.samples.assign(interleaved, interleaved + frames * kAudioChannels);
     Enqueue(std::move(item), frames * kAudioChannels * sizeof(float), true);
 }
 
 void AviWriter::Pause(int64_t atUs)
 {
-    Enqueue(Item{Item::Pause, atUs}, 0, false);
+    Enqueue(Item { Item::Pause, atUs }, 0, false);
 }
 
 void AviWriter::Resume(int64_t atUs)
 {
-    Enqueue(Item{Item::Resume, atUs}, 0, false);
+    Enqueue(Item { Item::Resume, atUs }, 0, false);
 }
 
 bool AviWriter::Close(int64_t atUs, std::string* error)
 {
     if (!thread_.joinable())
         return !failed_;
-    Enqueue(Item{Item::Stop, atUs}, 0, false);
+    Enqueue(Item { Item::Stop, atUs }, 0, false);
     {
         std::lock_guard lock(mutex_);
         open_ = false;

@@ -48,9 +48,9 @@ struct AviWriterSettings {
 // What a finished file holds.
 struct AviWriterResult {
     int64_t videoFrames = 0;
-    int64_t audioSamples = 0;   // per channel, 48 kHz
+    int64_t audioSamples = 0; // per channel, 48 kHz
     double recordedSeconds = 0; // time recorded, pauses left out
-    double frameRate = 0;       // the rate in the file's headers
+    double frameRate = 0; // the rate in the file's headers
     bool frameRateCorrected = false;
     uint64_t droppedPackets = 0;
 };
@@ -66,7 +66,7 @@ public:
 
     // Creates the file, writes its header and starts the writer thread. The recording
     // starts with the first key frame pushed. False with *error when the file cannot be
-    // created.
+    // created or already exists (a file is never replaced).
     bool Open(const AviWriterSettings& settings, std::string* error);
 
     // Queues one camera packet captured at timestampUs (copied; never blocks).
@@ -95,9 +95,9 @@ private:
     struct Item {
         enum Kind { Video, Audio, Pause, Resume, Stop } kind;
         int64_t timestampUs = 0;
-        std::vector<uint8_t> bytes;  // Video
-        std::vector<float> samples;  // Audio, interleaved
-        bool afterDrop = false;      // Video: packets before this one were dropped
+        std::vector<uint8_t> bytes; // Video
+        std::vector<float> samples; // Audio, interleaved
+        bool afterDrop = false; // Video: packets before this one were dropped
     };
     class Writer; // the writer thread's state: muxer, encoder, timing
 
@@ -117,10 +117,10 @@ private:
     bool open_ = false;
     std::thread thread_;
 
-    std::atomic<uint64_t> fileBytes_{0};
-    std::atomic<uint64_t> dropped_{0};
-    std::atomic<bool> failed_{false};
-    std::atomic<bool> withAudio_{false};
+    std::atomic<uint64_t> fileBytes_ { 0 };
+    std::atomic<uint64_t> dropped_ { 0 };
+    std::atomic<bool> failed_ { false };
+    std::atomic<bool> withAudio_ { false };
     mutable std::mutex resultMutex_;
     AviWriterResult result_;
     std::string error_;

@@ -22,12 +22,15 @@ void UseAudioBackendForMicrophones(std::shared_ptr<AudioBackend> audio)
     SetAudioInputLister([audio] {
         std::vector<AudioInputDevice> inputs;
         for (const AudioDeviceInfo& device : audio->ListInputDevices())
-            inputs.push_back({device.friendlyName, device.name});
+            inputs.push_back({ device.friendlyName, device.name });
         return inputs;
     });
 }
 
-RecordGraph::RecordGraph(std::shared_ptr<AudioBackend> audio) : audio_(std::move(audio)) {}
+RecordGraph::RecordGraph(std::shared_ptr<AudioBackend> audio)
+    : audio_(std::move(audio))
+{
+}
 
 RecordGraph::~RecordGraph()
 {
@@ -89,7 +92,8 @@ bool RecordGraph::SetResolution(ResolutionChoice choice)
     const int previous = appliedResolution_;
     int applied = appliedResolution_;
     const bool ok = ApplyResolution(source_, choice, applied, grabber_.get());
-    appliedResolution_ = (source_.kind == SourceKind::Encoded && applied != static_cast<int>(choice)) ? previous : applied;
+    appliedResolution_
+        = (source_.kind == SourceKind::Encoded && applied != static_cast<int>(choice)) ? previous : applied;
     return ok;
 }
 
@@ -174,7 +178,8 @@ bool RecordGraph::Start()
         return false;
     CameraBackend* camera = source_.camera.get();
     if (source_.kind == SourceKind::Encoded) {
-        if (!PrepareEncoderStream(camera) || !grabber_->InitDecoder(CCaptureBufferCallback::CodecH264, rotation_))
+        if (!PrepareEncoderStream(camera)
+            || !grabber_->InitDecoder(CCaptureBufferCallback::CodecH264, rotation_))
             return false;
     } else if (!grabber_->InitDecoder(CCaptureBufferCallback::CodecMjpeg, MixerFlipRotation(rotation_))) {
         return false;
@@ -207,20 +212,22 @@ bool RecordGraph::Start()
     AviWriter* writer = writer_.get();
     consumers.push_back([this, writer](const std::shared_ptr<const CameraPacket>& packet) {
         const int64_t offset = MonotonicMicros() - packet->ptsUs;
-        if (!clockOffsetSet_.load(std::memory_order_relaxed) || offset < clockOffsetUs_.load(std::memory_order_relaxed)) {
+        if (!clockOffsetSet_.load(std::memory_order_relaxed)
+            || offset < clockOffsetUs_.load(std::memory_order_relaxed)) {
             clockOffsetUs_.store(offset, std::memory_order_relaxed);
             clockOffsetSet_.store(true, std::memory_order_relaxed);
         }
         writer->PushVideo(packet->data.data(), packet->data.size(),
-                          packet->ptsUs + clockOffsetUs_.load(std::memory_order_relaxed));
+            packet->ptsUs + clockOffsetUs_.load(std::memory_order_relaxed));
     });
     for (const auto& consumer : extraConsumers_)
         consumers.push_back(consumer);
     MessageCallback ended = streamEnded_;
-    if (!capture_.Start(camera, std::move(consumers), [ended](CameraReadStatus why, const std::string& message) {
-            if (ended)
-                ended(why == CameraReadStatus::Gone ? "the camera was unplugged" : message);
-        }))
+    if (!capture_.Start(
+            camera, std::move(consumers), [ended](CameraReadStatus why, const std::string& message) {
+                if (ended)
+                    ended(why == CameraReadStatus::Gone ? "the camera was unplugged" : message);
+            }))
         return false;
     if (!paused_)
         writer_->Resume(MonotonicMicros());

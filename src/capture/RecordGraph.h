@@ -54,7 +54,10 @@ public:
     // The file could not be written (a full disk); writer thread, once.
     void SetWriteErrorCallback(MessageCallback callback) { writeError_ = std::move(callback); }
     // Extra receivers of every camera packet (before Start); capture thread, must not block.
-    void AddPacketConsumer(CaptureThread::PacketConsumer consumer) { extraConsumers_.push_back(std::move(consumer)); }
+    void AddPacketConsumer(CaptureThread::PacketConsumer consumer)
+    {
+        extraConsumers_.push_back(std::move(consumer));
+    }
 
     // Binds the supported camera and microphone and checks that the file can be
     // made in its folder. False (the caller shows "record error" and tears down)
@@ -129,8 +132,8 @@ private:
     std::unique_ptr<AviWriter> writer_;
     std::unique_ptr<AudioRecordStream> microphone_;
     CaptureThread capture_;
-    std::atomic<int64_t> clockOffsetUs_{0}; // camera time to monotonic time; capture thread
-    std::atomic<bool> clockOffsetSet_{false};
+    std::atomic<int64_t> clockOffsetUs_ { 0 }; // camera time to monotonic time; capture thread
+    std::atomic<bool> clockOffsetSet_ { false };
 };
 
 } // namespace kestovar

@@ -25,16 +25,15 @@ inline constexpr int kAudioChannels = 2;
 int64_t MonotonicMicros();
 
 struct AudioDeviceInfo {
-    std::string name;         // the backend's own identifier, given back to OpenRecordStream
+    std::string name; // the backend's own identifier, given back to OpenRecordStream
     std::string friendlyName; // what the operator sees ("USB Audio ADC Ver1.0")
-    std::string busPath;      // USB bus or sysfs path of the device; empty when unknown
+    std::string busPath; // USB bus or sysfs path of the device; empty when unknown
 };
 
 // Receives captured sound: `frames` stereo frames (2 * frames floats), the first of
 // which was captured at `timestampUs`. Called on the backend's own thread; it must not
 // block (copy and return).
-using AudioBlockCallback =
-    std::function<void(const float* interleaved, size_t frames, int64_t timestampUs)>;
+using AudioBlockCallback = std::function<void(const float* interleaved, size_t frames, int64_t timestampUs)>;
 
 // A running capture from one microphone. Destroying it stops the capture; once the
 // destructor has returned the callback is never called again.
@@ -79,9 +78,9 @@ public:
 
     // Starts capturing from the input named `deviceName` (AudioDeviceInfo::name).
     // Returns null and sets *error when the device cannot be opened.
-    virtual std::unique_ptr<AudioRecordStream> OpenRecordStream(const std::string& deviceName,
-                                                                AudioBlockCallback callback,
-                                                                std::string* error) = 0;
+    virtual std::unique_ptr<AudioRecordStream> OpenRecordStream(
+        const std::string& deviceName, AudioBlockCallback callback, std::string* error)
+        = 0;
 
     // A stream to the default output, paused until SetPaused(false).
     virtual std::unique_ptr<AudioPlaybackStream> OpenPlaybackStream(std::string* error) = 0;
@@ -98,5 +97,9 @@ public:
     virtual std::optional<float> DefaultOutputVolume() = 0;
     virtual bool SetDefaultOutputVolume(float volume) = 0;
 };
+
+// The station's sound: with simulated devices the simulated microphone (its speaker
+// and output volume on the sound server when one answers), otherwise the sound server.
+std::shared_ptr<AudioBackend> CreateAudioBackend(bool simulatedDevices);
 
 } // namespace kestovar

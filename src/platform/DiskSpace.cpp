@@ -20,7 +20,7 @@ std::optional<DiskSpaceInfo> StatvfsFreeSpace(const std::string& path)
             return std::nullopt;
         at = at.parent_path();
     }
-    struct statvfs vfs {};
+    struct statvfs vfs { };
     if (statvfs(at.c_str(), &vfs) != 0)
         return std::nullopt;
     DiskSpaceInfo info;
@@ -46,7 +46,8 @@ bool HasFreeDiskSpace(const std::string& rootPath, const FreeSpaceSource& source
     const uint64_t totalGiB = space->totalBytes >> 30;
     if (totalGiB == 0)
         return false;
-    const auto percent = static_cast<int64_t>(static_cast<double>(freeGiB) / static_cast<double>(totalGiB) * 100.0);
+    const auto percent
+        = static_cast<int64_t>(static_cast<double>(freeGiB) / static_cast<double>(totalGiB) * 100.0);
     return percent > 5;
 }
 

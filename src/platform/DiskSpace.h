@@ -10,7 +10,7 @@
 namespace kestovar {
 
 struct DiskSpaceInfo {
-    uint64_t freeBytes = 0;  // what the operator's account may still write
+    uint64_t freeBytes = 0; // what the operator's account may still write
     uint64_t totalBytes = 0;
 };
 
@@ -26,6 +26,6 @@ std::optional<DiskSpaceInfo> StatvfsFreeSpace(const std::string& path);
 // cannot be asked. Writes the three report lines ("GetDiskFreeSpace reports", free
 // and total megabytes) to `report` (standard output by default).
 bool HasFreeDiskSpace(const std::string& rootPath, const FreeSpaceSource& source = StatvfsFreeSpace,
-                      std::FILE* report = stdout);
+    std::FILE* report = stdout);
 
 } // namespace kestovar

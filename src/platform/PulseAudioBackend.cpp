@@ -39,7 +39,7 @@ public:
         }
         if (!ready_)
             std::fprintf(stderr, "pulse: cannot connect to the sound server: %s\n",
-                         pa_strerror(pa_context_errno(context_)));
+                pa_strerror(pa_context_errno(context_)));
     }
 
     ~PulseConnection()
@@ -60,7 +60,11 @@ public:
 
     class Lock {
     public:
-        explicit Lock(PulseConnection& c) : loop_(c.loop_) { pa_threaded_mainloop_lock(loop_); }
+        explicit Lock(PulseConnection& c)
+            : loop_(c.loop_)
+        {
+            pa_threaded_mainloop_lock(loop_);
+        }
         ~Lock() { pa_threaded_mainloop_unlock(loop_); }
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;
@@ -94,10 +98,7 @@ public:
     }
 
 private:
-    static void OnContextState(pa_context*, void* self)
-    {
-        static_cast<PulseConnection*>(self)->Signal();
-    }
+    static void OnContextState(pa_context*, void* self) { static_cast<PulseConnection*>(self)->Signal(); }
 
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
@@ -136,7 +137,9 @@ std::string ServerError(PulseConnection& c, const char* what)
 class PulseRecordStream final : public AudioRecordStream {
 public:
     PulseRecordStream(std::shared_ptr<PulseConnection> c, RawCallback callback, int channels)
-        : connection_(std::move(c)), callback_(std::move(callback)), channels_(channels)
+        : connection_(std::move(c))
+        , callback_(std::move(callback))
+        , channels_(channels)
     {
     }
 
@@ -153,7 +156,7 @@ public:
 
     // `device` null means the default input. Lock not held.
     bool Open(const char* device, const pa_sample_spec& spec, const pa_buffer_attr& attr,
-              pa_stream_flags_t flags, const char* title, std::string* error)
+        pa_stream_flags_t flags, const char* title, std::string* error)
     {
         PulseConnection::Lock lock(*connection_);
         if (!connection_->Ready()) {
@@ -176,10 +179,7 @@ public:
     }
 
 private:
-    static void OnRead(pa_stream* s, size_t, void* self)
-    {
-        static_cast<PulseRecordStream*>(self)->Read(s);
-    }
+    static void OnRead(pa_stream* s, size_t, void* self) { static_cast<PulseRecordStream*>(self)->Read(s); }
 
     void Read(pa_stream* s)
     {
@@ -220,7 +220,10 @@ private:
 
 class PulsePlaybackStream final : public AudioPlaybackStream {
 public:
-    explicit PulsePlaybackStream(std::shared_ptr<PulseConnection> c) : connection_(std::move(c)) {}
+    explicit PulsePlaybackStream(std::shared_ptr<PulseConnection> c)
+        : connection_(std::move(c))
+    {
+    }
 
     ~PulsePlaybackStream() override
     {
@@ -239,22 +242,21 @@ public:
             *error = "the sound server is not available";
             return false;
         }
-        pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels};
+        pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels };
         stream_ = pa_stream_new(connection_->Context(), "Movie sound", &spec, nullptr);
         if (!stream_) {
             *error = ServerError(*connection_, "cannot create a playback stream");
             return false;
         }
         pa_stream_set_state_callback(stream_, &SignalOnStreamState, connection_.get());
-        pa_buffer_attr attr{};
+        pa_buffer_attr attr {};
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(250000, &spec));
         attr.prebuf = static_cast<uint32_t>(-1);
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(-1);
         auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING
-                                                    | PA_STREAM_AUTO_TIMING_UPDATE
-                                                    | PA_STREAM_ADJUST_LATENCY);
+            | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0
             || !WaitStreamReady(*connection_, stream_)) {
             *error = ServerError(*connection_, "cannot play to the speaker");
@@ -336,12 +338,11 @@ const char* const kDefaultSink = "@DEFAULT_SINK@";
 
 struct VolumeQuery {
     PulseConnection* connection;
-    pa_cvolume volume{};
+    pa_cvolume volume {};
     bool found = false;
 };
 
-template <typename Info>
-void OnDeviceInfo(pa_context*, const Info* info, int eol, void* user)
+template <typename Info> void OnDeviceInfo(pa_context*, const Info* info, int eol, void* user)
 {
     auto* query = static_cast<VolumeQuery*>(user);
     if (eol == 0 && info) {
@@ -404,7 +405,7 @@ bool PulseAudioBackend::Available() const
 
 std::vector<AudioDeviceInfo> PulseAudioBackend::ListInputDevices()
 {
-    SourceList list{connection_.get(), {}};
+    SourceList list { connection_.get(), {} };
     PulseConnection::Lock lock(*connection_);
     if (!connection_->Ready())
         return {};
@@ -413,20 +414,19 @@ std::vector<AudioDeviceInfo> PulseAudioBackend::ListInputDevices()
     return list.devices;
 }
 
-std::unique_ptr<AudioRecordStream> PulseAudioBackend::OpenRecordStream(const std::string& deviceName,
-                                                                       AudioBlockCallback callback,
-                                                                       std::string* error)
+std::unique_ptr<AudioRecordStream> PulseAudioBackend::OpenRecordStream(
+    const std::string& deviceName, AudioBlockCallback callback, std::string* error)
 {
     std::string ignored;
     if (!error)
         error = &ignored;
     auto stream = std::make_unique<PulseRecordStream>(connection_, std::move(callback), kAudioChannels);
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels};
-    pa_buffer_attr attr{};
+    pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels };
+    pa_buffer_attr attr {};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20000, &spec)); // 20 ms blocks
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING
-                                                | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
+        | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
     if (!stream->Open(deviceName.c_str(), spec, attr, flags, "Microphone", error))
         return nullptr;
     return stream;
@@ -457,8 +457,8 @@ bool PulseAudioBackend::StartPeakMeter()
             peak_.store(std::min(high, 1.0f), std::memory_order_relaxed);
         },
         1);
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 25, 1};
-    pa_buffer_attr attr{};
+    pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, 25, 1 };
+    pa_buffer_attr attr {};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = sizeof(float);
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
@@ -479,15 +479,14 @@ std::optional<float> PulseAudioBackend::DefaultInputPeak()
 
 std::optional<float> PulseAudioBackend::DeviceVolume(bool input)
 {
-    VolumeQuery query{connection_.get()};
+    VolumeQuery query { connection_.get() };
     PulseConnection::Lock lock(*connection_);
     if (!connection_->Ready())
         return std::nullopt;
-    pa_operation* op = input
-        ? pa_context_get_source_info_by_name(connection_->Context(), kDefaultSource,
-                                             &OnDeviceInfo<pa_source_info>, &query)
-        : pa_context_get_sink_info_by_name(connection_->Context(), kDefaultSink,
-                                           &OnDeviceInfo<pa_sink_info>, &query);
+    pa_operation* op = input ? pa_context_get_source_info_by_name(
+                           connection_->Context(), kDefaultSource, &OnDeviceInfo<pa_source_info>, &query)
+                             : pa_context_get_sink_info_by_name(
+                                 connection_->Context(), kDefaultSink, &OnDeviceInfo<pa_sink_info>, &query);
     if (!connection_->Finish(op) || !query.found)
         return std::nullopt;
     return static_cast<float>(pa_cvolume_avg(&query.volume)) / static_cast<float>(PA_VOLUME_NORM);
@@ -498,26 +497,25 @@ bool PulseAudioBackend::SetDeviceVolume(bool input, float volume)
     if (!std::isfinite(volume))
         return false;
     volume = std::clamp(volume, 0.0f, 1.0f);
-    VolumeQuery query{connection_.get()};
+    VolumeQuery query { connection_.get() };
     PulseConnection::Lock lock(*connection_);
     if (!connection_->Ready())
         return false;
     // The device's own channel count, so the server takes the volume as given.
-    pa_operation* op = input
-        ? pa_context_get_source_info_by_name(connection_->Context(), kDefaultSource,
-                                             &OnDeviceInfo<pa_source_info>, &query)
-        : pa_context_get_sink_info_by_name(connection_->Context(), kDefaultSink,
-                                           &OnDeviceInfo<pa_sink_info>, &query);
+    pa_operation* op = input ? pa_context_get_source_info_by_name(
+                           connection_->Context(), kDefaultSource, &OnDeviceInfo<pa_source_info>, &query)
+                             : pa_context_get_sink_info_by_name(
+                                 connection_->Context(), kDefaultSink, &OnDeviceInfo<pa_sink_info>, &query);
     if (!connection_->Finish(op) || !query.found)
         return false;
     pa_cvolume level;
     pa_cvolume_set(&level, query.volume.channels,
-                   static_cast<pa_volume_t>(std::lround(volume * static_cast<float>(PA_VOLUME_NORM))));
-    std::pair<PulseConnection*, bool> result{connection_.get(), false};
-    op = input ? pa_context_set_source_volume_by_name(connection_->Context(), kDefaultSource, &level,
-                                                      &OnContextSuccess, &result)
-               : pa_context_set_sink_volume_by_name(connection_->Context(), kDefaultSink, &level,
-                                                    &OnContextSuccess, &result);
+        static_cast<pa_volume_t>(std::lround(volume * static_cast<float>(PA_VOLUME_NORM))));
+    std::pair<PulseConnection*, bool> result { connection_.get(), false };
+    op = input ? pa_context_set_source_volume_by_name(
+             connection_->Context(), kDefaultSource, &level, &OnContextSuccess, &result)
+               : pa_context_set_sink_volume_by_name(
+                   connection_->Context(), kDefaultSink, &level, &OnContextSuccess, &result);
     return connection_->Finish(op) && result.second;
 }
 
@@ -536,9 +534,9 @@ bool PulseAudioBackend::SetDefaultInputMuted(bool muted)
     PulseConnection::Lock lock(*connection_);
     if (!connection_->Ready())
         return false;
-    std::pair<PulseConnection*, bool> result{connection_.get(), false};
-    pa_operation* op = pa_context_set_source_mute_by_name(connection_->Context(), kDefaultSource,
-                                                          muted ? 1 : 0, &OnContextSuccess, &result);
+    std::pair<PulseConnection*, bool> result { connection_.get(), false };
+    pa_operation* op = pa_context_set_source_mute_by_name(
+        connection_->Context(), kDefaultSource, muted ? 1 : 0, &OnContextSuccess, &result);
     return connection_->Finish(op) && result.second;
 }
 

@@ -28,9 +28,8 @@ public:
 
     bool Available() const override;
     std::vector<AudioDeviceInfo> ListInputDevices() override;
-    std::unique_ptr<AudioRecordStream> OpenRecordStream(const std::string& deviceName,
-                                                        AudioBlockCallback callback,
-                                                        std::string* error) override;
+    std::unique_ptr<AudioRecordStream> OpenRecordStream(
+        const std::string& deviceName, AudioBlockCallback callback, std::string* error) override;
     std::unique_ptr<AudioPlaybackStream> OpenPlaybackStream(std::string* error) override;
     std::optional<float> DefaultInputPeak() override;
     std::optional<float> DefaultInputVolume() override;
@@ -45,9 +44,9 @@ private:
     bool StartPeakMeter();
 
     std::shared_ptr<PulseConnection> connection_;
-    std::mutex peakMutex_;                           // guards starting the meter
-    std::unique_ptr<AudioRecordStream> peakStream_;  // the meter, once asked for
-    std::atomic<float> peak_{0.0f};                  // written on the loop thread
+    std::mutex peakMutex_; // guards starting the meter
+    std::unique_ptr<AudioRecordStream> peakStream_; // the meter, once asked for
+    std::atomic<float> peak_ { 0.0f }; // written on the loop thread
 };
 
 } // namespace kestovar

@@ -19,7 +19,8 @@ using Clock = std::chrono::steady_clock;
 class SimulatedRecordStream final : public AudioRecordStream {
 public:
     SimulatedRecordStream(const SimulatedAudioBackend& backend, AudioBlockCallback callback)
-        : backend_(backend), callback_(std::move(callback))
+        : backend_(backend)
+        , callback_(std::move(callback))
     {
         thread_ = std::thread([this] { Run(); });
     }
@@ -51,7 +52,8 @@ private:
             const float gain = SimulatedAudioBackend::kToneAmplitude * backend_.InputGain();
             for (size_t i = 0; i < kBlock; ++i) {
                 double t = static_cast<double>(delivered + i) / kAudioRate;
-                auto v = static_cast<float>(gain * std::sin(2.0 * std::numbers::pi * SimulatedAudioBackend::kToneHz * t));
+                auto v = static_cast<float>(
+                    gain * std::sin(2.0 * std::numbers::pi * SimulatedAudioBackend::kToneHz * t));
                 block[2 * i] = v;
                 block[2 * i + 1] = v;
             }
@@ -73,7 +75,10 @@ private:
 // passes while it is not paused.
 class SimulatedPlaybackStream final : public AudioPlaybackStream {
 public:
-    explicit SimulatedPlaybackStream(std::atomic<double>& heard) : heard_(heard) {}
+    explicit SimulatedPlaybackStream(std::atomic<double>& heard)
+        : heard_(heard)
+    {
+    }
 
     size_t Write(const float* interleaved, size_t frames) override
     {
@@ -108,7 +113,7 @@ public:
         last_ = Clock::now();
     }
 
-    void PlayQueued() override {}
+    void PlayQueued() override { }
     bool Healthy() override { return true; }
 
 private:
@@ -146,12 +151,11 @@ private:
 
 std::vector<AudioDeviceInfo> SimulatedAudioBackend::ListInputDevices()
 {
-    return {{kSimulatedMicrophoneName, kSimulatedMicrophoneName, {}}};
+    return { { kSimulatedMicrophoneName, kSimulatedMicrophoneName, {} } };
 }
 
-std::unique_ptr<AudioRecordStream> SimulatedAudioBackend::OpenRecordStream(const std::string& deviceName,
-                                                                           AudioBlockCallback callback,
-                                                                           std::string* error)
+std::unique_ptr<AudioRecordStream> SimulatedAudioBackend::OpenRecordStream(
+    const std::string& deviceName, AudioBlockCallback callback, std::string* error)
 {
     if (!deviceName.empty() && deviceName != kSimulatedMicrophoneName) {
         if (error)
@@ -161,8 +165,10 @@ std::unique_ptr<AudioRecordStream> SimulatedAudioBackend::OpenRecordStream(const
     return std::make_unique<SimulatedRecordStream>(*this, std::move(callback));
 }
 
-std::unique_ptr<AudioPlaybackStream> SimulatedAudioBackend::OpenPlaybackStream(std::string*)
+std::unique_ptr<AudioPlaybackStream> SimulatedAudioBackend::OpenPlaybackStream(std::string* error)
 {
+    if (speaker_)
+        return speaker_->OpenPlaybackStream(error);
     return std::make_unique<SimulatedPlaybackStream>(heard_);
 }
 
@@ -201,12 +207,16 @@ bool SimulatedAudioBackend::SetDefaultInputMuted(bool muted)
 
 std::optional<float> SimulatedAudioBackend::DefaultOutputVolume()
 {
+    if (speaker_)
+        return speaker_->DefaultOutputVolume();
     std::lock_guard lock(mutex_);
     return outputVolume_;
 }
 
 bool SimulatedAudioBackend::SetDefaultOutputVolume(float volume)
 {
+    if (speaker_)
+        return speaker_->SetDefaultOutputVolume(volume);
     if (!std::isfinite(volume))
         return false;
     std::lock_guard lock(mutex_);

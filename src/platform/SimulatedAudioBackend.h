@@ -19,14 +19,18 @@ public:
     static constexpr float kToneAmplitude = 0.25f;
     static constexpr double kToneHz = 1000.0;
 
-    SimulatedAudioBackend() = default;
+    // With `speaker`, movie sound and the output volume go to that backend (the
+    // desktop's speaker) instead of the simulated one.
+    explicit SimulatedAudioBackend(std::shared_ptr<AudioBackend> speaker = nullptr)
+        : speaker_(std::move(speaker))
+    {
+    }
 
     bool Available() const override { return true; }
     std::vector<AudioDeviceInfo> ListInputDevices() override;
     // Only kSimulatedMicrophoneName (or "", meaning the default) opens.
-    std::unique_ptr<AudioRecordStream> OpenRecordStream(const std::string& deviceName,
-                                                        AudioBlockCallback callback,
-                                                        std::string* error) override;
+    std::unique_ptr<AudioRecordStream> OpenRecordStream(
+        const std::string& deviceName, AudioBlockCallback callback, std::string* error) override;
     std::unique_ptr<AudioPlaybackStream> OpenPlaybackStream(std::string* error) override;
     std::optional<float> DefaultInputPeak() override;
     std::optional<float> DefaultInputVolume() override;
@@ -44,11 +48,12 @@ public:
     float InputGain() const;
 
 private:
+    const std::shared_ptr<AudioBackend> speaker_;
     mutable std::mutex mutex_;
     float inputVolume_ = 1.0f;
     bool inputMuted_ = false;
     float outputVolume_ = 1.0f;
-    std::atomic<double> heard_{0.0};
+    std::atomic<double> heard_ { 0.0 };
 };
 
 } // namespace kestovar

@@ -21,13 +21,14 @@ constexpr int64_t kDrainedUs = 20000;
 
 int64_t ToMicros(int64_t value, AVRational timeBase)
 {
-    return av_rescale_q(value, timeBase, AVRational{1, 1000000});
+    return av_rescale_q(value, timeBase, AVRational { 1, 1000000 });
 }
 
 } // namespace
 
 MovieEngine::MovieEngine(std::shared_ptr<AudioBackend> audio, Callbacks callbacks)
-    : audio_(std::move(audio)), callbacks_(std::move(callbacks))
+    : audio_(std::move(audio))
+    , callbacks_(std::move(callbacks))
 {
 }
 
@@ -95,7 +96,7 @@ bool MovieEngine::Open(const std::string& path, std::string* error)
         if (decoder && avcodec_parameters_to_context(decoder.get(), sound->codecpar) >= 0
             && avcodec_open2(decoder.get(), audioCodec, nullptr) >= 0
             && swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_FLT, kAudioRate, &decoder->ch_layout,
-                                   decoder->sample_fmt, decoder->sample_rate, 0, nullptr)
+                   decoder->sample_fmt, decoder->sample_rate, 0, nullptr)
                 >= 0) {
             media::SwrPtr resampler(swr);
             if (swr_init(resampler.get()) >= 0) {
@@ -108,7 +109,8 @@ bool MovieEngine::Open(const std::string& path, std::string* error)
                 }
             }
         } else {
-            std::fprintf(stderr, "player: the sound of %s cannot be decoded; playing without it\n", path.c_str());
+            std::fprintf(
+                stderr, "player: the sound of %s cannot be decoded; playing without it\n", path.c_str());
         }
     }
     if (!audioDecoder_)
@@ -120,8 +122,7 @@ bool MovieEngine::Open(const std::string& path, std::string* error)
         return fail("out of memory for the player");
 
     // The first frame, shown before anything runs.
-    while (pendingVideo_.empty() && ReadPacket()) {
-    }
+    while (pendingVideo_.empty() && ReadPacket()) { }
     if (pendingVideo_.empty())
         return fail(path + " holds no picture that can be decoded");
     Decoded first = std::move(pendingVideo_.front());
@@ -273,9 +274,15 @@ int64_t MovieEngine::Step()
     if (!pendingAudio_.empty()) {
         const size_t frames = pendingAudio_.size() / kAudioChannels;
         const size_t taken = speaker_->Write(pendingAudio_.data(), frames);
+        if (taken == 0 && !speaker_->Healthy()) {
+            // The sound server went away: the picture plays on without sound.
+            std::fprintf(stderr, "player: the speaker stream failed; playing on without sound\n");
+            pendingAudio_.clear();
+            soundLost_ = true;
+        }
         if (taken > 0) {
             pendingAudio_.erase(pendingAudio_.begin(),
-                                pendingAudio_.begin() + static_cast<std::ptrdiff_t>(taken * kAudioChannels));
+                pendingAudio_.begin() + static_cast<std::ptrdiff_t>(taken * kAudioChannels));
             pendingAudioUs_ += static_cast<int64_t>(taken) * 1000000 / kAudioRate;
             soundWritten_ = true;
             busy = true;
@@ -347,7 +354,7 @@ bool MovieEngine::ReadPacket()
         // A damaged packet is refused and skipped; the decoder picks up at the next one.
         avcodec_send_packet(videoDecoder_.get(), packet_.get());
         ReceiveVideo();
-    } else if (packet_->stream_index == audioIndex_) {
+    } else if (packet_->stream_index == audioIndex_ && !soundLost_) {
         if (avcodec_send_packet(audioDecoder_.get(), packet_.get()) >= 0)
             ReceiveAudio();
     }
@@ -390,9 +397,9 @@ void MovieEngine::ReceiveAudio()
         if (outMax > 0) {
             const size_t before = pendingAudio_.size();
             pendingAudio_.resize(before + static_cast<size_t>(outMax) * kAudioChannels);
-            uint8_t* out[1] = {reinterpret_cast<uint8_t*>(pendingAudio_.data() + before)};
+            uint8_t* out[1] = { reinterpret_cast<uint8_t*>(pendingAudio_.data() + before) };
             const int made = swr_convert(resampler_.get(), out, outMax,
-                                         const_cast<const uint8_t**>(decoded_->extended_data), decoded_->nb_samples);
+                const_cast<const uint8_t**>(decoded_->extended_data), decoded_->nb_samples);
             pendingAudio_.resize(before + static_cast<size_t>(std::max(made, 0)) * kAudioChannels);
             if (before == 0 && decoded_->best_effort_timestamp != AV_NOPTS_VALUE)
                 pendingAudioUs_ = ToMicros(decoded_->best_effort_timestamp, stream->time_base) - startUs_;
@@ -411,7 +418,7 @@ void MovieEngine::Show(Decoded decoded)
 void MovieEngine::SeekTo(int64_t positionUs)
 {
     AVStream* video = input_->streams[videoIndex_];
-    const int64_t target = av_rescale_q(positionUs + startUs_, AVRational{1, 1000000}, video->time_base);
+    const int64_t target = av_rescale_q(positionUs + startUs_, AVRational { 1, 1000000 }, video->time_base);
     if (av_seek_frame(input_.get(), videoIndex_, target, AVSEEK_FLAG_BACKWARD) < 0)
         av_seek_frame(input_.get(), videoIndex_, target, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
     avcodec_flush_buffers(videoDecoder_.get());
@@ -444,10 +451,10 @@ void MovieEngine::SeekTo(int64_t positionUs)
         if (!pendingAudio_.empty()) {
             const int64_t early = positionUs - pendingAudioUs_;
             if (early > 0) {
-                const auto drop = std::min(pendingAudio_.size() / kAudioChannels,
-                                           static_cast<size_t>(early * kAudioRate / 1000000));
+                const auto drop = std::min(
+                    pendingAudio_.size() / kAudioChannels, static_cast<size_t>(early * kAudioRate / 1000000));
                 pendingAudio_.erase(pendingAudio_.begin(),
-                                    pendingAudio_.begin() + static_cast<std::ptrdiff_t>(drop * kAudioChannels));
+                    pendingAudio_.begin() + static_cast<std::ptrdiff_t>(drop * kAudioChannels));
                 pendingAudioUs_ += static_cast<int64_t>(drop) * 1000000 / kAudioRate;
             }
         }

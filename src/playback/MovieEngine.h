@@ -33,7 +33,7 @@ public:
     enum class State { Stopped, Paused, Running };
     struct Callbacks {
         std::function<void(const AVFrame* frame)> present; // a frame to show now
-        std::function<void()> completed;                   // played to the end
+        std::function<void()> completed; // played to the end
     };
 
     MovieEngine(std::shared_ptr<AudioBackend> audio, Callbacks callbacks);
@@ -84,7 +84,7 @@ private:
     media::CodecPtr audioDecoder_;
     media::SwrPtr resampler_;
     std::unique_ptr<AudioPlaybackStream> speaker_;
-    int64_t startUs_ = 0;    // the container's start time
+    int64_t startUs_ = 0; // the container's start time
     int64_t durationUs_ = 0;
     int64_t frameUs_ = 40000; // one frame's duration, for timing guesses
     int width_ = 0, height_ = 0;
@@ -95,8 +95,9 @@ private:
     std::deque<Decoded> pendingVideo_;
     int64_t receivedUs_ = 0; // the time of the last frame decoded
     std::vector<float> pendingAudio_; // resampled, interleaved stereo
-    int64_t pendingAudioUs_ = 0;      // the time of pendingAudio_'s first sample
+    int64_t pendingAudioUs_ = 0; // the time of pendingAudio_'s first sample
     bool soundWritten_ = false;
+    bool soundLost_ = false; // the speaker failed; sound is skipped from then on
     bool fileDone_ = false;
     int64_t drainDeadlineUs_ = 0;
     media::FramePtr shown_;
@@ -109,8 +110,8 @@ private:
     bool redraw_ = false;
     bool finished_ = false;
     bool quit_ = false;
-    int64_t clockUs_ = 0;       // the position at clockSetAt_
-    int64_t clockSetAt_ = 0;    // monotonic µs
+    int64_t clockUs_ = 0; // the position at clockSetAt_
+    int64_t clockSetAt_ = 0; // monotonic µs
     bool clockRunning_ = false;
 
     std::thread thread_;

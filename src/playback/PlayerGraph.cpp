@@ -15,7 +15,10 @@ constexpr int64_t kUnitsPerMicro = 10;
 
 } // namespace
 
-PlayerGraph::PlayerGraph(std::shared_ptr<AudioBackend> audio) : audio_(std::move(audio)) {}
+PlayerGraph::PlayerGraph(std::shared_ptr<AudioBackend> audio)
+    : audio_(std::move(audio))
+{
+}
 
 PlayerGraph::~PlayerGraph()
 {
@@ -85,9 +88,15 @@ bool PlayerGraph::GetState(State& state) const
     if (!engine_)
         return false;
     switch (engine_->CurrentState()) {
-    case MovieEngine::State::Stopped: state = State::Stopped; break;
-    case MovieEngine::State::Paused: state = State::Paused; break;
-    case MovieEngine::State::Running: state = State::Running; break;
+    case MovieEngine::State::Stopped:
+        state = State::Stopped;
+        break;
+    case MovieEngine::State::Paused:
+        state = State::Paused;
+        break;
+    case MovieEngine::State::Running:
+        state = State::Running;
+        break;
     }
     return true;
 }

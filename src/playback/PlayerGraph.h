@@ -38,7 +38,10 @@ class MovieEngine;
 class PlayerGraphEvent : public QEvent {
 public:
     static constexpr QEvent::Type kGraphEventType = static_cast<QEvent::Type>(0x040D);
-    PlayerGraphEvent() : QEvent(kGraphEventType) {}
+    PlayerGraphEvent()
+        : QEvent(kGraphEventType)
+    {
+    }
 };
 
 class PlayerGraph {
@@ -91,7 +94,6 @@ public:
     void Teardown();
 
 private:
-
     void PostEvent(long code); // any thread
 
     std::shared_ptr<AudioBackend> audio_;

@@ -25,12 +25,13 @@ void PaintPicture(AVFrame* frame, int index)
         int h = frame->format == AV_PIX_FMT_YUVJ422P ? frame->height : frame->height / 2;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < frame->width / 2; ++x)
-                frame->data[plane][y * frame->linesize[plane] + x] = static_cast<uint8_t>(128 + plane * 20 + index);
+                frame->data[plane][y * frame->linesize[plane] + x]
+                    = static_cast<uint8_t>(128 + plane * 20 + index);
     }
 }
 
-std::vector<Packet> Encode(const char* name, AVPixelFormat format, int width, int height, int fps, int frames,
-                           int gop)
+std::vector<Packet> Encode(
+    const char* name, AVPixelFormat format, int width, int height, int fps, int frames, int gop)
 {
     std::vector<Packet> out;
     const AVCodec* codec = avcodec_find_encoder_by_name(name);
@@ -41,8 +42,8 @@ std::vector<Packet> Encode(const char* name, AVPixelFormat format, int width, in
     ctx->width = width;
     ctx->height = height;
     ctx->pix_fmt = format;
-    ctx->time_base = AVRational{1, fps};
-    ctx->framerate = AVRational{fps, 1};
+    ctx->time_base = AVRational { 1, fps };
+    ctx->framerate = AVRational { fps, 1 };
     ctx->gop_size = gop;
     ctx->max_b_frames = 0;
     ctx->thread_count = 1;
@@ -50,7 +51,8 @@ std::vector<Packet> Encode(const char* name, AVPixelFormat format, int width, in
         av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
         av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
         av_opt_set(ctx->priv_data, "x264-params",
-                   ("keyint=" + std::to_string(gop) + ":min-keyint=" + std::to_string(gop) + ":scenecut=0").c_str(), 0);
+            ("keyint=" + std::to_string(gop) + ":min-keyint=" + std::to_string(gop) + ":scenecut=0").c_str(),
+            0);
     }
     EXPECT_GE(avcodec_open2(ctx.get(), codec, nullptr), 0);
     media::FramePtr frame(av_frame_alloc());
@@ -94,7 +96,8 @@ std::vector<float> Tone(double seconds, double hz, float amplitude)
     auto frames = static_cast<size_t>(seconds * kAudioRate);
     std::vector<float> out(frames * kAudioChannels);
     for (size_t i = 0; i < frames; ++i) {
-        auto v = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / kAudioRate));
+        auto v = static_cast<float>(
+            amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / kAudioRate));
         out[2 * i] = out[2 * i + 1] = v;
     }
     return out;
@@ -120,10 +123,11 @@ bool MakeRecordedAvi(const std::string& path, int width, int height, int fps, do
         size_t audioAt = 0;
         for (int i = 0; i < frames; ++i) {
             int64_t ts = start + static_cast<int64_t>(i) * 1000000 / fps;
-            writer.PushVideo(packets[static_cast<size_t>(i)].data(), packets[static_cast<size_t>(i)].size(), ts);
+            writer.PushVideo(
+                packets[static_cast<size_t>(i)].data(), packets[static_cast<size_t>(i)].size(), ts);
             while (withAudio && start + static_cast<int64_t>(audioAt) * 1000000 / kAudioRate <= ts) {
                 writer.PushAudio(tone.data() + audioAt * kAudioChannels, block,
-                                 start + static_cast<int64_t>(audioAt) * 1000000 / kAudioRate);
+                    start + static_cast<int64_t>(audioAt) * 1000000 / kAudioRate);
                 audioAt += block;
             }
         }
@@ -168,7 +172,8 @@ FileFacts ReadFacts(const std::string& path)
             ++s.emptyPackets;
         }
         int64_t last = (packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts) + packet->duration;
-        end[static_cast<size_t>(packet->stream_index)] = std::max(end[static_cast<size_t>(packet->stream_index)], last);
+        end[static_cast<size_t>(packet->stream_index)]
+            = std::max(end[static_cast<size_t>(packet->stream_index)], last);
         av_packet_unref(packet.get());
     }
     for (unsigned i = 0; i < input->nb_streams; ++i) {

@@ -27,7 +27,7 @@ bool MakeRecordedAvi(const std::string& path, int width, int height, int fps, do
 // What a media file holds, as libavformat reads it back.
 struct StreamFacts {
     std::string codec; // "h264", "mjpeg", "mp3"
-    int type = -1;     // AVMEDIA_TYPE_*
+    int type = -1; // AVMEDIA_TYPE_*
     int width = 0, height = 0;
     int sampleRate = 0, channels = 0;
     uint32_t codecTag = 0;

@@ -37,7 +37,7 @@ struct Feed {
             writer.PushVideo(packets[i].data(), packets[i].size(), FrameTime(i));
             while (audio && kStart + static_cast<int64_t>(audioAt) * 1000000 / kAudioRate <= FrameTime(i)) {
                 writer.PushAudio(tone.data() + audioAt * kAudioChannels, kAudioRate / 50,
-                                 kStart + static_cast<int64_t>(audioAt) * 1000000 / kAudioRate);
+                    kStart + static_cast<int64_t>(audioAt) * 1000000 / kAudioRate);
                 audioAt += kAudioRate / 50;
             }
         }
@@ -77,7 +77,7 @@ TEST_F(AviWriterTest, H264WithSoundKeepsEveryPacketAndLastsAsLongAsRecorded)
     AviWriter writer;
     std::string error;
     ASSERT_TRUE(writer.Open(Settings(path, AviVideoCodec::H264, 320, 240, true), &error)) << error;
-    Feed feed{writer, H264(), 30};
+    Feed feed { writer, H264(), 30 };
     feed.Deliver(0, 180);
     ASSERT_TRUE(writer.Close(feed.FrameTime(180), &error)) << error;
     EXPECT_GT(writer.FileBytes(), 0u);
@@ -120,7 +120,7 @@ TEST_F(AviWriterTest, WithoutSoundTheFileHasOneStream)
     AviWriter writer;
     std::string error;
     ASSERT_TRUE(writer.Open(Settings(path, AviVideoCodec::H264, 320, 240, false), &error)) << error;
-    Feed feed{writer, H264(), 30};
+    Feed feed { writer, H264(), 30 };
     feed.Deliver(0, 90); // sound pushed anyway is left out
     ASSERT_TRUE(writer.Close(feed.FrameTime(90), &error)) << error;
     auto facts = test::ReadFacts(path);
@@ -137,7 +137,7 @@ TEST_F(AviWriterTest, MjpegFramesAreAllKeyFrames)
     AviWriter writer;
     std::string error;
     ASSERT_TRUE(writer.Open(Settings(path, AviVideoCodec::Mjpeg, 640, 480, true), &error)) << error;
-    Feed feed{writer, mjpeg, 30};
+    Feed feed { writer, mjpeg, 30 };
     feed.Deliver(0, 60);
     ASSERT_TRUE(writer.Close(feed.FrameTime(60), &error)) << error;
     auto facts = test::ReadFacts(path);
@@ -157,7 +157,7 @@ TEST_F(AviWriterTest, RecordingStartsAtTheFirstKeyFrame)
     AviWriter writer;
     std::string error;
     ASSERT_TRUE(writer.Open(Settings(path, AviVideoCodec::H264, 320, 240, true), &error)) << error;
-    Feed feed{writer, H264(), 30};
+    Feed feed { writer, H264(), 30 };
     feed.Deliver(10, 90); // joins mid-way: frames 10..29 cannot be decoded alone
     ASSERT_TRUE(writer.Close(feed.FrameTime(90), &error)) << error;
     auto facts = test::ReadFacts(path);
@@ -175,7 +175,7 @@ TEST_F(AviWriterTest, PauseLeavesAContinuousTimelineAndResumesAtAKeyFrame)
     AviWriter writer;
     std::string error;
     ASSERT_TRUE(writer.Open(Settings(path, AviVideoCodec::H264, 320, 240, true), &error)) << error;
-    Feed feed{writer, H264(), 30};
+    Feed feed { writer, H264(), 30 };
     feed.Deliver(0, 60);
     writer.Pause(feed.FrameTime(60));
     feed.Deliver(60, 100); // captured while paused: not recorded
@@ -208,7 +208,7 @@ TEST_F(AviWriterTest, SlowCameraGetsItsRealFrameRateInTheFile)
     std::string error;
     ASSERT_TRUE(writer.Open(Settings(path, AviVideoCodec::H264, 320, 240, true), &error)) << error;
     auto packets = test::EncodeH264(320, 240, 25, 100, 25);
-    Feed feed{writer, packets, 25};
+    Feed feed { writer, packets, 25 };
     feed.Deliver(0, 100);
     ASSERT_TRUE(writer.Close(feed.FrameTime(100), &error)) << error;
     auto result = writer.Result();
@@ -225,7 +225,7 @@ TEST_F(AviWriterTest, AFullDiskIsReportedOnceAndNothingBlocks)
 {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "/dev/full is not available";
-    std::atomic<int> reports{0};
+    std::atomic<int> reports { 0 };
     std::string reported;
     AviWriter writer([&](const std::string& message) {
         reported = message;
@@ -237,7 +237,7 @@ TEST_F(AviWriterTest, AFullDiskIsReportedOnceAndNothingBlocks)
         EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
         return;
     }
-    Feed feed{writer, H264(), 30};
+    Feed feed { writer, H264(), 30 };
     feed.Deliver(0, 180);
     EXPECT_FALSE(writer.Close(feed.FrameTime(180), &error));
     EXPECT_TRUE(writer.Failed());
@@ -256,6 +256,17 @@ TEST_F(AviWriterTest, AFileThatCannotBeCreatedIsRefusedWithItsName)
     EXPECT_TRUE(writer.Close(kStart)); // nothing to close
 }
 
+TEST_F(AviWriterTest, AnExistingFileIsNeverReplaced)
+{
+    const auto path = dir_ / "earlier.avi";
+    ASSERT_TRUE(test::WriteFileText(path, "an earlier recording"));
+    AviWriter writer;
+    std::string error;
+    EXPECT_FALSE(writer.Open(Settings(path.string(), AviVideoCodec::H264, 320, 240, true), &error));
+    EXPECT_NE(error.find("already exists"), std::string::npos) << error;
+    EXPECT_EQ(test::ReadFileText(path), "an earlier recording");
+}
+
 TEST_F(AviWriterTest, AFullQueueDropsInsteadOfWaiting)
 {
     const std::string path = (dir_ / "dropped.avi").string();
@@ -264,7 +275,7 @@ TEST_F(AviWriterTest, AFullQueueDropsInsteadOfWaiting)
     auto settings = Settings(path, AviVideoCodec::H264, 320, 240, false);
     settings.queueLimitBytes = 0; // nothing fits
     ASSERT_TRUE(writer.Open(settings, &error)) << error;
-    Feed feed{writer, H264(), 30};
+    Feed feed { writer, H264(), 30 };
     feed.Deliver(0, 30, false);
     ASSERT_TRUE(writer.Close(feed.FrameTime(30), &error)) << error;
     EXPECT_EQ(writer.Result().droppedPackets, 30u);
@@ -275,11 +286,11 @@ TEST_F(AviWriterTest, AFullQueueDropsInsteadOfWaiting)
 
 TEST(H264KeyFrames, IdrOrSequenceParameterSetMakesAKeyFrame)
 {
-    const uint8_t idr[] = {0, 0, 0, 1, 0x65, 0x88, 0x84};
-    const uint8_t sps[] = {0, 0, 1, 0x67, 0x42, 0, 0, 1, 0x68, 0xce};
-    const uint8_t pSlice[] = {0, 0, 0, 1, 0x41, 0x9a, 0x00, 0x00, 0x03, 0x01};
-    const uint8_t audOnly[] = {0, 0, 0, 1, 0x09, 0xf0, 0, 0, 0, 1, 0x41, 0x9a};
-    const uint8_t audThenIdr[] = {0, 0, 0, 1, 0x09, 0xf0, 0, 0, 1, 0x65, 0x88};
+    const uint8_t idr[] = { 0, 0, 0, 1, 0x65, 0x88, 0x84 };
+    const uint8_t sps[] = { 0, 0, 1, 0x67, 0x42, 0, 0, 1, 0x68, 0xce };
+    const uint8_t pSlice[] = { 0, 0, 0, 1, 0x41, 0x9a, 0x00, 0x00, 0x03, 0x01 };
+    const uint8_t audOnly[] = { 0, 0, 0, 1, 0x09, 0xf0, 0, 0, 0, 1, 0x41, 0x9a };
+    const uint8_t audThenIdr[] = { 0, 0, 0, 1, 0x09, 0xf0, 0, 0, 1, 0x65, 0x88 };
     EXPECT_TRUE(H264HasKeyFrame(idr, sizeof idr));
     EXPECT_TRUE(H264HasKeyFrame(sps, sizeof sps));
     EXPECT_FALSE(H264HasKeyFrame(pSlice, sizeof pSlice));

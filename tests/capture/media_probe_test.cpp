@@ -32,7 +32,7 @@ TEST(ReadMovieFrameSize, UnreadableFilesLeaveTheSizeAlone)
     test::TempDir dir;
     ASSERT_TRUE(test::WriteFileText(dir / "broken.avi", "RIFF\x40\x01\x01\x01AVI LIST nonsense"));
     ASSERT_TRUE(test::WriteFileText(dir / "notes.txt", "not a movie at all"));
-    for (const char* name : {"broken.avi", "notes.txt", "missing.avi"}) {
+    for (const char* name : { "broken.avi", "notes.txt", "missing.avi" }) {
         int w = -1, h = -1;
         EXPECT_FALSE(ReadMovieFrameSize((dir / name).string(), w, h)) << name;
         EXPECT_EQ(w, -1) << name;

@@ -24,21 +24,27 @@ using namespace std::chrono_literals;
 // The simulated sound, counting how often a microphone is opened.
 class CountingAudio final : public AudioBackend {
 public:
-    explicit CountingAudio(std::vector<AudioDeviceInfo> inputs = {}) : inputs_(std::move(inputs)) {}
-    std::atomic<int> opened{0};
+    explicit CountingAudio(std::vector<AudioDeviceInfo> inputs = {})
+        : inputs_(std::move(inputs))
+    {
+    }
+    std::atomic<int> opened { 0 };
 
     bool Available() const override { return true; }
     std::vector<AudioDeviceInfo> ListInputDevices() override
     {
         return inputs_.empty() ? inner_.ListInputDevices() : inputs_;
     }
-    std::unique_ptr<AudioRecordStream> OpenRecordStream(const std::string& name, AudioBlockCallback cb,
-                                                        std::string* error) override
+    std::unique_ptr<AudioRecordStream> OpenRecordStream(
+        const std::string& name, AudioBlockCallback cb, std::string* error) override
     {
         ++opened;
         return inner_.OpenRecordStream(name, std::move(cb), error);
     }
-    std::unique_ptr<AudioPlaybackStream> OpenPlaybackStream(std::string* e) override { return inner_.OpenPlaybackStream(e); }
+    std::unique_ptr<AudioPlaybackStream> OpenPlaybackStream(std::string* e) override
+    {
+        return inner_.OpenPlaybackStream(e);
+    }
     std::optional<float> DefaultInputPeak() override { return inner_.DefaultInputPeak(); }
     std::optional<float> DefaultInputVolume() override { return inner_.DefaultInputVolume(); }
     bool SetDefaultInputVolume(float v) override { return inner_.SetDefaultInputVolume(v); }
@@ -81,7 +87,7 @@ protected:
 
     // Builds, applies the choices as the application does and starts.
     void Begin(RecordGraph& graph, const std::string& path, bool withAudio, ResolutionChoice res = Res1080,
-               RotationMode rotation = 0)
+        RotationMode rotation = 0)
     {
         graph.SetVideoWindow(&sink_);
         ASSERT_TRUE(graph.Build(path, withAudio)) << graph.LastError();
@@ -96,7 +102,7 @@ protected:
 
     test::TempDir dir_;
     std::shared_ptr<CountingAudio> audio_ = std::make_shared<CountingAudio>();
-    test::MemoryVideoSink sink_{QSize(320, 180)};
+    test::MemoryVideoSink sink_ { QSize(320, 180) };
     std::shared_ptr<SimulatedCameraProvider> provider_;
     std::unique_ptr<test::ProviderScope> scope_;
 };
@@ -131,7 +137,7 @@ TEST_F(RecordGraphTest, SixSecondsOfFullHdWithSound)
     ASSERT_NE(first, log.packets.end());
     const auto skipped = static_cast<size_t>(first - log.packets.begin());
     std::printf("recorded: video %.3f s, sound %.3f s, %zu packets, %zu before the first key frame\n",
-                video.duration, sound.duration, video.packets.size(), skipped);
+        video.duration, sound.duration, video.packets.size(), skipped);
     ASSERT_EQ(video.packets.size(), log.packets.size() - skipped);
     for (size_t i = 0; i < video.packets.size(); ++i)
         ASSERT_EQ(video.packets[i], log.packets[skipped + i]) << "packet " << i;
@@ -216,9 +222,10 @@ TEST_F(RecordGraphTest, BuildNeedsCameraMicrophoneAndAWritableFolder)
 {
     {
         // No supported microphone: fails with sound and without.
-        auto builtIn = std::make_shared<CountingAudio>(std::vector<AudioDeviceInfo>{{"alsa_input.pci", "Built-in Audio", {}}});
+        auto builtIn = std::make_shared<CountingAudio>(
+            std::vector<AudioDeviceInfo> { { "alsa_input.pci", "Built-in Audio", {} } });
         UseAudioBackendForMicrophones(builtIn);
-        for (bool withAudio : {true, false}) {
+        for (bool withAudio : { true, false }) {
             RecordGraph graph(builtIn);
             graph.SetVideoWindow(&sink_);
             EXPECT_FALSE(graph.Build(Path("nomic.avi"), withAudio));

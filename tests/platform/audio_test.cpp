@@ -106,7 +106,8 @@ TEST(SimulatedAudio, UnknownMicrophoneIsRefusedWithAMessage)
 {
     SimulatedAudioBackend backend;
     std::string error;
-    EXPECT_FALSE(backend.OpenRecordStream("USB Audio ADC Ver1.0", [](const float*, size_t, int64_t) {}, &error));
+    EXPECT_FALSE(backend.OpenRecordStream(
+        "USB Audio ADC Ver1.0", [](const float*, size_t, int64_t) {}, &error));
     EXPECT_NE(error.find("USB Audio ADC Ver1.0"), std::string::npos);
 }
 
@@ -144,6 +145,25 @@ TEST(SimulatedAudio, SpeakerPlaysOnlyWhileNotPaused)
     EXPECT_EQ(speaker->LatencyUs(), 0);
 }
 
+TEST(SimulatedAudio, MovieSoundCanGoToARealSpeaker)
+{
+    auto speaker = std::make_shared<SimulatedAudioBackend>();
+    SimulatedAudioBackend backend(speaker);
+    ASSERT_TRUE(backend.SetDefaultOutputVolume(0.3f));
+    EXPECT_FLOAT_EQ(*speaker->DefaultOutputVolume(), 0.3f);
+    auto stream = backend.OpenPlaybackStream(nullptr);
+    ASSERT_TRUE(stream);
+    std::vector<float> tone(480 * kAudioChannels, 0.5f);
+    stream->SetPaused(false);
+    ASSERT_EQ(stream->Write(tone.data(), 480), 480u);
+    std::this_thread::sleep_for(20ms);
+    stream->LatencyUs();
+    EXPECT_GT(speaker->HeardEnergy(), 0.0);
+    EXPECT_EQ(backend.HeardEnergy(), 0.0);
+    // The microphone stays the simulated one.
+    EXPECT_EQ(backend.ListInputDevices().front().friendlyName, kSimulatedMicrophoneName);
+}
+
 // ---- PulseAudio -------------------------------------------------------------------
 
 class PulseAudio : public ::testing::Test {
@@ -166,7 +186,8 @@ protected:
         speaker.SetPaused(false);
         while (done < total) {
             for (size_t i = 0; i < 480; ++i) {
-                auto v = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * 440.0 * (done + i) / kAudioRate));
+                auto v = static_cast<float>(
+                    amplitude * std::sin(2 * std::numbers::pi * 440.0 * (done + i) / kAudioRate));
                 chunk[2 * i] = chunk[2 * i + 1] = v;
             }
             size_t n = 0;
@@ -188,7 +209,7 @@ TEST_F(PulseAudio, ListsTheCameraMicrophoneByItsDescriptionAndNoMonitors)
 {
     auto devices = backend_->ListInputDevices();
     auto camera = std::find_if(devices.begin(), devices.end(),
-                               [](const AudioDeviceInfo& d) { return d.friendlyName == "USB Audio ADC Ver1.0"; });
+        [](const AudioDeviceInfo& d) { return d.friendlyName == "USB Audio ADC Ver1.0"; });
     ASSERT_NE(camera, devices.end());
     EXPECT_EQ(camera->name, "cammic");
     for (const auto& d : devices)
@@ -254,7 +275,8 @@ TEST_F(PulseAudio, MasterVolumesRoundTripAndClamp)
 TEST_F(PulseAudio, UnknownMicrophoneFailsWithAMessage)
 {
     std::string error;
-    EXPECT_FALSE(backend_->OpenRecordStream("no-such-source", [](const float*, size_t, int64_t) {}, &error));
+    EXPECT_FALSE(backend_->OpenRecordStream(
+        "no-such-source", [](const float*, size_t, int64_t) {}, &error));
     EXPECT_FALSE(error.empty());
 }
 

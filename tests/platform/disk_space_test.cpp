@@ -14,7 +14,7 @@ constexpr uint64_t kGiB = 1ull << 30;
 
 FreeSpaceSource Volume(uint64_t freeBytes, uint64_t totalBytes)
 {
-    return [=](const std::string&) { return std::optional<DiskSpaceInfo>({freeBytes, totalBytes}); };
+    return [=](const std::string&) { return std::optional<DiskSpaceInfo>({ freeBytes, totalBytes }); };
 }
 
 // The report lines as written to a scratch stream.
@@ -44,7 +44,8 @@ TEST(HasFreeDiskSpace, SmallOrUnreadableVolumesCountAsTooFull)
 {
     EXPECT_FALSE(HasFreeDiskSpace("/x", Volume(kGiB - 1, kGiB - 1), nullptr)); // empty but under 1 GiB
     EXPECT_FALSE(HasFreeDiskSpace("/x", Volume(0, 0), nullptr));
-    EXPECT_FALSE(HasFreeDiskSpace("/x", [](const std::string&) { return std::optional<DiskSpaceInfo>(); }, nullptr));
+    EXPECT_FALSE(HasFreeDiskSpace(
+        "/x", [](const std::string&) { return std::optional<DiskSpaceInfo>(); }, nullptr));
     EXPECT_FALSE(HasFreeDiskSpace("/x", FreeSpaceSource(), nullptr));
 }
 

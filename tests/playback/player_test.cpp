@@ -1,7 +1,7 @@
 // The player graph on recorded movies made at test time.
-#include "playback/PlayerGraph.h"
 #include "platform/PulseAudioBackend.h"
 #include "platform/SimulatedAudioBackend.h"
+#include "playback/PlayerGraph.h"
 
 #include "MediaFixtures.h"
 #include "TestSupport.h"
@@ -27,7 +27,7 @@ constexpr int64_t kSecond = 10'000'000; // in the player's 100-ns units
 // Keeps what the player draws.
 class TestSink : public VideoSink {
 public:
-    QSize TargetSize() const override { return {160, 120}; }
+    QSize TargetSize() const override { return { 160, 120 }; }
     void Present(QImage frame) override
     {
         std::lock_guard lock(mutex_);
@@ -74,8 +74,7 @@ public:
 };
 
 // Runs the event loop until `done` or a generous limit (a hang guard, not a timing check).
-template <typename Done>
-bool SpinUntil(Done done, int limitMs = 20000)
+template <typename Done> bool SpinUntil(Done done, int limitMs = 20000)
 {
     QElapsedTimer timer;
     timer.start();
@@ -96,7 +95,8 @@ double MeanDifference(const QImage& a, const QImage& b)
     for (int row = 0; row < x.height(); ++row)
         for (int col = 0; col < x.width(); ++col) {
             QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
+                + std::abs(qBlue(p) - qBlue(q));
         }
     return sum / (3.0 * x.width() * x.height());
 }
@@ -271,11 +271,13 @@ TEST_F(PlayerTest, WhatCannotBePlayedFailsToOpen)
     const auto wav = *dir_ / "sound.wav";
     {
         std::string header = "RIFF";
-        auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-        auto le16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+        auto le32 = [](uint32_t v) {
+            return std::string { char(v), char(v >> 8), char(v >> 16), char(v >> 24) };
+        };
+        auto le16 = [](uint16_t v) { return std::string { char(v), char(v >> 8) }; };
         const uint32_t bytes = 48000 * 2;
-        header += le32(36 + bytes) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(48000) + le32(96000) + le16(2)
-            + le16(16) + "data" + le32(bytes) + std::string(bytes, '\0');
+        header += le32(36 + bytes) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(48000) + le32(96000)
+            + le16(2) + le16(16) + "data" + le32(bytes) + std::string(bytes, '\0');
         ASSERT_TRUE(test::WriteFileText(wav, header));
     }
     std::string error;
@@ -317,11 +319,14 @@ TEST_F(PlayerTest, SoundReachesTheDesktopSpeaker)
     std::mutex mutex;
     float peak = 0;
     std::string error;
-    auto monitor = pulse->OpenRecordStream("cammic", [&](const float* s, size_t frames, int64_t) {
-        std::lock_guard lock(mutex);
-        for (size_t i = 0; i < frames * kAudioChannels; ++i)
-            peak = std::max(peak, std::fabs(s[i]));
-    }, &error);
+    auto monitor = pulse->OpenRecordStream(
+        "cammic",
+        [&](const float* s, size_t frames, int64_t) {
+            std::lock_guard lock(mutex);
+            for (size_t i = 0; i < frames * kAudioChannels; ++i)
+                peak = std::max(peak, std::fabs(s[i]));
+        },
+        &error);
     ASSERT_TRUE(monitor) << error;
     PlayerGraph player(pulse);
     player.SetVideoWindow(&sink_);
