@@ -28,8 +28,8 @@ namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr int kWindowWidth = 1280, kWindowHeight = 720; // the video window
-constexpr int kLoops = 4;                               // 4 x 60 frames
-constexpr int kRuns = 3;
+constexpr int kLoops = 3;                               // 3 x 60 frames
+constexpr int kRuns = 5;
 
 // Keeps the newest picture only, like the video window's mailbox.
 class MailboxSink final : public VideoSink {
@@ -54,27 +54,23 @@ double Median(std::vector<double> v)
 
 double OursFps(const std::vector<std::vector<uint8_t>>& packets, RotationMode mode)
 {
-    std::vector<double> runs;
-    for (int r = 0; r < kRuns; ++r) {
-        MailboxSink sink;
-        CCaptureBufferCallback grabber;
-        grabber.SetVideoSink(&sink);
-        grabber.SetFrameSize(kWidth, kHeight);
-        grabber.SetDecoderThreads(1);
-        if (!grabber.InitDecoder(CCaptureBufferCallback::CodecH264, mode))
-            return 0;
-        const auto start = std::chrono::steady_clock::now();
-        for (const auto& p : packets)
-            grabber.BufferCB(0, p.data(), p.size());
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (grabber.FrameCount() != packets.size()) {
-            std::fprintf(stderr, "bench_grabber: decoded %llu of %zu frames\n",
-                         static_cast<unsigned long long>(grabber.FrameCount()), packets.size());
-            return 0;
-        }
-        runs.push_back(packets.size() / seconds);
+    MailboxSink sink;
+    CCaptureBufferCallback grabber;
+    grabber.SetVideoSink(&sink);
+    grabber.SetFrameSize(kWidth, kHeight);
+    grabber.SetDecoderThreads(1);
+    if (!grabber.InitDecoder(CCaptureBufferCallback::CodecH264, mode))
+        return 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& p : packets)
+        grabber.BufferCB(0, p.data(), p.size());
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (grabber.FrameCount() != packets.size()) {
+        std::fprintf(stderr, "bench_grabber: decoded %llu of %zu frames\n",
+                     static_cast<unsigned long long>(grabber.FrameCount()), packets.size());
+        return 0;
     }
-    return Median(runs);
+    return packets.size() / seconds;
 }
 
 // ffmpeg's own measure of its decode-and-filter loop (-benchmark rtime), which leaves
@@ -87,22 +83,18 @@ double ReferenceFps(const std::string& stream, const std::string& chain, size_t 
     const std::string cmd = "ffmpeg -hide_banner -nostdin -loglevel info -benchmark -threads 1 -filter_threads 1 "
                             "-f h264 -framerate 30 -i '" + stream + "' -vf '" + vf + "' -f null - 2>&1";
     std::fprintf(stderr, "bench_grabber: %s\n", cmd.c_str());
-    std::vector<double> runs;
-    for (int r = 0; r < kRuns; ++r) {
-        FILE* pipe = popen(cmd.c_str(), "r");
-        if (!pipe)
-            return 0;
-        char line[1024];
-        double rtime = 0;
-        while (std::fgets(line, sizeof line, pipe)) {
-            if (const char* p = std::strstr(line, "rtime="))
-                rtime = std::atof(p + 6);
-        }
-        if (pclose(pipe) != 0 || rtime <= 0)
-            return 0;
-        runs.push_back(frames / rtime);
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe)
+        return 0;
+    char line[1024];
+    double rtime = 0;
+    while (std::fgets(line, sizeof line, pipe)) {
+        if (const char* p = std::strstr(line, "rtime="))
+            rtime = std::atof(p + 6);
     }
-    return Median(runs);
+    if (pclose(pipe) != 0 || rtime <= 0)
+        return 0;
+    return frames / rtime;
 }
 
 } // namespace
@@ -139,9 +131,15 @@ int main(int argc, char** argv)
     }
 
     for (RotationMode mode : modes) {
-        const double ours = OursFps(packets, mode);
-        const double reference =
-            oursOnly ? 0 : ReferenceFps(stream, *RotationFilter::ReferenceChain(mode), packets.size());
+        // Interleaved runs, so a change in the machine's load touches both sides alike.
+        std::vector<double> oursRuns, referenceRuns;
+        for (int r = 0; r < kRuns; ++r) {
+            oursRuns.push_back(OursFps(packets, mode));
+            referenceRuns.push_back(
+                oursOnly ? 0 : ReferenceFps(stream, *RotationFilter::ReferenceChain(mode), packets.size()));
+        }
+        const double ours = Median(oursRuns);
+        const double reference = Median(referenceRuns);
         std::printf("grabber fps, 1080p H.264 decode+turn+convert to %dx%d, rotation %d, 1 thread | %.1f | %.1f | %.2f\n",
                     kWindowWidth, kWindowHeight, mode, ours, reference, reference > 0 ? ours / reference : 0.0);
         std::fflush(stdout);
