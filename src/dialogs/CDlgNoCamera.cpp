@@ -12,7 +12,7 @@ namespace kestovar {
 QPoint NoCameraPosition(QSize parent, QSize notice)
 {
     return QPoint(parent.width() / 2 - notice.width() / 2,
-                  parent.height() / 2 + CDlgNoCamera::kBelowCentre - notice.height() / 2);
+        parent.height() / 2 + CDlgNoCamera::kBelowCentre - notice.height() / 2);
 }
 
 CDlgNoCamera::CDlgNoCamera(QWidget* parent)
@@ -32,7 +32,8 @@ QSize CDlgNoCamera::sizeHint() const
     // The template's size, widened when the text needs more room.
     const QSize templ = DluSize(272, 19);
     const QFontMetrics fm(font());
-    return QSize(std::max(templ.width(), fm.horizontalAdvance(Text()) + 4), std::max(templ.height(), fm.height()));
+    return QSize(
+        std::max(templ.width(), fm.horizontalAdvance(Text()) + 4), std::max(templ.height(), fm.height()));
 }
 
 void CDlgNoCamera::StartBlink()
@@ -42,7 +43,10 @@ void CDlgNoCamera::StartBlink()
     update();
 }
 
-void CDlgNoCamera::StopBlink() { timer_.stop(); }
+void CDlgNoCamera::StopBlink()
+{
+    timer_.stop();
+}
 
 void CDlgNoCamera::BlinkStep()
 {
@@ -78,7 +82,8 @@ void CDlgNoCamera::keyPressEvent(QKeyEvent* event)
 {
     const bool allowed = recordingKeysAllowed_ && recordingKeysAllowed_();
     if (mainWindow_ && ForwardNoCameraKey(event->key(), allowed)) {
-        QCoreApplication::postEvent(mainWindow_, new QKeyEvent(QEvent::KeyPress, event->key(), Qt::NoModifier));
+        QCoreApplication::postEvent(
+            mainWindow_, new QKeyEvent(QEvent::KeyPress, event->key(), Qt::NoModifier));
     }
     event->accept();
 }

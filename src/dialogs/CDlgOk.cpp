@@ -42,7 +42,10 @@ void CDlgOk::SetMessage(const QString& message)
     Relayout();
 }
 
-QString CDlgOk::Message() const { return label_->text(); }
+QString CDlgOk::Message() const
+{
+    return label_->text();
+}
 
 void CDlgOk::EnableAutoClose()
 {

@@ -41,7 +41,10 @@ void CDlgOkCancel::SetMessage(const QString& message)
     Relayout();
 }
 
-QString CDlgOkCancel::Message() const { return label_->text(); }
+QString CDlgOkCancel::Message() const
+{
+    return label_->text();
+}
 
 void CDlgOkCancel::Relayout()
 {

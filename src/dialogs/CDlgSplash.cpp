@@ -57,7 +57,10 @@ void CDlgSplash::Complete()
     repaint();
 }
 
-QRect CDlgSplash::ProgressRect() const { return SplashProgressRect(steps_, size()); }
+QRect CDlgSplash::ProgressRect() const
+{
+    return SplashProgressRect(steps_, size());
+}
 
 void CDlgSplash::paintEvent(QPaintEvent*)
 {

@@ -47,6 +47,9 @@ private:
 // pixels wide (never wider than the window), 5 high, 50 pixels above the bottom.
 QRect SplashProgressRect(int steps, QSize window);
 // True once the bar spans the window (the timer then stops).
-inline bool SplashFull(int steps, int windowWidth) { return windowWidth <= CDlgSplash::kStepWidth * steps; }
+inline bool SplashFull(int steps, int windowWidth)
+{
+    return windowWidth <= CDlgSplash::kStepWidth * steps;
+}
 
 } // namespace kestovar

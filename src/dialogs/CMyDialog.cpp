@@ -43,8 +43,8 @@ CMyDialog::CMyDialog(QWidget* parent)
     setMouseTracking(true);
     setWindowTitle(title_);
     setFont(skin::SkinFont("Arial", 15));
-    setContentsMargins(DialogFrameMetrics::kBorder, DialogFrameMetrics::kCaptionHeight, DialogFrameMetrics::kBorder,
-                       DialogFrameMetrics::kBorder);
+    setContentsMargins(DialogFrameMetrics::kBorder, DialogFrameMetrics::kCaptionHeight,
+        DialogFrameMetrics::kBorder, DialogFrameMetrics::kBorder);
 }
 
 void CMyDialog::SetTitle(const QString& title)
@@ -68,7 +68,10 @@ void CMyDialog::SetClientSize(QSize client)
     setFixedSize(s);
 }
 
-QPoint CMyDialog::ClientOrigin() const { return ClientRect(size()).topLeft(); }
+QPoint CMyDialog::ClientOrigin() const
+{
+    return ClientRect(size()).topLeft();
+}
 
 void CMyDialog::CentreOnScreen()
 {
@@ -96,7 +99,7 @@ void CMyDialog::paintEvent(QPaintEvent*)
     p.setFont(captionFont);
     p.setPen(skin::Colour(textColour_));
     p.drawText(textRect.adjusted(DialogFrameMetrics::kTitleIndent, 0, 0, 0),
-               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title_);
+        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title_);
     p.restore();
 
     p.setRenderHint(QPainter::Antialiasing);

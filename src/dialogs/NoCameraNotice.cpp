@@ -24,11 +24,14 @@ bool ForwardNoCameraKey(int key, bool recordingKeysAllowed)
     case Qt::Key_F9:
     case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter: return true;
+    case Qt::Key_Enter:
+        return true;
     case Qt::Key_F3:
     case Qt::Key_F4:
-    case Qt::Key_F5: return recordingKeysAllowed;
-    default: return false;
+    case Qt::Key_F5:
+        return recordingKeysAllowed;
+    default:
+        return false;
     }
 }
 

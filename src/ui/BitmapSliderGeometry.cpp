@@ -24,7 +24,8 @@ int BitmapSliderGeometry::ValueAt(int pixel) const
     if (span <= 0 || maximum <= minimum)
         return minimum;
     const int p = std::clamp(pixel, start, start + span);
-    const int v = minimum + static_cast<int>(std::lround(double(p - start) * (maximum - minimum) / double(span)));
+    const int v
+        = minimum + static_cast<int>(std::lround(double(p - start) * (maximum - minimum) / double(span)));
     return std::clamp(v, minimum, maximum);
 }
 
@@ -32,15 +33,28 @@ std::optional<int> BitmapSliderKeyPosition(int key, int position, int minimum, i
 {
     int next;
     switch (key) {
-    case Qt::Key_PageUp: next = position - page; break;
-    case Qt::Key_PageDown: next = position + page; break;
-    case Qt::Key_End: next = maximum; break;
-    case Qt::Key_Home: next = minimum; break;
+    case Qt::Key_PageUp:
+        next = position - page;
+        break;
+    case Qt::Key_PageDown:
+        next = position + page;
+        break;
+    case Qt::Key_End:
+        next = maximum;
+        break;
+    case Qt::Key_Home:
+        next = minimum;
+        break;
     case Qt::Key_Right:
-    case Qt::Key_Down: next = position + 1; break;
+    case Qt::Key_Down:
+        next = position + 1;
+        break;
     case Qt::Key_Left:
-    case Qt::Key_Up: next = position - 1; break;
-    default: return std::nullopt;
+    case Qt::Key_Up:
+        next = position - 1;
+        break;
+    default:
+        return std::nullopt;
     }
     return std::clamp(next, minimum, std::max(minimum, maximum));
 }

@@ -7,10 +7,10 @@
 namespace kestovar {
 
 struct BitmapSliderGeometry {
-    int length = 0;       // control length along the travel (pixels)
-    int marginStart = 0;  // pixels kept free at the start (left, or top)
-    int marginEnd = 0;    // pixels kept free at the end (right, or bottom)
-    int thumbLength = 0;  // thumb size along the travel
+    int length = 0; // control length along the travel (pixels)
+    int marginStart = 0; // pixels kept free at the start (left, or top)
+    int marginEnd = 0; // pixels kept free at the end (right, or bottom)
+    int thumbLength = 0; // thumb size along the travel
     int minimum = 0;
     int maximum = 100;
 

@@ -81,7 +81,8 @@ void CAdvCheckBox::paintEvent(QPaintEvent*)
             p.drawPath(tick);
         }
     }
-    QRect textRect = leftText_ ? rect().adjusted(0, 0, -(kBoxSize + 5), 0) : rect().adjusted(kTextLeft, 0, 0, 0);
+    QRect textRect
+        = leftText_ ? rect().adjusted(0, 0, -(kBoxSize + 5), 0) : rect().adjusted(kTextLeft, 0, 0, 0);
     p.setFont(font());
     p.setPen(skin::Colour(isEnabled() ? skin::kText : skin::kDisabledButtonText));
     const QString shown = QFontMetrics(font()).elidedText(text(), Qt::ElideRight, textRect.width());

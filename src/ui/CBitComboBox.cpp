@@ -13,8 +13,14 @@ constexpr int kTextTop = 3;
 constexpr int kTextBottom = 3;
 } // namespace
 
-int CBitComboBox::ItemTextOffset() { return g_itemTextOffset; }
-void CBitComboBox::SetItemTextOffset(int offset) { g_itemTextOffset = offset; }
+int CBitComboBox::ItemTextOffset()
+{
+    return g_itemTextOffset;
+}
+void CBitComboBox::SetItemTextOffset(int offset)
+{
+    g_itemTextOffset = offset;
+}
 
 CBitComboBox::CBitComboBox(QWidget* parent)
     : QComboBox(parent)
@@ -27,8 +33,7 @@ CBitComboBox::CBitComboBox(QWidget* parent)
 }
 
 void CBitComboBox::SetBitmaps(const QString& left, const QString& button, const QString& middle,
-                              const QString& listLeft, const QString& listRight, const QString& listTop,
-                              const QString& listBottom)
+    const QString& listLeft, const QString& listRight, const QString& listTop, const QString& listBottom)
 {
     left_.Load(left);
     button_.Load(button);
@@ -59,7 +64,8 @@ QRect CBitComboBox::TextRect() const
 {
     const int leftW = left_.IsLoaded() ? left_.Size().width() : 0;
     const int buttonW = button_.IsLoaded() ? button_.Size().width() : 0;
-    return QRect(leftW, kTextTop, std::max(0, width() - leftW - buttonW), std::max(0, height() - kTextTop - kTextBottom));
+    return QRect(leftW, kTextTop, std::max(0, width() - leftW - buttonW),
+        std::max(0, height() - kTextTop - kTextBottom));
 }
 
 void CBitComboBox::paintEvent(QPaintEvent*)
@@ -80,8 +86,8 @@ void CBitComboBox::paintEvent(QPaintEvent*)
     p.fillRect(text, skin::Colour(focused ? focusBackground_ : background_));
     p.setFont(font());
     p.setPen(skin::Colour(isEnabled() ? (focused ? focusText_ : text_) : skin::kDisabledButtonText));
-    p.drawText(text.adjusted(ItemTextOffset(), 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-               currentText());
+    p.drawText(text.adjusted(ItemTextOffset(), 0, 0, 0),
+        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, currentText());
     if (focused && hasFocus()) {
         QColor ring = skin::Colour(skin::kAccent);
         ring.setAlpha(160);

@@ -17,8 +17,8 @@ public:
 
     // The seven pieces by skin role: face left edge, drop button, middle, and the
     // drop-down list's left, right, top and bottom frame pieces.
-    void SetBitmaps(const QString& left, const QString& button, const QString& middle, const QString& listLeft,
-                    const QString& listRight, const QString& listTop, const QString& listBottom);
+    void SetBitmaps(const QString& left, const QString& button, const QString& middle,
+        const QString& listLeft, const QString& listRight, const QString& listTop, const QString& listBottom);
     // Face background and text with and without the focus.
     void SetColours(QRgb focusBackground, QRgb focusText, QRgb background, QRgb text);
 

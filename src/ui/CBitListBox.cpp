@@ -30,7 +30,7 @@ public:
         p->setFont(option.font);
         p->setPen(skin::Colour(current ? list_->FocusedTextColour() : list_->UnfocusedTextColour()));
         p->drawText(option.rect.adjusted(offset - option.rect.left(), 0, 0, 0),
-                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, index.data(Qt::DisplayRole).toString());
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, index.data(Qt::DisplayRole).toString());
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -60,8 +60,8 @@ CBitListBox::CBitListBox(QWidget* parent)
     setAutoFillBackground(true);
 }
 
-void CBitListBox::SetFramePieces(const QString& left, const QString& right, const QString& top,
-                                 const QString& bottom)
+void CBitListBox::SetFramePieces(
+    const QString& left, const QString& right, const QString& top, const QString& bottom)
 {
     pieces_[0].Load(left);
     pieces_[1].Load(right);

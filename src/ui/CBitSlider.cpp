@@ -27,7 +27,7 @@ bool CBitSlider::CreateThumb(const QString& role, int frameWidth, int frameHeigh
     if (ok) {
         const QSize s = thumb_->size();
         style_->SetThumb(orientation() == Qt::Horizontal ? s.width() : s.height(),
-                         orientation() == Qt::Horizontal ? s.height() : s.width());
+            orientation() == Qt::Horizontal ? s.height() : s.width());
     }
     thumb_->show();
     PlaceThumb();
@@ -84,7 +84,7 @@ void CBitSlider::paintEvent(QPaintEvent*)
     // bar reads as one image whose colour changes at the thumb.
     auto copy = [&](const QImage& image, const QRect& area) {
         const QRect src(qRound(area.x() * dpr), qRound(area.y() * dpr), qRound(area.width() * dpr),
-                        qRound(area.height() * dpr));
+            qRound(area.height() * dpr));
         p.drawImage(area, image, src);
     };
     if (horizontal) {
@@ -116,7 +116,10 @@ void CBitSlider::resizeEvent(QResizeEvent* event)
     PlaceThumb();
 }
 
-void CBitSlider::wheelEvent(QWheelEvent* event) { event->accept(); }
+void CBitSlider::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+}
 
 bool CBitSlider::event(QEvent* event)
 {

@@ -64,8 +64,8 @@ void CBitmapSlider::SetVertical(bool vertical)
     update();
 }
 
-bool CBitmapSlider::SetBitmapChannel(const QString& role, const QString& activeRole, bool transparent, QRgb key,
-                                     QRgb activeKey)
+bool CBitmapSlider::SetBitmapChannel(
+    const QString& role, const QString& activeRole, bool transparent, QRgb key, QRgb activeKey)
 {
     const bool ok = channel_.image.Load(role);
     channel_.transparent = channelActive_.transparent = transparent;
@@ -82,8 +82,8 @@ bool CBitmapSlider::SetBitmapChannel(const QString& role, const QString& activeR
     return ok;
 }
 
-bool CBitmapSlider::SetBitmapThumb(const QString& role, const QString& activeRole, bool transparent, QRgb key,
-                                   QRgb activeKey)
+bool CBitmapSlider::SetBitmapThumb(
+    const QString& role, const QString& activeRole, bool transparent, QRgb key, QRgb activeKey)
 {
     const bool ok = thumb_.image.Load(role);
     thumb_.transparent = thumbActive_.transparent = transparent;
@@ -147,7 +147,10 @@ int CBitmapSlider::ThumbCentre() const
     return vertical_ ? height() - 1 - along : along;
 }
 
-int CBitmapSlider::PixelToValue(int along) const { return Geometry().ValueAt(along); }
+int CBitmapSlider::PixelToValue(int along) const
+{
+    return Geometry().ValueAt(along);
+}
 
 void CBitmapSlider::paintEvent(QPaintEvent*)
 {
@@ -160,7 +163,8 @@ void CBitmapSlider::paintEvent(QPaintEvent*)
     if (isEnabled() && channelActive_.image.IsLoaded()) {
         const QImage& active = Rendered(channelActive_, full);
         // The part already travelled: left of the thumb, or below it when vertical.
-        const QRect part = vertical_ ? QRect(0, centre, width(), height() - centre) : QRect(0, 0, centre, height());
+        const QRect part
+            = vertical_ ? QRect(0, centre, width(), height() - centre) : QRect(0, 0, centre, height());
         p.save();
         p.setClipRect(part);
         p.drawImage(QPoint(0, 0), active);

@@ -43,11 +43,15 @@ public:
     // transparent set, pixels of the key colour are left out. The control takes the
     // channel's size. False when the normal image is missing.
     bool SetBitmapChannel(const QString& role, const QString& activeRole = {}, bool transparent = false,
-                          QRgb key = kKeyFromTopLeft, QRgb activeKey = kKeyFromTopLeft);
+        QRgb key = kKeyFromTopLeft, QRgb activeKey = kKeyFromTopLeft);
     bool SetBitmapThumb(const QString& role, const QString& activeRole = {}, bool transparent = false,
-                        QRgb key = kKeyFromTopLeft, QRgb activeKey = kKeyFromTopLeft);
+        QRgb key = kKeyFromTopLeft, QRgb activeKey = kKeyFromTopLeft);
     void Enable(bool on) { setEnabled(on); }
-    void DrawFocusRect(bool on) { drawFocusRect_ = on; update(); }
+    void DrawFocusRect(bool on)
+    {
+        drawFocusRect_ = on;
+        update();
+    }
     bool IsDragging() const { return dragging_; }
     // Thumb centre of the current position, in widget coordinates along the travel.
     int ThumbCentre() const;

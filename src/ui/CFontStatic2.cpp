@@ -57,7 +57,8 @@ void CFontStatic2::paintEvent(QPaintEvent*)
     p.fillRect(rect(), skin::Colour(selected_ ? selectedColour_ : current_));
     p.setFont(font());
     p.setPen(skin::Colour(isEnabled() ? textColour_ : skin::kGreyedText));
-    p.drawText(rect().adjusted(0, kTextTop, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, text_);
+    p.drawText(
+        rect().adjusted(0, kTextTop, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, text_);
 }
 
 void CFontStatic2::enterEvent(QEnterEvent* event)

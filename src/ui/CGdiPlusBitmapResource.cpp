@@ -79,7 +79,10 @@ bool CGdiPlusBitmapResource::LoadData(const QByteArray& bytes)
     return true;
 }
 
-bool CGdiPlusBitmapResource::IsLoaded() const { return svg_ || !raster_.isNull(); }
+bool CGdiPlusBitmapResource::IsLoaded() const
+{
+    return svg_ || !raster_.isNull();
+}
 
 QSize CGdiPlusBitmapResource::Size() const
 {

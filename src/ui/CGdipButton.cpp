@@ -90,9 +90,15 @@ void CGdipButton::SetDisabledLook(bool on)
     update();
 }
 
-void CGdipButton::SetToolTipText(const QString& text) { setToolTip(text); }
+void CGdipButton::SetToolTipText(const QString& text)
+{
+    setToolTip(text);
+}
 
-void CGdipButton::SetCustomCursor(const QCursor& cursor) { setCursor(cursor); }
+void CGdipButton::SetCustomCursor(const QCursor& cursor)
+{
+    setCursor(cursor);
+}
 
 QSize CGdipButton::sizeHint() const
 {

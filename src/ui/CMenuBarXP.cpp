@@ -125,7 +125,9 @@ void CMenuBarXP::mousePressEvent(QMouseEvent* event)
         OpenTitle(i);
 }
 
-void CMenuBarXP::mouseReleaseEvent(QMouseEvent*) { }
+void CMenuBarXP::mouseReleaseEvent(QMouseEvent*)
+{
+}
 
 bool CMenuBarXP::eventFilter(QObject* watched, QEvent* event)
 {
@@ -167,7 +169,8 @@ bool CMenuBarXP::eventFilter(QObject* watched, QEvent* event)
         }
         return false; // elsewhere the menu closes itself
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 

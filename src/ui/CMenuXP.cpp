@@ -25,11 +25,15 @@ public:
     int pixelMetric(PixelMetric m, const QStyleOption* o, const QWidget* w) const override
     {
         switch (m) {
-        case PM_MenuPanelWidth: return 1;
+        case PM_MenuPanelWidth:
+            return 1;
         case PM_MenuHMargin:
-        case PM_MenuVMargin: return 0;
-        case PM_SmallIconSize: return 0;
-        default: return QProxyStyle::pixelMetric(m, o, w);
+        case PM_MenuVMargin:
+            return 0;
+        case PM_SmallIconSize:
+            return 0;
+        default:
+            return QProxyStyle::pixelMetric(m, o, w);
         }
     }
 
@@ -42,7 +46,8 @@ public:
         return QProxyStyle::styleHint(h, o, w, r);
     }
 
-    QSize sizeFromContents(ContentsType type, const QStyleOption* o, const QSize& s, const QWidget* w) const override
+    QSize sizeFromContents(
+        ContentsType type, const QStyleOption* o, const QSize& s, const QWidget* w) const override
     {
         const auto* menu = qobject_cast<const CMenuXP*>(w);
         const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(o);
@@ -55,7 +60,8 @@ public:
         return QSize(menu->MeasureItemWidth(label), CMenuXP::kItemHeight);
     }
 
-    void drawPrimitive(PrimitiveElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override
+    void drawPrimitive(
+        PrimitiveElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override
     {
         const auto* menu = qobject_cast<const CMenuXP*>(w);
         if (menu && (e == PE_PanelMenu || e == PE_FrameMenu)) {
@@ -82,8 +88,8 @@ public:
         if (item->menuItemType == QStyleOptionMenuItem::Separator) {
             p->fillRect(o->rect, skin::Colour(menu->Background()));
             p->fillRect(QRect(o->rect.left() + CMenuXP::kTextInset, o->rect.center().y(),
-                              o->rect.width() - 2 * CMenuXP::kTextInset, 1),
-                        skin::Colour(skin::kFrame));
+                            o->rect.width() - 2 * CMenuXP::kTextInset, 1),
+                skin::Colour(skin::kFrame));
             return;
         }
         const bool selected = item->state & State_Selected;
@@ -100,7 +106,8 @@ public:
         const QString accel = item->text.section('\t', 1);
         auto drawText = [&](const QRect& r, QRgb colour) {
             p->setPen(skin::Colour(colour));
-            p->drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextHideMnemonic, label);
+            p->drawText(
+                r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextHideMnemonic, label);
             if (!accel.isEmpty())
                 p->drawText(r, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, accel);
         };
@@ -246,8 +253,11 @@ void CMenuXP::keyPressEvent(QKeyEvent* event)
         texts << (a->isSeparator() ? QString() : a->text());
     const MenuCharResult r = MenuCharMatch(texts, typed[0], int(items.indexOf(activeAction())));
     switch (r.action) {
-    case MenuCharResult::Ignore: break;
-    case MenuCharResult::Select: setActiveAction(items[r.index]); break;
+    case MenuCharResult::Ignore:
+        break;
+    case MenuCharResult::Select:
+        setActiveAction(items[r.index]);
+        break;
     case MenuCharResult::Execute:
         setActiveAction(items[r.index]);
         if (items[r.index]->isEnabled()) {

@@ -98,7 +98,8 @@ void CMySliderControl::paintEvent(QPaintEvent*)
     }
 
     const QRect channel = ChannelRect();
-    const QRect widened = orientation() == Qt::Horizontal ? channel.adjusted(0, -2, 0, 2) : channel.adjusted(-1, 0, 1, 0);
+    const QRect widened
+        = orientation() == Qt::Horizontal ? channel.adjusted(0, -2, 0, 2) : channel.adjusted(-1, 0, 1, 0);
     if (channel_.IsLoaded()) {
         QRect target = widened;
         if (look_ == ChannelLook::Stretched) {

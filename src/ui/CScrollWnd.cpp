@@ -22,7 +22,8 @@ CScrollWnd::CScrollWnd(QWidget* parent)
     hide();
 }
 
-bool CScrollWnd::SetBitmaps(const QString& up, const QString& down, const QString& channel, const QString& thumb)
+bool CScrollWnd::SetBitmaps(
+    const QString& up, const QString& down, const QString& channel, const QString& thumb)
 {
     const bool ok = up_.Load(up) & down_.Load(down) & channel_.Load(channel) & thumb_.Load(thumb);
     update();
@@ -68,12 +69,17 @@ CScrollWnd::Part CScrollWnd::HitTest(const QPoint& pos) const
         return None;
     const SkinScrollLayout l = Layout();
     switch (l.PartAt(pos.y())) {
-    case ScrollPart::FirstArrow: return UpArrow;
-    case ScrollPart::SecondArrow: return DownArrow;
-    case ScrollPart::Thumb: return ThumbPart;
+    case ScrollPart::FirstArrow:
+        return UpArrow;
+    case ScrollPart::SecondArrow:
+        return DownArrow;
+    case ScrollPart::Thumb:
+        return ThumbPart;
     case ScrollPart::PageBefore:
-    case ScrollPart::PageAfter: return ChannelPart;
-    default: return None;
+    case ScrollPart::PageAfter:
+        return ChannelPart;
+    default:
+        return None;
     }
 }
 
@@ -136,7 +142,8 @@ void CScrollWnd::mouseMoveEvent(QMouseEvent* event)
     if (free <= 0)
         return;
     const int offset = std::clamp(pointer_.y() - grabOffset_ - l.ChannelStart(), 0, free);
-    const int position = info_.minimum + static_cast<int>(static_cast<long long>(offset) * ScrollSpan(info_) / free);
+    const int position
+        = info_.minimum + static_cast<int>(static_cast<long long>(offset) * ScrollSpan(info_) / free);
     target_->verticalScrollBar()->setValue(position);
     info_ = CSkinScrollWnd::InfoFrom(target_->verticalScrollBar());
     update();

@@ -103,17 +103,19 @@ void CSkinScrollBar::paintEvent(QPaintEvent*)
         const QRect cell = Cell(base + 2, rowOf(ScrollPart::Thumb));
         const int e = kThumbEnd, de = qRound(kThumbEnd * dpr);
         if (orientation_ == Qt::Vertical) {
-            p.drawImage(QRect(t.left(), t.top(), t.width(), e), grid_, QRect(cell.left(), cell.top(), cell.width(), de));
+            p.drawImage(QRect(t.left(), t.top(), t.width(), e), grid_,
+                QRect(cell.left(), cell.top(), cell.width(), de));
             p.drawImage(QRect(t.left(), t.top() + e, t.width(), t.height() - 2 * e), grid_,
-                        QRect(cell.left(), cell.top() + de, cell.width(), cell.height() - 2 * de));
+                QRect(cell.left(), cell.top() + de, cell.width(), cell.height() - 2 * de));
             p.drawImage(QRect(t.left(), t.bottom() - e + 1, t.width(), e), grid_,
-                        QRect(cell.left(), cell.bottom() - de + 1, cell.width(), de));
+                QRect(cell.left(), cell.bottom() - de + 1, cell.width(), de));
         } else {
-            p.drawImage(QRect(t.left(), t.top(), e, t.height()), grid_, QRect(cell.left(), cell.top(), de, cell.height()));
+            p.drawImage(QRect(t.left(), t.top(), e, t.height()), grid_,
+                QRect(cell.left(), cell.top(), de, cell.height()));
             p.drawImage(QRect(t.left() + e, t.top(), t.width() - 2 * e, t.height()), grid_,
-                        QRect(cell.left() + de, cell.top(), cell.width() - 2 * de, cell.height()));
+                QRect(cell.left() + de, cell.top(), cell.width() - 2 * de, cell.height()));
             p.drawImage(QRect(t.right() - e + 1, t.top(), e, t.height()), grid_,
-                        QRect(cell.right() - de + 1, cell.top(), de, cell.height()));
+                QRect(cell.right() - de + 1, cell.top(), de, cell.height()));
         }
     } else if (l.channel > 0) {
         const QRect c = orientation_ == Qt::Vertical ? QRect(0, l.arrow, width(), l.channel)
@@ -185,8 +187,8 @@ void CSkinScrollBar::mouseMoveEvent(QMouseEvent* event)
     const int along = Along(event->position());
     lastAlong_ = along;
     if (dragging_) {
-        const SkinScrollLayout l = LayoutSkinScrollBar(orientation_ == Qt::Vertical ? height() : width(), thickness_,
-                                                       info_);
+        const SkinScrollLayout l
+            = LayoutSkinScrollBar(orientation_ == Qt::Vertical ? height() : width(), thickness_, info_);
         const int position = DragScrollPosition(l, info_, pressPosition_, along - pressAlong_);
         if (position != trackPosition_) {
             trackPosition_ = position;
@@ -196,7 +198,8 @@ void CSkinScrollBar::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     if (pressed_ != ScrollPart::None) {
-        const bool outside = !rect().contains(event->position().toPoint()) || Layout().PartAt(along) != pressed_;
+        const bool outside
+            = !rect().contains(event->position().toPoint()) || Layout().PartAt(along) != pressed_;
         if (outside != pointerOutside_) {
             pointerOutside_ = outside;
             update();

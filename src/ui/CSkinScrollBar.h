@@ -70,7 +70,7 @@ private:
     ScrollPart hovered_ = ScrollPart::None;
     bool pointerOutside_ = false;
     int lastAlong_ = 0;
-    QTimer delay_;  // first repeat
+    QTimer delay_; // first repeat
     QTimer repeat_; // later repeats
 };
 

@@ -97,7 +97,8 @@ bool CSkinScrollWnd::Wants(Qt::Orientation orientation) const
         return false;
     if (policy == Qt::ScrollBarAlwaysOn)
         return true;
-    const QScrollBar* bar = orientation == Qt::Vertical ? view_->verticalScrollBar() : view_->horizontalScrollBar();
+    const QScrollBar* bar
+        = orientation == Qt::Vertical ? view_->verticalScrollBar() : view_->horizontalScrollBar();
     return bar->maximum() > bar->minimum();
 }
 
@@ -151,13 +152,24 @@ void CSkinScrollWnd::Forward(Qt::Orientation orientation, int code, int position
     CSkinScrollBar* skinBar = orientation == Qt::Vertical ? vbar_ : hbar_;
     forwarding_ = true;
     switch (code) {
-    case SB_LINEUP: bar->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-    case SB_LINEDOWN: bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
-    case SB_PAGEUP: bar->triggerAction(QAbstractSlider::SliderPageStepSub); break;
-    case SB_PAGEDOWN: bar->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
+    case SB_LINEUP:
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        break;
+    case SB_LINEDOWN:
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        break;
+    case SB_PAGEUP:
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        break;
+    case SB_PAGEDOWN:
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: bar->setValue(position); break;
-    default: break;
+    case SB_THUMBPOSITION:
+        bar->setValue(position);
+        break;
+    default:
+        break;
     }
     forwarding_ = false;
     if (code != SB_THUMBTRACK)

@@ -60,7 +60,10 @@ void CToolBarXP::PressButton(int index, bool pressed)
     }
 }
 
-bool CToolBarXP::IsPressed(int index) const { return index >= 0 && index < ButtonCount() && buttons_[index].pressed; }
+bool CToolBarXP::IsPressed(int index) const
+{
+    return index >= 0 && index < ButtonCount() && buttons_[index].pressed;
+}
 
 void CToolBarXP::CheckButton(int index, bool checked)
 {
@@ -129,9 +132,15 @@ void CToolBarXP::paintEvent(QPaintEvent*)
     }
 }
 
-void CToolBarXP::mouseMoveEvent(QMouseEvent* event) { SetHot(HitTest(event->position().toPoint())); }
+void CToolBarXP::mouseMoveEvent(QMouseEvent* event)
+{
+    SetHot(HitTest(event->position().toPoint()));
+}
 
-void CToolBarXP::leaveEvent(QEvent*) { SetHot(-1); }
+void CToolBarXP::leaveEvent(QEvent*)
+{
+    SetHot(-1);
+}
 
 void CToolBarXP::mousePressEvent(QMouseEvent* event)
 {

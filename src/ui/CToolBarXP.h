@@ -31,9 +31,21 @@ public:
     void EnableButton(int index, bool enabled);
     int HotButton() const { return hot_; }
 
-    void SetHotFill(QRgb colour) { hotFill_ = colour; update(); }
-    void SetCheckedFill(QRgb colour) { checkedFill_ = colour; update(); }
-    void SetBorderColour(QRgb colour) { border_ = colour; update(); }
+    void SetHotFill(QRgb colour)
+    {
+        hotFill_ = colour;
+        update();
+    }
+    void SetCheckedFill(QRgb colour)
+    {
+        checkedFill_ = colour;
+        update();
+    }
+    void SetBorderColour(QRgb colour)
+    {
+        border_ = colour;
+        update();
+    }
 
     QSize sizeHint() const override;
 

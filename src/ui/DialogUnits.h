@@ -12,12 +12,21 @@ inline constexpr int kDluBaseX = 6;
 inline constexpr int kDluBaseY = 13;
 
 // Rounded as the platform's MapDialogRect rounds (multiply, then divide).
-inline int DluToPixelsX(int dlu) { return (dlu * kDluBaseX + 2) / 4; }
-inline int DluToPixelsY(int dlu) { return (dlu * kDluBaseY + 4) / 8; }
+inline int DluToPixelsX(int dlu)
+{
+    return (dlu * kDluBaseX + 2) / 4;
+}
+inline int DluToPixelsY(int dlu)
+{
+    return (dlu * kDluBaseY + 4) / 8;
+}
 inline QRect DluRect(int x, int y, int width, int height)
 {
     return QRect(DluToPixelsX(x), DluToPixelsY(y), DluToPixelsX(width), DluToPixelsY(height));
 }
-inline QSize DluSize(int width, int height) { return QSize(DluToPixelsX(width), DluToPixelsY(height)); }
+inline QSize DluSize(int width, int height)
+{
+    return QSize(DluToPixelsX(width), DluToPixelsY(height));
+}
 
 } // namespace kestovar

@@ -38,7 +38,8 @@ QImage ImageStrip::Frame(int index, qreal devicePixelRatio) const
         return {};
     const QImage all = image_.Render(devicePixelRatio);
     const qreal d = all.devicePixelRatio();
-    QImage frame = all.copy(qRound(r.x() * d), qRound(r.y() * d), qRound(r.width() * d), qRound(r.height() * d));
+    QImage frame
+        = all.copy(qRound(r.x() * d), qRound(r.y() * d), qRound(r.width() * d), qRound(r.height() * d));
     frame.setDevicePixelRatio(d);
     return frame;
 }

@@ -25,8 +25,8 @@ SkinScrollLayout LayoutSkinScrollBar(int length, int thickness, const ScrollInfo
     if (l.channel <= 5 || span == 0 || range <= 0)
         return l;
     l.hasThumb = true;
-    l.thumbLength = std::clamp(static_cast<int>(static_cast<long long>(info.page) * l.channel / range),
-                               kMinThumbLength, l.channel);
+    l.thumbLength = std::clamp(
+        static_cast<int>(static_cast<long long>(info.page) * l.channel / range), kMinThumbLength, l.channel);
     const int free = l.channel - l.thumbLength;
     const int pos = std::clamp((trackPosition >= 0 ? trackPosition : info.position) - info.minimum, 0, span);
     l.thumbStart = l.arrow + static_cast<int>(static_cast<long long>(free) * pos / span);
@@ -36,12 +36,18 @@ SkinScrollLayout LayoutSkinScrollBar(int length, int thickness, const ScrollInfo
 int SkinScrollLayout::PartStart(ScrollPart part) const
 {
     switch (part) {
-    case ScrollPart::FirstArrow: return 0;
-    case ScrollPart::PageBefore: return arrow;
-    case ScrollPart::Thumb: return hasThumb ? thumbStart : arrow;
-    case ScrollPart::PageAfter: return hasThumb ? thumbStart + thumbLength : arrow;
-    case ScrollPart::SecondArrow: return length - arrow;
-    default: return 0;
+    case ScrollPart::FirstArrow:
+        return 0;
+    case ScrollPart::PageBefore:
+        return arrow;
+    case ScrollPart::Thumb:
+        return hasThumb ? thumbStart : arrow;
+    case ScrollPart::PageAfter:
+        return hasThumb ? thumbStart + thumbLength : arrow;
+    case ScrollPart::SecondArrow:
+        return length - arrow;
+    default:
+        return 0;
     }
 }
 
@@ -49,11 +55,16 @@ int SkinScrollLayout::PartLength(ScrollPart part) const
 {
     switch (part) {
     case ScrollPart::FirstArrow:
-    case ScrollPart::SecondArrow: return arrow;
-    case ScrollPart::PageBefore: return hasThumb ? thumbStart - arrow : 0;
-    case ScrollPart::Thumb: return hasThumb ? thumbLength : 0;
-    case ScrollPart::PageAfter: return hasThumb ? ChannelEnd() - (thumbStart + thumbLength) : 0;
-    default: return 0;
+    case ScrollPart::SecondArrow:
+        return arrow;
+    case ScrollPart::PageBefore:
+        return hasThumb ? thumbStart - arrow : 0;
+    case ScrollPart::Thumb:
+        return hasThumb ? thumbLength : 0;
+    case ScrollPart::PageAfter:
+        return hasThumb ? ChannelEnd() - (thumbStart + thumbLength) : 0;
+    default:
+        return 0;
     }
 }
 
@@ -74,7 +85,8 @@ ScrollPart SkinScrollLayout::PartAt(int along) const
     return ScrollPart::PageAfter;
 }
 
-int DragScrollPosition(const SkinScrollLayout& layout, const ScrollInfo& info, int startPosition, int displacement)
+int DragScrollPosition(
+    const SkinScrollLayout& layout, const ScrollInfo& info, int startPosition, int displacement)
 {
     const int free = layout.channel - layout.thumbLength;
     if (!layout.hasThumb || free <= 0)
@@ -87,12 +99,18 @@ int DragScrollPosition(const SkinScrollLayout& layout, const ScrollInfo& info, i
 int ScrollCodeOf(ScrollPart part)
 {
     switch (part) {
-    case ScrollPart::FirstArrow: return SB_LINEUP;
-    case ScrollPart::PageBefore: return SB_PAGEUP;
-    case ScrollPart::Thumb: return SB_THUMBTRACK;
-    case ScrollPart::PageAfter: return SB_PAGEDOWN;
-    case ScrollPart::SecondArrow: return SB_LINEDOWN;
-    default: return -1;
+    case ScrollPart::FirstArrow:
+        return SB_LINEUP;
+    case ScrollPart::PageBefore:
+        return SB_PAGEUP;
+    case ScrollPart::Thumb:
+        return SB_THUMBTRACK;
+    case ScrollPart::PageAfter:
+        return SB_PAGEDOWN;
+    case ScrollPart::SecondArrow:
+        return SB_LINEDOWN;
+    default:
+        return -1;
     }
 }
 

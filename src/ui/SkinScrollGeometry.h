@@ -25,14 +25,21 @@ enum ScrollCode {
 };
 
 // The five parts in order along the bar.
-enum class ScrollPart { None = -1, FirstArrow = 0, PageBefore = 1, Thumb = 2, PageAfter = 3, SecondArrow = 4 };
+enum class ScrollPart {
+    None = -1,
+    FirstArrow = 0,
+    PageBefore = 1,
+    Thumb = 2,
+    PageAfter = 3,
+    SecondArrow = 4
+};
 
 struct SkinScrollLayout {
-    int length = 0;      // bar length L
-    int arrow = 0;       // length of each arrow
-    int channel = 0;     // channel length h = L - 2t (at least 0)
+    int length = 0; // bar length L
+    int arrow = 0; // length of each arrow
+    int channel = 0; // channel length h = L - 2t (at least 0)
     bool hasThumb = false;
-    int thumbStart = 0;  // from the start of the bar
+    int thumbStart = 0; // from the start of the bar
     int thumbLength = 0;
 
     int ChannelStart() const { return arrow; }
@@ -46,7 +53,8 @@ struct SkinScrollLayout {
 inline constexpr int kMinThumbLength = 6;
 
 // trackPosition >= 0 places the thumb at a dragged position instead of info's.
-SkinScrollLayout LayoutSkinScrollBar(int length, int thickness, const ScrollInfo& info, int trackPosition = -1);
+SkinScrollLayout LayoutSkinScrollBar(
+    int length, int thickness, const ScrollInfo& info, int trackPosition = -1);
 
 // Span that the position can move over: maximum - minimum + 1 - page (at least 0).
 int ScrollSpan(const ScrollInfo& info);
@@ -54,7 +62,8 @@ int ScrollSpan(const ScrollInfo& info);
 int MaxScrollPosition(const ScrollInfo& info);
 // The position after dragging the thumb by displacement pixels from a press at
 // startPosition, held within minimum and the highest position.
-int DragScrollPosition(const SkinScrollLayout& layout, const ScrollInfo& info, int startPosition, int displacement);
+int DragScrollPosition(
+    const SkinScrollLayout& layout, const ScrollInfo& info, int startPosition, int displacement);
 // The scroll code of a press on a part (-1 for none).
 int ScrollCodeOf(ScrollPart part);
 

@@ -19,10 +19,14 @@ void SkinSliderStyle::SetThumb(int length, int thickness)
 int SkinSliderStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const
 {
     switch (metric) {
-    case PM_SliderLength: return length_;
-    case PM_SliderControlThickness: return thickness_;
-    case PM_SliderThickness: return thickness_;
-    default: return QProxyStyle::pixelMetric(metric, option, widget);
+    case PM_SliderLength:
+        return length_;
+    case PM_SliderControlThickness:
+        return thickness_;
+    case PM_SliderThickness:
+        return thickness_;
+    default:
+        return QProxyStyle::pixelMetric(metric, option, widget);
     }
 }
 

@@ -14,7 +14,7 @@ public:
     void SetThumb(int length, int thickness);
 
     int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
-                    const QWidget* widget = nullptr) const override;
+        const QWidget* widget = nullptr) const override;
 
 private:
     int length_ = 10;

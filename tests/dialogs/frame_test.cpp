@@ -30,7 +30,8 @@ TEST(FrameGeometry, CloseButtonCaptionAndClient)
     EXPECT_EQ(CloseHitRect(w), QRect(375, 7, 20, 20)) << "right - 25 .. right - 5, top + 7 .. top + 27";
     EXPECT_LT(CaptionTextRect(w).right(), CloseButtonRect(w).left()) << "the title never reaches the button";
     EXPECT_EQ(WindowSizeForClient(ClientRect(w).size()), w);
-    EXPECT_EQ(DialogClipRect(w), QRect(QPoint(2, 2), QPoint(397, 297))) << "(2, 2) up to (398, 298) exclusive";
+    EXPECT_EQ(DialogClipRect(w), QRect(QPoint(2, 2), QPoint(397, 297)))
+        << "(2, 2) up to (398, 298) exclusive";
 }
 
 TEST_F(Frame, ClickingTheCloseButtonCancels)
@@ -81,7 +82,8 @@ TEST_F(Frame, LongTitleIsCutAtTheTextRectangle)
     const QRect text = CaptionTextRect(dialog.size());
     for (int x = text.right() + 1; x < CloseButtonRect(dialog.size()).left(); ++x)
         for (int y = 0; y < DialogFrameMetrics::kCaptionHeight; ++y)
-            ASSERT_EQ(img.pixel(x, y) & 0xFFFFFF, 0x222222u) << "text beyond its rectangle at " << x << "," << y;
+            ASSERT_EQ(img.pixel(x, y) & 0xFFFFFF, 0x222222u)
+                << "text beyond its rectangle at " << x << "," << y;
 }
 
 TEST(ClipFrame, FourHundredByThreeHundredShowsTwoToThreeNinetyEight)

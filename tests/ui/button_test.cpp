@@ -58,7 +58,8 @@ TEST(GdipButton, ToggledButtonShowsAlternateFaceAndPressedFaceWhilePressed)
     const QPoint middle(25, 10);
     const QImage alternate = b.FaceImage(GdipFace::Alternate);
     const QImage standard = b.FaceImage(GdipFace::Standard);
-    ASSERT_NE(alternate.pixel(middle), standard.pixel(middle)) << "the two images must differ to tell them apart";
+    ASSERT_NE(alternate.pixel(middle), standard.pixel(middle))
+        << "the two images must differ to tell them apart";
 
     EXPECT_EQ(b.CurrentFace(), GdipFace::Alternate);
     EXPECT_TRUE(SamePixels(Shown(b), alternate, middle));

@@ -92,7 +92,7 @@ TEST(BitComboBox, FaceTextStartsFiveFromTheLeftUntilAListWasDrawn)
     EXPECT_EQ(CBitComboBox::ItemTextOffset(), 5);
     CBitComboBox combo;
     combo.SetBitmaps("combo_left", "combo_button", "combo_middle", "combo_list_left", "combo_list_right",
-                     "combo_list_top", "combo_list_bottom");
+        "combo_list_top", "combo_list_bottom");
     combo.addItems({ "Highest(r=0.14)", "High(r=0.11)" });
     combo.resize(180, 21);
     // The text area lies between the left edge (2) and the drop button (21).

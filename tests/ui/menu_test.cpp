@@ -100,7 +100,7 @@ TEST_F(MenuBar, OpenMenuFollowsThePointerAlongTheBar)
     CMenuXP* open = bar->TitleMenu(0);
     const QPoint over = bar->mapToGlobal(bar->ButtonRect(1).center());
     QMouseEvent move(QEvent::MouseMove, open->mapFromGlobal(QPointF(over)), QPointF(over), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+        Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(open, &move);
     Settle();
     EXPECT_TRUE(OnlyOpen(1));
@@ -114,7 +114,7 @@ TEST_F(MenuBar, PressOnTheOpenTitleClosesItAndEscapeEndsTracking)
     CMenuXP* open = bar->TitleMenu(1);
     const QPoint on = bar->mapToGlobal(bar->ButtonRect(1).center());
     QMouseEvent press(QEvent::MouseButtonPress, open->mapFromGlobal(QPointF(on)), QPointF(on), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+        Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(open, &press);
     Settle();
     EXPECT_FALSE(open->isVisible());
@@ -166,7 +166,10 @@ TEST(MenuXP, CheckedAndSelectedItemsShowTheSelectionColour)
     menu.popup(QPoint(10, 10));
     QApplication::processEvents();
     const QImage img = menu.grab().toImage();
-    auto colourAt = [&](QAction* act) { return img.pixel(menu.actionGeometry(act).left() + 3, menu.actionGeometry(act).center().y()) & 0xFFFFFF; };
+    auto colourAt = [&](QAction* act) {
+        return img.pixel(menu.actionGeometry(act).left() + 3, menu.actionGeometry(act).center().y())
+            & 0xFFFFFF;
+    };
     EXPECT_EQ(colourAt(a), 0x636363u) << "checked: highlighted, no check mark";
     EXPECT_EQ(colourAt(b), 0x464646u);
     menu.hide();

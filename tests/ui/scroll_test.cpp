@@ -43,7 +43,8 @@ TEST(SkinScrollGeometry, ThumbSizeAndPlace)
     EXPECT_EQ(l.PartAt(l.thumbStart - 1), ScrollPart::PageBefore);
     EXPECT_EQ(l.PartAt(l.thumbStart), ScrollPart::Thumb);
     EXPECT_EQ(l.PartAt(l.thumbStart + l.thumbLength), ScrollPart::PageAfter);
-    EXPECT_EQ(LayoutSkinScrollBar(200, 14, { 0, 99, 10, 90 }).thumbStart + 17, 186) << "the end meets the arrow";
+    EXPECT_EQ(LayoutSkinScrollBar(200, 14, { 0, 99, 10, 90 }).thumbStart + 17, 186)
+        << "the end meets the arrow";
     EXPECT_EQ(LayoutSkinScrollBar(200, 14, { 0, 9999, 10, 0 }).thumbLength, kMinThumbLength);
     EXPECT_FALSE(LayoutSkinScrollBar(200, 14, { 0, 9, 10, 0 }).hasThumb) << "nothing to scroll";
     EXPECT_EQ(LayoutSkinScrollBar(200, 14, info, 90).thumbStart, 14 + 155) << "a drag places the thumb";

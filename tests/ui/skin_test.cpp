@@ -33,15 +33,29 @@ TEST(SkinImages, SizesTheLayoutsDependOn)
         const char* role;
         QSize size;
     } fixed[] = {
-        { "button", { 100, 40 } },         { "auto_button", { 50, 20 } },    { "auto_button_lit", { 50, 20 } },
-        { "dialog_close", { 19, 19 } },    { "dialog_close_hover", { 19, 19 } },
-        { "caption_close", { 19, 19 } },   { "caption_tile", { 20, 25 } },   { "logo", { 58, 16 } },
-        { "panel_centre", { 350, 150 } },  { "slider_backdrop", { 100, 40 } },
-        { "slider_channel", { 212, 20 } }, { "slider_thumb", { 10, 15 } },   { "slider_thumb_disabled", { 10, 15 } },
-        { "checkbox_strip", { 130, 13 } }, { "combo_left", { 2, 21 } },      { "combo_button", { 21, 21 } },
-        { "combo_middle", { 16, 21 } },    { "mic_bar_before", { 52, 12 } }, { "mic_bar_after", { 52, 12 } },
-        { "mic_thumb", { 7, 9 } },         { "popup_background", { 140, 100 } },
-        { "splash_background", { 650, 450 } }, { "splash_progress", { 12, 5 } },
+        { "button", { 100, 40 } },
+        { "auto_button", { 50, 20 } },
+        { "auto_button_lit", { 50, 20 } },
+        { "dialog_close", { 19, 19 } },
+        { "dialog_close_hover", { 19, 19 } },
+        { "caption_close", { 19, 19 } },
+        { "caption_tile", { 20, 25 } },
+        { "logo", { 58, 16 } },
+        { "panel_centre", { 350, 150 } },
+        { "slider_backdrop", { 100, 40 } },
+        { "slider_channel", { 212, 20 } },
+        { "slider_thumb", { 10, 15 } },
+        { "slider_thumb_disabled", { 10, 15 } },
+        { "checkbox_strip", { 130, 13 } },
+        { "combo_left", { 2, 21 } },
+        { "combo_button", { 21, 21 } },
+        { "combo_middle", { 16, 21 } },
+        { "mic_bar_before", { 52, 12 } },
+        { "mic_bar_after", { 52, 12 } },
+        { "mic_thumb", { 7, 9 } },
+        { "popup_background", { 140, 100 } },
+        { "splash_background", { 650, 450 } },
+        { "splash_progress", { 12, 5 } },
     };
     for (const auto& f : fixed) {
         CGdiPlusBitmapResource image;
@@ -87,7 +101,8 @@ TEST(ColorMatrix, HoverAndDimArithmeticOnStraightColour)
     image.setPixel(0, 0, qRgba(100, 200, 0, 255));
     image.setPixel(1, 0, qRgba(250, 250, 250, 255));
     image.setPixel(2, 0, qRgba(0, 0, 0, 0));
-    const QImage hover = ApplyColorMatrix(image, kHoverFactor, kHoverOffset).convertToFormat(QImage::Format_ARGB32);
+    const QImage hover
+        = ApplyColorMatrix(image, kHoverFactor, kHoverOffset).convertToFormat(QImage::Format_ARGB32);
     // 100/255 * 1.05 + 0.05 = 0.4618 -> 118; 200 -> 223; 0 -> 0.05 -> 13; 250 clamps at 255.
     EXPECT_EQ(hover.pixel(0, 0), qRgba(118, 223, 13, 255));
     EXPECT_EQ(hover.pixel(1, 0), qRgba(255, 255, 255, 255));

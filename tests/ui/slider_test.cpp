@@ -129,7 +129,8 @@ TEST(KeyColour, PixelsOfTheKeyBecomeTransparent)
     QImage image(2, 1, QImage::Format_ARGB32);
     image.setPixel(0, 0, qRgb(255, 0, 255));
     image.setPixel(1, 0, qRgb(10, 20, 30));
-    QImage masked = MaskKeyColour(image, CBitmapSlider::kKeyFromTopLeft).convertToFormat(QImage::Format_ARGB32);
+    QImage masked
+        = MaskKeyColour(image, CBitmapSlider::kKeyFromTopLeft).convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(qAlpha(masked.pixel(0, 0)), 0);
     EXPECT_EQ(masked.pixel(1, 0), qRgb(10, 20, 30));
     masked = MaskKeyColour(image, qRgb(10, 20, 30)).convertToFormat(QImage::Format_ARGB32);
@@ -187,8 +188,8 @@ TEST(BitSlider, WheelDoesNotMoveItAndTheThumbWindowFollowsTheValue)
     slider.setRange(0, 100);
     slider.setValue(50);
     slider.show();
-    QWheelEvent wheel(QPointF(20, 6), slider.mapToGlobal(QPointF(20, 6)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(20, 6), slider.mapToGlobal(QPointF(20, 6)), QPoint(), QPoint(0, 120),
+        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(&slider, &wheel);
     EXPECT_EQ(slider.value(), 50);
 

@@ -94,15 +94,15 @@ void Hover(QWidget* widget)
 
 void MoveMouse(QWidget* widget, QPoint pos, Qt::MouseButtons buttons)
 {
-    QMouseEvent move(QEvent::MouseMove, QPointF(pos), widget->mapToGlobal(QPointF(pos)), Qt::NoButton, buttons,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(pos), widget->mapToGlobal(QPointF(pos)), Qt::NoButton,
+        buttons, Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
 
 void PressMouse(QWidget* widget, QPoint pos)
 {
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), widget->mapToGlobal(QPointF(pos)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), widget->mapToGlobal(QPointF(pos)),
+        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &press);
 }
 

@@ -60,7 +60,7 @@ void PressMouse(QWidget* widget, QPoint pos);
 
 } // namespace kestovar::screens
 
-#define KESTOVAR_SCREEN(id, make) \
+#define KESTOVAR_SCREEN(id, make)                                                                            \
     static const bool kestovarScreen_##id = kestovar::screens::Register(#id, make)
-#define KESTOVAR_SCREEN_STAGED(id, make, stage) \
+#define KESTOVAR_SCREEN_STAGED(id, make, stage)                                                              \
     static const bool kestovarScreen_##id = kestovar::screens::Register(#id, make, stage)

@@ -23,9 +23,9 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QScrollBar>
 #include <QListWidget>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
@@ -54,7 +54,7 @@ protected:
         p.setFont(skin::SkinFont("Arial", 13));
         for (int i = 0; i < roles_.size(); ++i) {
             const QRect cell(10 + (i % kColumns) * kCell.width(), 10 + (i / kColumns) * kCell.height(),
-                             kCell.width(), kCell.height());
+                kCell.width(), kCell.height());
             CGdiPlusBitmapResource image;
             image.Load(roles_[i]);
             QSizeF s = image.Size();
@@ -125,8 +125,8 @@ QWidget* MakeButtons()
     muted->SetToggled(true);
     s->Add("Speaker level 3", Button("speaker_level_3"));
     s->NewRow();
-    for (const char* role : { "transport_play", "transport_pause", "transport_skip_back", "transport_skip_forward",
-                              "transport_enlarge" })
+    for (const char* role : { "transport_play", "transport_pause", "transport_skip_back",
+             "transport_skip_forward", "transport_enlarge" })
         s->Add(QString(role).mid(10), Button(role))->setCursor(Qt::PointingHandCursor);
     for (const char* role : { "caption_close", "caption_maximize", "caption_minimize", "caption_fullscreen" })
         s->Add(role, Button(role));
@@ -145,7 +145,8 @@ QWidget* MakeLabelsAndBoxes()
     centre->SetFont("Arial", 15, skin::kText, CFontStatic::Bold | CFontStatic::Centre);
     centre->SetBackground(skin::kFrame);
     centre->resize(160, 20);
-    auto* wrap = s->Add("CFontStatic, word wrap", new CFontStatic("Insufficient disk space (5% of disk space remaining)"));
+    auto* wrap = s->Add(
+        "CFontStatic, word wrap", new CFontStatic("Insufficient disk space (5% of disk space remaining)"));
     wrap->SetFont("Arial", 15, skin::kText, CFontStatic::Left);
     wrap->SetBackground(skin::kBackground);
     wrap->resize(200, 40);
@@ -181,7 +182,7 @@ QWidget* MakeLabelsAndBoxes()
 
     auto* combo = s->Add("CBitComboBox", new CBitComboBox);
     combo->SetBitmaps("combo_left", "combo_button", "combo_middle", "combo_list_left", "combo_list_right",
-                      "combo_list_top", "combo_list_bottom");
+        "combo_list_top", "combo_list_bottom");
     combo->SetColours(skin::kComboFace, skin::kText, skin::kComboFace, skin::kText);
     combo->addItems({ "Highest(r=0.14)", "High(r=0.11)", "Normal(r=0.085)" });
     combo->resize(180, 21);
@@ -220,7 +221,7 @@ QWidget* MakeComboOpen()
     auto* s = new Sheet("CBitComboBox, open", 1);
     auto* combo = s->Add("bit rate", new CBitComboBox);
     combo->SetBitmaps("combo_left", "combo_button", "combo_middle", "combo_list_left", "combo_list_right",
-                      "combo_list_top", "combo_list_bottom");
+        "combo_list_top", "combo_list_bottom");
     combo->SetColours(skin::kComboFace, skin::kText, skin::kComboFace, skin::kText);
     combo->addItems({ "Highest(r=0.14)", "High(r=0.11)", "Normal(r=0.085)" });
     combo->resize(200, 21);
@@ -372,7 +373,9 @@ QWidget* MakeScrollBars()
     listHost->resize(220, 180);
     auto* list = new QListWidget(listHost);
     for (int i = 1; i <= 100; ++i)
-        list->addItem(QString("knee_1702%1_1405%2.avi").arg(i % 28 + 1, 2, 10, QChar('0')).arg(i % 60, 2, 10, QChar('0')));
+        list->addItem(QString("knee_1702%1_1405%2.avi")
+                          .arg(i % 28 + 1, 2, 10, QChar('0'))
+                          .arg(i % 60, 2, 10, QChar('0')));
     list->setGeometry(0, 0, 220, 180);
     auto* frame = new CSkinScrollWnd;
     frame->Attach(list, "scrollbar_grid");
@@ -386,8 +389,8 @@ QWidget* MakeScrollBars()
     tree->setColumnWidth(0, 400);
     tree->header()->setStretchLastSection(false);
     auto* root = new QTreeWidgetItem(tree, { "/home/operator/Kestovar" });
-    for (const char* name : { "movie", "image", "archive 2016", "archive 2017", "knee arthroscopy cases long name",
-                              "shoulder", "spine", "training" })
+    for (const char* name : { "movie", "image", "archive 2016", "archive 2017",
+             "knee arthroscopy cases long name", "shoulder", "spine", "training" })
         new QTreeWidgetItem(root, { name });
     root->setExpanded(true);
     tree->setGeometry(0, 0, 220, 180);
@@ -439,7 +442,8 @@ QWidget* MakeScrollBars()
 KESTOVAR_SCREEN(skin_images, [] { return new ImageSheet; });
 KESTOVAR_SCREEN(buttons, MakeButtons);
 KESTOVAR_SCREEN(labels_boxes, MakeLabelsAndBoxes);
-KESTOVAR_SCREEN_STAGED(combo_open, MakeComboOpen, [](QWidget* w) { w->findChild<CBitComboBox*>()->showPopup(); });
+KESTOVAR_SCREEN_STAGED(
+    combo_open, MakeComboOpen, [](QWidget* w) { w->findChild<CBitComboBox*>()->showPopup(); });
 KESTOVAR_SCREEN(sliders, MakeSliders);
 KESTOVAR_SCREEN_STAGED(menu_record_open, MakeMenuBar, OpenRecordMenu);
 KESTOVAR_SCREEN_STAGED(menu_size_open, MakeMenuBar, OpenSizeMenu);
