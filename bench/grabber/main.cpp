@@ -28,13 +28,13 @@ namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr int kWindowWidth = 1280, kWindowHeight = 720; // the video window
-constexpr int kLoops = 3;                               // 3 x 60 frames
+constexpr int kLoops = 3; // 3 x 60 frames
 constexpr int kRuns = 5;
 
 // Keeps the newest picture only, like the video window's mailbox.
 class MailboxSink final : public VideoSink {
 public:
-    QSize TargetSize() const override { return {kWindowWidth, kWindowHeight}; }
+    QSize TargetSize() const override { return { kWindowWidth, kWindowHeight }; }
     void Present(QImage frame) override
     {
         std::lock_guard lock(mutex_);
@@ -67,7 +67,7 @@ double OursFps(const std::vector<std::vector<uint8_t>>& packets, RotationMode mo
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (grabber.FrameCount() != packets.size()) {
         std::fprintf(stderr, "bench_grabber: decoded %llu of %zu frames\n",
-                     static_cast<unsigned long long>(grabber.FrameCount()), packets.size());
+            static_cast<unsigned long long>(grabber.FrameCount()), packets.size());
         return 0;
     }
     return packets.size() / seconds;
@@ -78,10 +78,12 @@ double OursFps(const std::vector<std::vector<uint8_t>>& packets, RotationMode mo
 double ReferenceFps(const std::string& stream, const std::string& chain, size_t frames)
 {
     std::string vf = chain.empty() ? "" : chain + ",";
-    vf += "scale=" + std::to_string(kWindowWidth) + ":" + std::to_string(kWindowHeight) +
-          ":flags=fast_bilinear,format=bgra";
-    const std::string cmd = "ffmpeg -hide_banner -nostdin -loglevel info -benchmark -threads 1 -filter_threads 1 "
-                            "-f h264 -framerate 30 -i '" + stream + "' -vf '" + vf + "' -f null - 2>&1";
+    vf += "scale=" + std::to_string(kWindowWidth) + ":" + std::to_string(kWindowHeight)
+        + ":flags=fast_bilinear,format=bgra";
+    const std::string cmd
+        = "ffmpeg -hide_banner -nostdin -loglevel info -benchmark -threads 1 -filter_threads 1 "
+          "-f h264 -framerate 30 -i '"
+        + stream + "' -vf '" + vf + "' -f null - 2>&1";
     std::fprintf(stderr, "bench_grabber: %s\n", cmd.c_str());
     FILE* pipe = popen(cmd.c_str(), "r");
     if (!pipe)
@@ -111,8 +113,8 @@ int main(int argc, char** argv)
             modes.push_back(std::atoi(argv[i]));
     }
     if (modes.empty())
-        modes = {0, 2, 4, 1};
-    auto clip = SimulatedH264Clip({kWidth, kHeight, 30, 6682500, {}});
+        modes = { 0, 2, 4, 1 };
+    auto clip = SimulatedH264Clip({ kWidth, kHeight, 30, 6682500, {} });
     if (!clip) {
         std::fprintf(stderr, "bench_grabber: libx264 could not make the stream\n");
         return 1;
@@ -140,8 +142,9 @@ int main(int argc, char** argv)
         }
         const double ours = Median(oursRuns);
         const double reference = Median(referenceRuns);
-        std::printf("grabber fps, 1080p H.264 decode+turn+convert to %dx%d, rotation %d, 1 thread | %.1f | %.1f | %.2f\n",
-                    kWindowWidth, kWindowHeight, mode, ours, reference, reference > 0 ? ours / reference : 0.0);
+        std::printf("grabber fps, 1080p H.264 decode+turn+convert to %dx%d, rotation %d, 1 thread | %.1f | "
+                    "%.1f | %.2f\n",
+            kWindowWidth, kWindowHeight, mode, ours, reference, reference > 0 ? ours / reference : 0.0);
         std::fflush(stdout);
     }
     std::filesystem::remove_all(dir);

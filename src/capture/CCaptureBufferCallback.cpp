@@ -8,7 +8,10 @@ namespace kestovar {
 
 CCaptureBufferCallback::CCaptureBufferCallback() = default;
 
-CCaptureBufferCallback::~CCaptureBufferCallback() { Release(); }
+CCaptureBufferCallback::~CCaptureBufferCallback()
+{
+    Release();
+}
 
 void CCaptureBufferCallback::SetFrameSize(int width, int height)
 {
@@ -37,7 +40,9 @@ bool CCaptureBufferCallback::InitDecoder(int codec, RotationMode rotation)
     Release();
     if (rotation < 0 || rotation > 7)
         return false;
-    const AVCodecID id = codec == CodecH264 ? AV_CODEC_ID_H264 : codec == CodecMjpeg ? AV_CODEC_ID_MJPEG : AV_CODEC_ID_NONE;
+    const AVCodecID id = codec == CodecH264 ? AV_CODEC_ID_H264
+        : codec == CodecMjpeg               ? AV_CODEC_ID_MJPEG
+                                            : AV_CODEC_ID_NONE;
     const AVCodec* decoder = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
     if (!decoder)
         return false;
@@ -81,7 +86,7 @@ bool CCaptureBufferCallback::BuildRotateFilter(RotationMode rotation)
     // H.264 decodes to yuv420p, MJPG (as UVC cameras send it) to yuvj422p; a stream
     // that turns out different rebuilds the filter at its first frame.
     const AVPixelFormat expected = codec_ == CodecMjpeg ? AV_PIX_FMT_YUVJ422P : AV_PIX_FMT_YUV420P;
-    return filter_.Build(rotation, width_, height_, expected, {1, 1});
+    return filter_.Build(rotation, width_, height_, expected, { 1, 1 });
 }
 
 bool CCaptureBufferCallback::BufferCB(double, const uint8_t* buffer, size_t length)
@@ -125,11 +130,11 @@ void CCaptureBufferCallback::PresentDecodedFrame(const AVFrame* frame)
     }
     if (!turned_)
         turned_ = av::MakeFrame();
-    if (!filter_.Fits(frame) &&
-        !filter_.Build(rotation_, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                       frame->sample_aspect_ratio)) {
+    if (!filter_.Fits(frame)
+        && !filter_.Build(rotation_, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+            frame->sample_aspect_ratio)) {
         std::fprintf(stderr, "capture: the turn for rotation %d cannot be built for %dx%d\n", rotation_,
-                     frame->width, frame->height);
+            frame->width, frame->height);
         return;
     }
     if (turned_ && filter_.Process(frame, turned_.get())) {
@@ -176,14 +181,13 @@ void CCaptureBufferCallback::Present(const AVFrame* picture)
     bool full = false;
     const AVPixelFormat in = SwsInputFormat(picture, full);
     SwsContext* ctx = sws_getCachedContext(toWindow_, picture->width, picture->height, in, target.width(),
-                                           target.height(), AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr,
-                                           nullptr);
+        target.height(), AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
     if (!ctx)
         return;
     // Setting the colour details rebuilds the scaler's tables: only when anything
     // changed (a rebuilt context may sit at the old address, so the shape counts too).
-    const std::array<int, 6> shape{picture->width, picture->height, int(in), target.width(), target.height(),
-                                   (full ? 1 : 0) | (int(picture->colorspace) << 1)};
+    const std::array<int, 6> shape { picture->width, picture->height, int(in), target.width(),
+        target.height(), (full ? 1 : 0) | (int(picture->colorspace) << 1) };
     if (ctx != toWindow_ || shape != toWindowShape_) {
         SetSwsColorDetails(ctx, picture, full);
         toWindowShape_ = shape;
@@ -193,8 +197,8 @@ void CCaptureBufferCallback::Present(const AVFrame* picture)
     const int slot = TakeImage(target.width(), target.height(), image);
     if (image.isNull())
         return;
-    uint8_t* dst[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int stride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    uint8_t* dst[4] = { image.bits(), nullptr, nullptr, nullptr };
+    int stride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
     sws_scale(ctx, picture->data, picture->linesize, 0, picture->height, dst, stride);
     if (slot >= 0)
         images_[slot] = image;

@@ -37,7 +37,8 @@ public:
     enum Codec : int { CodecH264 = 0, CodecMjpeg = 1 };
     // Called on the capture thread after a still picture was written (ok) or could not
     // be (the message says why).
-    using SnapshotCallback = std::function<void(const std::string& path, bool ok, const std::string& message)>;
+    using SnapshotCallback
+        = std::function<void(const std::string& path, bool ok, const std::string& message)>;
 
     CCaptureBufferCallback();
     ~CCaptureBufferCallback();
@@ -103,15 +104,15 @@ private:
     av::FramePtr turned_;
     RotationFilter filter_;
     SwsContext* toWindow_ = nullptr; // sws_getCachedContext keeps it; freed in Release
-    std::array<int, 6> toWindowShape_{}; // what toWindow_'s colour details were set up for
+    std::array<int, 6> toWindowShape_ {}; // what toWindow_'s colour details were set up for
     static constexpr int kImageSlots = 3;
     QImage images_[kImageSlots]; // reused once the sink has let go of them
 
     // Shared between threads.
-    std::atomic<bool> snapshotFlag_{false};
+    std::atomic<bool> snapshotFlag_ { false };
     std::mutex snapshotMutex_; // guards snapshotPath_
     std::string snapshotPath_;
-    std::atomic<uint64_t> frameCount_{0};
+    std::atomic<uint64_t> frameCount_ { 0 };
     std::mutex lastFrameMutex_; // guards lastFrame_
     av::FramePtr lastFrame_;
 };

@@ -10,15 +10,15 @@
 
 namespace kestovar {
 
-inline constexpr std::array<CameraModel, 3> kCameraTable{{
-    {"VID_05A3", "PID_9422", CameraModelKind::FullHd},
-    {"VID_06F8", "PID_4148", CameraModelKind::Pro},
-    {"VID_0C45", "PID_6366", CameraModelKind::FullHd},
-}};
+inline constexpr std::array<CameraModel, 3> kCameraTable { {
+    { "VID_05A3", "PID_9422", CameraModelKind::FullHd },
+    { "VID_06F8", "PID_4148", CameraModelKind::Pro },
+    { "VID_0C45", "PID_6366", CameraModelKind::FullHd },
+} };
 
 // Substrings of a supported microphone's name (case-sensitive).
-inline constexpr std::array<std::string_view, 3> kMicrophoneNames{
-    "Kestovar", "USB Audio ADC Ver1.0", "마이크(USB 2.0 Camera)"};
+inline constexpr std::array<std::string_view, 3> kMicrophoneNames { "Kestovar", "USB Audio ADC Ver1.0",
+    "마이크(USB 2.0 Camera)" };
 
 // "Kestovar Full HD camera" or "Kestovar Pro camera"; empty for NotSupported.
 std::string CameraModelName(CameraModelKind kind);

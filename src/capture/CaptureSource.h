@@ -17,7 +17,7 @@ namespace kestovar {
 // A microphone as the audio device list names it.
 struct AudioInputDevice {
     std::string friendlyName; // the description the operator sees
-    std::string sourceName;   // the sound server's name for it (a PulseAudio source)
+    std::string sourceName; // the sound server's name for it (a PulseAudio source)
 };
 
 struct CaptureSource {

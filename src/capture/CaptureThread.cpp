@@ -10,7 +10,10 @@ constexpr int kPollTimeoutMs = 100;
 
 } // namespace
 
-CaptureThread::~CaptureThread() { Stop(); }
+CaptureThread::~CaptureThread()
+{
+    Stop();
+}
 
 bool CaptureThread::Start(CameraBackend* camera, std::vector<PacketConsumer> consumers, EndCallback onEnd)
 {
@@ -52,7 +55,7 @@ void CaptureThread::Run()
         if (status != CameraReadStatus::Packet) {
             const std::string message = camera_->LastError();
             std::fprintf(stderr, "capture: the camera's stream ended: %s\n",
-                         status == CameraReadStatus::Gone ? "unplugged" : message.c_str());
+                status == CameraReadStatus::Gone ? "unplugged" : message.c_str());
             if (onEnd_)
                 onEnd_(status, message);
             return;

@@ -48,8 +48,8 @@ private:
     CameraBackend* camera_ = nullptr;
     std::vector<PacketConsumer> consumers_;
     EndCallback onEnd_;
-    std::atomic<bool> stop_{false};
-    std::atomic<uint64_t> packets_{0};
+    std::atomic<bool> stop_ { false };
+    std::atomic<uint64_t> packets_ { 0 };
     std::thread thread_;
 };
 

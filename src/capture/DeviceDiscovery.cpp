@@ -58,7 +58,8 @@ void SetAudioInputLister(AudioInputLister lister)
     Lister() = std::move(lister);
 }
 
-bool FindVideoDevice(std::string& friendlyName, std::unique_ptr<CameraBackend>& camera, VideoDeviceInfo* device)
+bool FindVideoDevice(
+    std::string& friendlyName, std::unique_ptr<CameraBackend>& camera, VideoDeviceInfo* device)
 {
     auto provider = CurrentCameraProvider();
     for (const auto& info : provider->ListVideoDevices()) {

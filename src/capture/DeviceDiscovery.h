@@ -18,8 +18,8 @@ void SetAudioInputLister(AudioInputLister lister);
 
 // Opens the first listed camera whose device path holds both ids of a table row and
 // gives its name. False with nothing bound when there is none or none can be opened.
-bool FindVideoDevice(std::string& friendlyName, std::unique_ptr<CameraBackend>& camera,
-                     VideoDeviceInfo* device = nullptr);
+bool FindVideoDevice(
+    std::string& friendlyName, std::unique_ptr<CameraBackend>& camera, VideoDeviceInfo* device = nullptr);
 // The last microphone whose name holds a supported name.
 bool FindAudioDevice(std::string& friendlyName, AudioInputDevice& device);
 

@@ -19,7 +19,7 @@ bool WriteHeader(CameraBackend* camera, uint8_t control, uint8_t code)
 {
     if (!camera)
         return false;
-    uint8_t len[2] = {0, 0};
+    uint8_t len[2] = { 0, 0 };
     int err = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_GET_LEN, len, sizeof len);
     if (err != 0) {
         std::fprintf(stderr, "capture: extension unit control %u: %s\n", control, std::strerror(err));
@@ -27,15 +27,16 @@ bool WriteHeader(CameraBackend* camera, uint8_t control, uint8_t code)
     }
     if ((len[0] | (len[1] << 8)) != kEncoderXuSize) {
         std::fprintf(stderr, "capture: extension unit control %u is %u bytes long, not 11\n", control,
-                     unsigned(len[0] | (len[1] << 8)));
+            unsigned(len[0] | (len[1] << 8)));
         return false;
     }
-    EncoderBytes header{};
+    EncoderBytes header {};
     header[0] = kHeaderMark;
     header[1] = code;
     err = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_SET_CUR, header.data(), kEncoderXuSize);
     if (err != 0) {
-        std::fprintf(stderr, "capture: extension unit header %u/0x%02x: %s\n", control, code, std::strerror(err));
+        std::fprintf(
+            stderr, "capture: extension unit header %u/0x%02x: %s\n", control, code, std::strerror(err));
         return false;
     }
     return true;
@@ -48,9 +49,11 @@ bool SendEncoderCommand(CameraBackend* camera, uint8_t control, uint8_t code, co
     if (!WriteHeader(camera, control, code))
         return false;
     EncoderBytes data = value;
-    const int err = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_SET_CUR, data.data(), kEncoderXuSize);
+    const int err
+        = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_SET_CUR, data.data(), kEncoderXuSize);
     if (err != 0) {
-        std::fprintf(stderr, "capture: extension unit value %u/0x%02x: %s\n", control, code, std::strerror(err));
+        std::fprintf(
+            stderr, "capture: extension unit value %u/0x%02x: %s\n", control, code, std::strerror(err));
         return false;
     }
     return true;
@@ -60,10 +63,12 @@ bool QueryEncoderCommand(CameraBackend* camera, uint8_t control, uint8_t code, E
 {
     if (!WriteHeader(camera, control, code))
         return false;
-    EncoderBytes data{};
-    const int err = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_GET_CUR, data.data(), kEncoderXuSize);
+    EncoderBytes data {};
+    const int err
+        = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_GET_CUR, data.data(), kEncoderXuSize);
     if (err != 0) {
-        std::fprintf(stderr, "capture: extension unit query %u/0x%02x: %s\n", control, code, std::strerror(err));
+        std::fprintf(
+            stderr, "capture: extension unit query %u/0x%02x: %s\n", control, code, std::strerror(err));
         return false;
     }
     reply = data;
@@ -72,9 +77,9 @@ bool QueryEncoderCommand(CameraBackend* camera, uint8_t control, uint8_t code, E
 
 bool PrepareEncoderStream(CameraBackend* camera)
 {
-    if (!SendEncoderCommand(camera, 7, 0x03, EncoderBytes{}))
+    if (!SendEncoderCommand(camera, 7, 0x03, EncoderBytes {}))
         return false;
-    EncoderBytes start{};
+    EncoderBytes start {};
     start[0] = 0x01;
     return SendEncoderCommand(camera, 2, 0x04, start);
 }
@@ -105,7 +110,7 @@ bool SetEncoderBitrate(CameraBackend* camera, double kbps)
 EncoderBytes EncoderClockBytes(const std::tm& t)
 {
     const int year = t.tm_year + 1900;
-    EncoderBytes b{};
+    EncoderBytes b {};
     b[0] = uint8_t(t.tm_sec);
     b[1] = uint8_t(t.tm_min);
     b[2] = uint8_t(t.tm_hour);
@@ -124,7 +129,7 @@ bool SetEncoderClock(CameraBackend* camera, const std::tm& localTime)
 bool SetEncoderClock(CameraBackend* camera)
 {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
+    std::tm local {};
     localtime_r(&now, &local);
     return SetEncoderClock(camera, local);
 }

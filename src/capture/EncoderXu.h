@@ -27,7 +27,7 @@ bool PrepareEncoderStream(CameraBackend* camera);
 // False for a rate that does not fit in 24 bits or is not positive.
 bool SetEncoderBitrate(CameraBackend* camera, double kbps);
 // Control 4 code 0x01: second, minute, hour, day, month, year high, year low.
-bool SetEncoderClock(CameraBackend* camera);                          // the local time now
+bool SetEncoderClock(CameraBackend* camera); // the local time now
 bool SetEncoderClock(CameraBackend* camera, const std::tm& localTime); // a given local time
 
 // The value bytes of those commands (EncoderBitrateBytes: false, all zero, for a bad rate).

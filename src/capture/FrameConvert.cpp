@@ -13,11 +13,20 @@ AVPixelFormat SwsInputFormat(const AVFrame* frame, bool& fullRange)
     const auto format = static_cast<AVPixelFormat>(frame->format);
     fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     switch (format) {
-    case AV_PIX_FMT_YUVJ420P: fullRange = true; return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: fullRange = true; return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: fullRange = true; return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: fullRange = true; return AV_PIX_FMT_YUV440P;
-    default: return format;
+    case AV_PIX_FMT_YUVJ420P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV440P;
+    default:
+        return format;
     }
 }
 
@@ -27,8 +36,8 @@ void SetSwsColorDetails(SwsContext* ctx, const AVFrame* frame, bool fullRange)
     if (frame->colorspace == AVCOL_SPC_BT709)
         space = SWS_CS_ITU709;
     const int* coefficients = sws_getCoefficients(space);
-    sws_setColorspaceDetails(ctx, coefficients, fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
-                             1 << 16, 1 << 16);
+    sws_setColorspaceDetails(
+        ctx, coefficients, fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
 }
 
 bool WriteFrameAsJpeg(const AVFrame* frame, const std::string& path, std::string* message)
@@ -42,16 +51,16 @@ bool WriteFrameAsJpeg(const AVFrame* frame, const std::string& path, std::string
         return fail("no picture to write");
     bool full = false;
     const AVPixelFormat in = SwsInputFormat(frame, full);
-    av::SwsPtr sws(sws_getContext(frame->width, frame->height, in, frame->width, frame->height, AV_PIX_FMT_BGR24,
-                                  SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+    av::SwsPtr sws(sws_getContext(frame->width, frame->height, in, frame->width, frame->height,
+        AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
     if (!sws)
         return fail("the picture's format cannot be converted");
     SetSwsColorDetails(sws.get(), frame, full);
     QImage image(frame->width, frame->height, QImage::Format_BGR888);
     if (image.isNull())
         return fail("out of memory for the picture");
-    uint8_t* dst[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int dstStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    uint8_t* dst[4] = { image.bits(), nullptr, nullptr, nullptr };
+    int dstStride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
     sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride);
 
     QSaveFile file(QString::fromStdString(path));

@@ -11,7 +11,10 @@ namespace kestovar {
 
 PreviewGraph::PreviewGraph() = default;
 
-PreviewGraph::~PreviewGraph() { Teardown(); }
+PreviewGraph::~PreviewGraph()
+{
+    Teardown();
+}
 
 bool PreviewGraph::Build()
 {
@@ -76,7 +79,10 @@ bool PreviewGraph::SetRotation(RotationMode mode)
     return true;
 }
 
-RotationMode PreviewGraph::ShownFlip() const { return MixerFlipRotation(rotation_); }
+RotationMode PreviewGraph::ShownFlip() const
+{
+    return MixerFlipRotation(rotation_);
+}
 
 bool PreviewGraph::Start()
 {
@@ -93,7 +99,7 @@ bool PreviewGraph::Start()
         // on-screen time); a camera that ignores them still streams.
         if (!SetEncoderClock(camera))
             std::fprintf(stderr, "capture: the camera did not take the clock\n");
-        EncoderBytes status{};
+        EncoderBytes status {};
         QueryEncoderCommand(camera, 7, 0x02, status);
     } else if (!grabber_->InitDecoder(CCaptureBufferCallback::CodecMjpeg, MixerFlipRotation(rotation_))) {
         return false;
@@ -107,13 +113,17 @@ bool PreviewGraph::Start()
     for (const auto& c : extraConsumers_)
         consumers.push_back(c);
     StreamEndedCallback ended = streamEnded_;
-    return capture_.Start(camera, std::move(consumers), [ended](CameraReadStatus why, const std::string& message) {
-        if (ended)
-            ended(why == CameraReadStatus::Gone ? "the camera was unplugged" : message);
-    });
+    return capture_.Start(
+        camera, std::move(consumers), [ended](CameraReadStatus why, const std::string& message) {
+            if (ended)
+                ended(why == CameraReadStatus::Gone ? "the camera was unplugged" : message);
+        });
 }
 
-bool PreviewGraph::UpdateVideoPosition() { return built_; }
+bool PreviewGraph::UpdateVideoPosition()
+{
+    return built_;
+}
 
 bool PreviewGraph::TakeSnapshot(const std::string& path)
 {

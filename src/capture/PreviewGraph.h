@@ -38,7 +38,10 @@ public:
     void SetStreamEndedCallback(StreamEndedCallback callback) { streamEnded_ = std::move(callback); }
     // Extra receivers of every camera packet (before Start); they run on the capture
     // thread and must not block.
-    void AddPacketConsumer(CaptureThread::PacketConsumer consumer) { extraConsumers_.push_back(std::move(consumer)); }
+    void AddPacketConsumer(CaptureThread::PacketConsumer consumer)
+    {
+        extraConsumers_.push_back(std::move(consumer));
+    }
 
     // Binds the supported camera and prepares the decoder's frame grabber. False (the
     // caller shows "preview error" and tears down) when no camera can be bound.

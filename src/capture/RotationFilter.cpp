@@ -29,18 +29,28 @@ std::optional<std::vector<Step>> Steps(RotationMode mode, int w, int h)
         char crop[64], pad[64];
         std::snprintf(crop, sizeof crop, "%d:%d:%d:%d", side, side, x, y);
         std::snprintf(pad, sizeof pad, "%d:%d:%d:%d:black", w, h, x, y);
-        return std::vector<Step>{{"crop", "crop1", crop}, {"transpose", "transpose1", dir}, {"pad", "pad1", pad}};
+        return std::vector<Step> { { "crop", "crop1", crop }, { "transpose", "transpose1", dir },
+            { "pad", "pad1", pad } };
     };
     switch (mode) {
-    case 0: return std::vector<Step>{};
-    case 1: return turn("clock");
-    case 2: return std::vector<Step>{{"hflip", "hflip1", ""}, {"vflip", "vflip1", ""}};
-    case 3: return turn("cclock");
-    case 4: return std::vector<Step>{{"hflip", "hflip1", ""}};
-    case 5: return turn("clock_flip");   // mirrored, then turned 90 clockwise
-    case 6: return std::vector<Step>{{"vflip", "vflip1", ""}}; // mirrored and turned 180
-    case 7: return turn("cclock_flip");  // mirrored, then turned 270 clockwise
-    default: return std::nullopt;
+    case 0:
+        return std::vector<Step> {};
+    case 1:
+        return turn("clock");
+    case 2:
+        return std::vector<Step> { { "hflip", "hflip1", "" }, { "vflip", "vflip1", "" } };
+    case 3:
+        return turn("cclock");
+    case 4:
+        return std::vector<Step> { { "hflip", "hflip1", "" } };
+    case 5:
+        return turn("clock_flip"); // mirrored, then turned 90 clockwise
+    case 6:
+        return std::vector<Step> { { "vflip", "vflip1", "" } }; // mirrored and turned 180
+    case 7:
+        return turn("cclock_flip"); // mirrored, then turned 270 clockwise
+    default:
+        return std::nullopt;
     }
 }
 
@@ -64,14 +74,9 @@ std::optional<std::string> RotationFilter::Chain(RotationMode mode, int width, i
 
 std::optional<std::string> RotationFilter::ReferenceChain(RotationMode mode)
 {
-    static const char* const kChains[8] = {"",
-                                           "rotate=PI*2/360*90",
-                                           "rotate=PI*2/360*180",
-                                           "rotate=PI*2/360*270",
-                                           "hflip",
-                                           "hflip,rotate=PI*2/360*90",
-                                           "hflip,rotate=PI*2/360*180",
-                                           "hflip,rotate=PI*2/360*270"};
+    static const char* const kChains[8]
+        = { "", "rotate=PI*2/360*90", "rotate=PI*2/360*180", "rotate=PI*2/360*270", "hflip",
+              "hflip,rotate=PI*2/360*90", "hflip,rotate=PI*2/360*180", "hflip,rotate=PI*2/360*270" };
     if (mode < 0 || mode > 7)
         return std::nullopt;
     return std::string(kChains[mode]);
@@ -87,7 +92,8 @@ void RotationFilter::Reset()
     format_ = AV_PIX_FMT_NONE;
 }
 
-bool RotationFilter::Build(RotationMode mode, int width, int height, AVPixelFormat format, AVRational sampleAspect)
+bool RotationFilter::Build(
+    RotationMode mode, int width, int height, AVPixelFormat format, AVRational sampleAspect)
 {
     Reset();
     auto steps = Steps(mode, width, height);
@@ -104,25 +110,28 @@ bool RotationFilter::Build(RotationMode mode, int width, int height, AVPixelForm
         return false;
     graph->nb_threads = 1; // the capture thread does the work; no hidden worker threads
     if (sampleAspect.num <= 0 || sampleAspect.den <= 0)
-        sampleAspect = {1, 1};
+        sampleAspect = { 1, 1 };
     char args[512];
-    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=%d/%d", width,
-                  height, static_cast<int>(format), sampleAspect.num, sampleAspect.den);
+    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/1000000:pixel_aspect=%d/%d",
+        width, height, static_cast<int>(format), sampleAspect.num, sampleAspect.den);
     AVFilterContext* in = nullptr;
     AVFilterContext* out = nullptr;
-    if (avfilter_graph_create_filter(&in, avfilter_get_by_name("buffer"), "in", args, nullptr, graph.get()) < 0 ||
-        avfilter_graph_create_filter(&out, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
-                                     graph.get()) < 0)
+    if (avfilter_graph_create_filter(&in, avfilter_get_by_name("buffer"), "in", args, nullptr, graph.get())
+            < 0
+        || avfilter_graph_create_filter(
+               &out, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph.get())
+            < 0)
         return false;
-    std::vector<std::string> names{"in"};
+    std::vector<std::string> names { "in" };
     AVFilterContext* previous = in;
     for (const auto& s : *steps) {
         AVFilterContext* f = nullptr;
         const AVFilter* filter = avfilter_get_by_name(s.filter);
-        if (!filter ||
-            avfilter_graph_create_filter(&f, filter, s.name, s.args.empty() ? nullptr : s.args.c_str(), nullptr,
-                                         graph.get()) < 0 ||
-            avfilter_link(previous, 0, f, 0) < 0)
+        if (!filter
+            || avfilter_graph_create_filter(
+                   &f, filter, s.name, s.args.empty() ? nullptr : s.args.c_str(), nullptr, graph.get())
+                < 0
+            || avfilter_link(previous, 0, f, 0) < 0)
             return false;
         names.emplace_back(s.name);
         previous = f;

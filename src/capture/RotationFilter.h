@@ -43,7 +43,7 @@ private:
     int width_ = 0, height_ = 0;
     AVPixelFormat format_ = AV_PIX_FMT_NONE;
     av::FilterGraphPtr graph_;
-    AVFilterContext* in_ = nullptr;  // owned by graph_
+    AVFilterContext* in_ = nullptr; // owned by graph_
     AVFilterContext* out_ = nullptr; // owned by graph_
     std::vector<std::string> names_;
 };

@@ -8,8 +8,8 @@
 
 namespace kestovar {
 
-bool ApplyResolution(CaptureSource& source, ResolutionChoice choice, int& appliedIndex,
-                     CCaptureBufferCallback* grabber)
+bool ApplyResolution(
+    CaptureSource& source, ResolutionChoice choice, int& appliedIndex, CCaptureBufferCallback* grabber)
 {
     CameraBackend* camera = source.camera.get();
     if (!camera)
@@ -31,7 +31,7 @@ bool ApplyResolution(CaptureSource& source, ResolutionChoice choice, int& applie
         return camera->SetFormat(current.fourcc, current.width, current.height);
     }
 
-    static constexpr int kSizes[3][2] = {{1920, 1080}, {1280, 720}, {640, 480}};
+    static constexpr int kSizes[3][2] = { { 1920, 1080 }, { 1280, 720 }, { 640, 480 } };
     const int index = (choice >= 0 && choice <= 2) ? choice : 0;
     const uint32_t width = kSizes[index][0], height = kSizes[index][1];
     bool matched = false;
@@ -60,9 +60,12 @@ bool ApplyResolution(CaptureSource& source, ResolutionChoice choice, int& applie
 int FramesPerSecond(FrameRateChoice choice)
 {
     switch (choice) {
-    case Fps25: return 25;
-    case Fps20: return 20;
-    default: return 30;
+    case Fps25:
+        return 25;
+    case Fps20:
+        return 20;
+    default:
+        return 30;
     }
 }
 
@@ -70,7 +73,7 @@ bool ApplyFrameRate(CaptureSource& source, FrameRateChoice choice)
 {
     if (!source.camera)
         return false;
-    const FrameInterval interval{1, static_cast<uint32_t>(FramesPerSecond(choice))};
+    const FrameInterval interval { 1, static_cast<uint32_t>(FramesPerSecond(choice)) };
     if (!source.camera->SetFrameInterval(interval)) {
         std::fprintf(stderr, "capture: %s\n", source.camera->LastError().c_str());
         return false;
@@ -81,10 +84,14 @@ bool ApplyFrameRate(CaptureSource& source, FrameRateChoice choice)
 MixerRect MixerFlipRect(RotationMode mode)
 {
     switch (mode) {
-    case 2: return {1, 1, 0, 0};
-    case 4: return {1, 0, 0, 1};
-    case 6: return {0, 1, 1, 0};
-    default: return {0, 0, 1, 1};
+    case 2:
+        return { 1, 1, 0, 0 };
+    case 4:
+        return { 1, 0, 0, 1 };
+    case 6:
+        return { 0, 1, 1, 0 };
+    default:
+        return { 0, 0, 1, 1 };
     }
 }
 
@@ -93,8 +100,10 @@ RotationMode MixerFlipRotation(RotationMode mode)
     switch (mode) {
     case 2:
     case 4:
-    case 6: return mode;
-    default: return 0;
+    case 6:
+        return mode;
+    default:
+        return 0;
     }
 }
 

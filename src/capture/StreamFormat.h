@@ -15,8 +15,8 @@ class CCaptureBufferCallback;
 // matched, appliedIndex becomes 0. Mjpeg: when the camera offers 640x480 MJPG it keeps
 // (sets again) its current MJPG format; the choice is ignored. False only when the
 // camera is missing or refuses to keep its own format.
-bool ApplyResolution(CaptureSource& source, ResolutionChoice choice, int& appliedIndex,
-                     CCaptureBufferCallback* grabber);
+bool ApplyResolution(
+    CaptureSource& source, ResolutionChoice choice, int& appliedIndex, CCaptureBufferCallback* grabber);
 
 // 1 = 25, 2 = 20, anything else 30 frames per second.
 int FramesPerSecond(FrameRateChoice choice);

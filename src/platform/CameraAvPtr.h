@@ -35,7 +35,13 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFree>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
 
-inline FramePtr MakeFrame() { return FramePtr(av_frame_alloc()); }
-inline PacketPtr MakePacket() { return PacketPtr(av_packet_alloc()); }
+inline FramePtr MakeFrame()
+{
+    return FramePtr(av_frame_alloc());
+}
+inline PacketPtr MakePacket()
+{
+    return PacketPtr(av_packet_alloc());
+}
 
 } // namespace kestovar::av

@@ -56,7 +56,7 @@ struct CameraControlInfo {
 // MJPG picture. The bytes are never changed on their way to a recording.
 struct CameraPacket {
     std::vector<uint8_t> data;
-    int64_t ptsUs = 0;     // capture time, microseconds, monotonic within a stream
+    int64_t ptsUs = 0; // capture time, microseconds, monotonic within a stream
     uint64_t sequence = 0; // counts the buffers of this stream from 0
     uint32_t fourcc = 0;
     uint32_t width = 0;
@@ -64,10 +64,10 @@ struct CameraPacket {
 };
 
 enum class CameraReadStatus {
-    Packet,  // out holds a new packet
+    Packet, // out holds a new packet
     Timeout, // nothing arrived within the timeout; call again
-    Gone,    // the camera was unplugged; the stream is over
-    Error,   // the stream failed; see LastError()
+    Gone, // the camera was unplugged; the stream is over
+    Error, // the stream failed; see LastError()
 };
 
 class CameraBackend {
@@ -88,8 +88,9 @@ public:
     // One UVC extension-unit query (UVCIOC_CTRL_QUERY): unit, selector, UVC_* query
     // code, data of `size` bytes (read or written). Returns 0 or an errno value
     // (ENOENT: no such unit or selector).
-    virtual int ExtensionUnitQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data,
-                                   uint16_t size) = 0;
+    virtual int ExtensionUnitQuery(
+        uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
+        = 0;
 
     // Image controls by V4L2 control id; false when the camera has no such control.
     virtual bool QueryControl(uint32_t id, CameraControlInfo& out) = 0;

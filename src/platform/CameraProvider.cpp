@@ -35,8 +35,8 @@ void DecideDefault(Selection& s)
             s.provider = s.simulated;
             return;
         }
-        std::fprintf(stderr, "camera: KESTOVAR_SIMULATED_CAMERA=%s is not fullhd, fullhd2 or pro; using real cameras\n",
-                     name);
+        std::fprintf(stderr,
+            "camera: KESTOVAR_SIMULATED_CAMERA=%s is not fullhd, fullhd2 or pro; using real cameras\n", name);
     }
     s.provider = std::make_shared<UdevCameraProvider>();
 }

@@ -17,8 +17,8 @@ class SimulatedCameraProvider;
 // A video capture device as the device list names it.
 struct VideoDeviceInfo {
     std::string friendlyName; // the V4L2 card name
-    std::string devicePath;   // usb#VID_xxxx&PID_xxxx#<serial or bus path>#/dev/videoN
-    std::string node;         // /dev/videoN
+    std::string devicePath; // usb#VID_xxxx&PID_xxxx#<serial or bus path>#/dev/videoN
+    std::string node; // /dev/videoN
 };
 
 // Device-change event codes, as the station's hot-plug handling knows them.

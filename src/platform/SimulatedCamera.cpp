@@ -19,11 +19,15 @@ constexpr auto kMaxLag = std::chrono::milliseconds(500);
 } // namespace
 
 SimulatedCamera::SimulatedCamera(std::shared_ptr<SimulatedCameraDevice> device)
-    : device_(std::move(device)), format_(device_->DefaultFormat())
+    : device_(std::move(device))
+    , format_(device_->DefaultFormat())
 {
 }
 
-SimulatedCamera::~SimulatedCamera() { StopStreaming(); }
+SimulatedCamera::~SimulatedCamera()
+{
+    StopStreaming();
+}
 
 bool SimulatedCamera::Fail(const std::string& what)
 {
@@ -38,7 +42,10 @@ std::string SimulatedCamera::LastError() const
     return lastError_;
 }
 
-std::vector<CameraFormatInfo> SimulatedCamera::Formats() { return device_->Formats(); }
+std::vector<CameraFormatInfo> SimulatedCamera::Formats()
+{
+    return device_->Formats();
+}
 
 bool SimulatedCamera::GetFormat(CameraCurrentFormat& out)
 {
@@ -132,7 +139,8 @@ void SimulatedCamera::FollowSettings()
             nextClip_ = std::async(std::launch::async, SimulatedH264Clip, wanted);
         return;
     }
-    if (clipIndex_ % clip_->key.fps != 0 || nextClip_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (clipIndex_ % clip_->key.fps != 0
+        || nextClip_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return;
     auto next = nextClip_.get();
     if (!next) {
@@ -156,7 +164,8 @@ CameraReadStatus SimulatedCamera::ReadPacket(CameraPacket& out, int timeoutMs)
     auto due = start_ + interval * sequence_;
     auto now = Clock::now();
     if (now < due) {
-        std::this_thread::sleep_for(std::min<Clock::duration>(due - now, std::chrono::milliseconds(timeoutMs)));
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(due - now, std::chrono::milliseconds(timeoutMs)));
         if (Clock::now() < due)
             return CameraReadStatus::Timeout;
         if (!device_->Plugged())
@@ -170,7 +179,8 @@ CameraReadStatus SimulatedCamera::ReadPacket(CameraPacket& out, int timeoutMs)
     out.width = format_.width;
     out.height = format_.height;
     out.sequence = sequence_;
-    out.ptsUs = static_cast<int64_t>(sequence_) * 1000000 * format_.interval.numerator / format_.interval.denominator;
+    out.ptsUs = static_cast<int64_t>(sequence_) * 1000000 * format_.interval.numerator
+        / format_.interval.denominator;
     if (format_.fourcc == V4L2_PIX_FMT_H264) {
         FollowSettings();
         out.data = clip_->packets[clipIndex_];
@@ -193,7 +203,8 @@ void SimulatedCamera::StopStreaming()
     streaming_ = false;
 }
 
-int SimulatedCamera::ExtensionUnitQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
+int SimulatedCamera::ExtensionUnitQuery(
+    uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
 {
     const int err = device_->ExtensionUnitQuery(unit, selector, query, data, size);
     if (err != 0)

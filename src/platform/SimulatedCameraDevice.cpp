@@ -14,16 +14,20 @@ constexpr uint8_t kXuUnit = 2;
 constexpr uint16_t kXuSize = 11;
 constexpr uint8_t kHeaderMark = 0x9A;
 
-bool KnownSelector(uint8_t selector) { return selector == 2 || selector == 4 || selector == 7; }
+bool KnownSelector(uint8_t selector)
+{
+    return selector == 2 || selector == 4 || selector == 7;
+}
 
 } // namespace
 
-SimulatedCameraDevice::SimulatedCameraDevice(SimulatedModel model) : model_(model)
+SimulatedCameraDevice::SimulatedCameraDevice(SimulatedModel model)
+    : model_(model)
 {
     auto add = [this](uint32_t id, uint32_t type, int32_t min, int32_t max, int32_t step, int32_t def,
-                      uint32_t autoPartner = 0, int32_t manualWhen = 0) {
+                   uint32_t autoPartner = 0, int32_t manualWhen = 0) {
         Control c;
-        c.info = {type, min, max, step, def, 0};
+        c.info = { type, min, max, step, def, 0 };
         c.value = def;
         c.autoPartner = autoPartner;
         c.manualWhen = manualWhen;
@@ -62,9 +66,12 @@ std::optional<SimulatedModel> SimulatedCameraDevice::ModelFromName(std::string_v
 std::string SimulatedCameraDevice::FriendlyName() const
 {
     switch (model_) {
-    case SimulatedModel::FullHd: return "Kestovar Simulated Full HD";
-    case SimulatedModel::FullHd2: return "Kestovar Simulated Full HD 2";
-    case SimulatedModel::Pro: return "Kestovar Simulated Pro";
+    case SimulatedModel::FullHd:
+        return "Kestovar Simulated Full HD";
+    case SimulatedModel::FullHd2:
+        return "Kestovar Simulated Full HD 2";
+    case SimulatedModel::Pro:
+        return "Kestovar Simulated Pro";
     }
     return {};
 }
@@ -72,9 +79,12 @@ std::string SimulatedCameraDevice::FriendlyName() const
 std::string SimulatedCameraDevice::VendorId() const
 {
     switch (model_) {
-    case SimulatedModel::FullHd: return "05A3";
-    case SimulatedModel::FullHd2: return "0C45";
-    case SimulatedModel::Pro: return "06F8";
+    case SimulatedModel::FullHd:
+        return "05A3";
+    case SimulatedModel::FullHd2:
+        return "0C45";
+    case SimulatedModel::Pro:
+        return "06F8";
     }
     return {};
 }
@@ -82,9 +92,12 @@ std::string SimulatedCameraDevice::VendorId() const
 std::string SimulatedCameraDevice::ProductId() const
 {
     switch (model_) {
-    case SimulatedModel::FullHd: return "9422";
-    case SimulatedModel::FullHd2: return "6366";
-    case SimulatedModel::Pro: return "4148";
+    case SimulatedModel::FullHd:
+        return "9422";
+    case SimulatedModel::FullHd2:
+        return "6366";
+    case SimulatedModel::Pro:
+        return "4148";
     }
     return {};
 }
@@ -94,28 +107,32 @@ std::string SimulatedCameraDevice::DevicePath() const
     return FormCameraDevicePath(VendorId(), ProductId(), Serial(), Node());
 }
 
-std::string SimulatedCameraDevice::InstanceId() const { return FormUsbInstanceId(VendorId(), ProductId(), Serial()); }
+std::string SimulatedCameraDevice::InstanceId() const
+{
+    return FormUsbInstanceId(VendorId(), ProductId(), Serial());
+}
 
 std::vector<CameraFormatInfo> SimulatedCameraDevice::Formats() const
 {
-    const std::vector<FrameInterval> rates{{1, 30}, {1, 25}, {1, 20}, {1, 15}};
+    const std::vector<FrameInterval> rates { { 1, 30 }, { 1, 25 }, { 1, 20 }, { 1, 15 } };
     if (IsEncoded()) {
         // Like the real Full HD cameras: H.264 from the encoder, MJPG beside it.
-        std::vector<CameraFrameSize> sizes{{1920, 1080, rates}, {1280, 720, rates}, {640, 480, rates}};
-        return {{V4L2_PIX_FMT_H264, "H.264", sizes}, {V4L2_PIX_FMT_MJPEG, "Motion-JPEG", sizes}};
+        std::vector<CameraFrameSize> sizes { { 1920, 1080, rates }, { 1280, 720, rates },
+            { 640, 480, rates } };
+        return { { V4L2_PIX_FMT_H264, "H.264", sizes }, { V4L2_PIX_FMT_MJPEG, "Motion-JPEG", sizes } };
     }
-    return {{V4L2_PIX_FMT_MJPEG, "Motion-JPEG", {{640, 480, rates}, {320, 240, rates}}}};
+    return { { V4L2_PIX_FMT_MJPEG, "Motion-JPEG", { { 640, 480, rates }, { 320, 240, rates } } } };
 }
 
 CameraCurrentFormat SimulatedCameraDevice::DefaultFormat() const
 {
     if (IsEncoded())
-        return {V4L2_PIX_FMT_H264, 1920, 1080, {1, 30}};
-    return {V4L2_PIX_FMT_MJPEG, 640, 480, {1, 30}};
+        return { V4L2_PIX_FMT_H264, 1920, 1080, { 1, 30 } };
+    return { V4L2_PIX_FMT_MJPEG, 640, 480, { 1, 30 } };
 }
 
-int SimulatedCameraDevice::ExtensionUnitQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data,
-                                              uint16_t size)
+int SimulatedCameraDevice::ExtensionUnitQuery(
+    uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
 {
     if (!Plugged())
         return ENODEV;
@@ -204,7 +221,8 @@ void SimulatedCameraDevice::ApplyCommand(const ExtensionUnitCommand& c)
 std::array<uint8_t, 11> SimulatedCameraDevice::StatusReply() const
 {
     const uint32_t bps = static_cast<uint32_t>(bitrateKbps_ * 1000.0);
-    return {uint8_t(prepared_ ? 1 : 0), uint8_t(bps >> 16), uint8_t(bps >> 8), uint8_t(bps), 0, 0, 0, 0, 0, 0, 0};
+    return { uint8_t(prepared_ ? 1 : 0), uint8_t(bps >> 16), uint8_t(bps >> 8), uint8_t(bps), 0, 0, 0, 0, 0,
+        0, 0 };
 }
 
 std::vector<ExtensionUnitCommand> SimulatedCameraDevice::CommandLog() const
@@ -270,8 +288,9 @@ bool SimulatedCameraDevice::SetControl(uint32_t id, int32_t value)
         return false;
     }
     const CameraControlInfo& info = it->second.info;
-    if (value < info.minimum || value > info.maximum ||
-        (id == V4L2_CID_EXPOSURE_AUTO && value != V4L2_EXPOSURE_MANUAL && value != V4L2_EXPOSURE_APERTURE_PRIORITY)) {
+    if (value < info.minimum || value > info.maximum
+        || (id == V4L2_CID_EXPOSURE_AUTO && value != V4L2_EXPOSURE_MANUAL
+            && value != V4L2_EXPOSURE_APERTURE_PRIORITY)) {
         errno = ERANGE;
         return false;
     }
@@ -282,8 +301,8 @@ bool SimulatedCameraDevice::SetControl(uint32_t id, int32_t value)
 PictureAdjust SimulatedCameraDevice::Adjust() const
 {
     std::lock_guard lock(mutex_);
-    return {controls_.at(V4L2_CID_BRIGHTNESS).value, controls_.at(V4L2_CID_CONTRAST).value,
-            controls_.at(V4L2_CID_SATURATION).value};
+    return { controls_.at(V4L2_CID_BRIGHTNESS).value, controls_.at(V4L2_CID_CONTRAST).value,
+        controls_.at(V4L2_CID_SATURATION).value };
 }
 
 } // namespace kestovar

@@ -27,7 +27,7 @@ enum class SimulatedModel { FullHd, FullHd2, Pro };
 struct ExtensionUnitCommand {
     uint8_t selector = 0;
     uint8_t code = 0;
-    std::array<uint8_t, 11> value{};
+    std::array<uint8_t, 11> value {};
     bool query = false;
 };
 
@@ -41,7 +41,7 @@ public:
     SimulatedModel Model() const { return model_; }
     bool IsEncoded() const { return model_ != SimulatedModel::Pro; }
     std::string FriendlyName() const;
-    std::string VendorId() const;  // "05A3"
+    std::string VendorId() const; // "05A3"
     std::string ProductId() const; // "9422"
     std::string Serial() const { return "KSTSIM0001"; }
     std::string Node() const { return "/dev/video0"; }
@@ -73,13 +73,13 @@ private:
         CameraControlInfo info;
         int32_t value = 0;
         uint32_t autoPartner = 0; // the auto control that makes this one inactive
-        int32_t manualWhen = 0;   // the partner's value that means manual
+        int32_t manualWhen = 0; // the partner's value that means manual
     };
     void ApplyCommand(const ExtensionUnitCommand& c);
     std::array<uint8_t, 11> StatusReply() const;
 
     const SimulatedModel model_;
-    std::atomic<bool> plugged_{true};
+    std::atomic<bool> plugged_ { true };
 
     mutable std::mutex mutex_;
     std::map<uint32_t, Control> controls_;
@@ -88,7 +88,7 @@ private:
     double bitrateKbps_ = 6000.0;
     bool prepareFirst_ = false;
     bool prepared_ = false;
-    std::array<uint8_t, 11> clock_{};
+    std::array<uint8_t, 11> clock_ {};
 };
 
 } // namespace kestovar

@@ -13,7 +13,7 @@ std::vector<VideoDeviceInfo> SimulatedCameraProvider::ListVideoDevices()
 {
     if (!device_->Plugged())
         return {};
-    return {{device_->FriendlyName(), device_->DevicePath(), device_->Node()}};
+    return { { device_->FriendlyName(), device_->DevicePath(), device_->Node() } };
 }
 
 std::unique_ptr<CameraBackend> SimulatedCameraProvider::Open(const VideoDeviceInfo& device)
@@ -27,7 +27,7 @@ std::vector<std::string> SimulatedCameraProvider::UsbInstanceIds(bool presentOnl
 {
     if (presentOnly && !device_->Plugged())
         return {};
-    return {device_->InstanceId()};
+    return { device_->InstanceId() };
 }
 
 void SimulatedCameraProvider::SetDeviceChangeCallback(DeviceChangeCallback callback)
@@ -36,8 +36,14 @@ void SimulatedCameraProvider::SetDeviceChangeCallback(DeviceChangeCallback callb
     callback_ = std::move(callback);
 }
 
-void SimulatedCameraProvider::Pull() { Change(false); }
-void SimulatedCameraProvider::Plug() { Change(true); }
+void SimulatedCameraProvider::Pull()
+{
+    Change(false);
+}
+void SimulatedCameraProvider::Plug()
+{
+    Change(true);
+}
 
 void SimulatedCameraProvider::Change(bool plugged)
 {

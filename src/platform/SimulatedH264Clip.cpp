@@ -40,8 +40,8 @@ std::shared_ptr<const SimulatedClip> Encode(const SimulatedClipKey& key)
     ctx->width = static_cast<int>(key.width);
     ctx->height = static_cast<int>(key.height);
     ctx->pix_fmt = AV_PIX_FMT_YUV420P;
-    ctx->time_base = {1, static_cast<int>(key.fps)};
-    ctx->framerate = {static_cast<int>(key.fps), 1};
+    ctx->time_base = { 1, static_cast<int>(key.fps) };
+    ctx->framerate = { static_cast<int>(key.fps), 1 };
     ctx->gop_size = static_cast<int>(key.fps);
     ctx->keyint_min = static_cast<int>(key.fps);
     ctx->max_b_frames = 0;
@@ -81,7 +81,8 @@ std::shared_ptr<const SimulatedClip> Encode(const SimulatedClipKey& key)
     if (avcodec_send_frame(ctx.get(), nullptr) < 0 || !Drain(ctx.get(), pkt.get(), *clip))
         return nullptr;
     if (clip->packets.size() != frames) {
-        std::fprintf(stderr, "camera: simulated encoder gave %zu packets for %u frames\n", clip->packets.size(), frames);
+        std::fprintf(stderr, "camera: simulated encoder gave %zu packets for %u frames\n",
+            clip->packets.size(), frames);
         return nullptr;
     }
     return clip;

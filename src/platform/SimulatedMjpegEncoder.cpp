@@ -16,7 +16,7 @@ bool SimulatedMjpegEncoder::Open(uint32_t width, uint32_t height)
     ctx_->height = static_cast<int>(height);
     ctx_->pix_fmt = AV_PIX_FMT_YUVJ422P;
     ctx_->color_range = AVCOL_RANGE_JPEG;
-    ctx_->time_base = {1, 30};
+    ctx_->time_base = { 1, 30 };
     ctx_->flags |= AV_CODEC_FLAG_QSCALE;
     ctx_->global_quality = FF_QP2LAMBDA * 4;
     ctx_->thread_count = 1;

@@ -18,7 +18,10 @@ struct Yuv {
     uint8_t y, u, v;
 };
 
-uint8_t Clamp(int v, int lo, int hi) { return static_cast<uint8_t>(std::clamp(v, lo, hi)); }
+uint8_t Clamp(int v, int lo, int hi)
+{
+    return static_cast<uint8_t>(std::clamp(v, lo, hi));
+}
 
 // BT.601, limited or full range, with the adjustments applied.
 Yuv ToYuv(int r, int g, int b, bool fullRange, const PictureAdjust& a)
@@ -30,20 +33,33 @@ Yuv ToYuv(int r, int g, int b, bool fullRange, const PictureAdjust& a)
     u = u * a.saturation / 64.0;
     v = v * a.saturation / 64.0;
     if (fullRange)
-        return {Clamp(int(y + 0.5), 0, 255), Clamp(int(u + 128.5), 0, 255), Clamp(int(v + 128.5), 0, 255)};
-    return {Clamp(int(16 + y * 219.0 / 255.0 + 0.5), 16, 235), Clamp(int(128.5 + u * 224.0 / 255.0), 16, 240),
-            Clamp(int(128.5 + v * 224.0 / 255.0), 16, 240)};
+        return { Clamp(int(y + 0.5), 0, 255), Clamp(int(u + 128.5), 0, 255), Clamp(int(v + 128.5), 0, 255) };
+    return { Clamp(int(16 + y * 219.0 / 255.0 + 0.5), 16, 235),
+        Clamp(int(128.5 + u * 224.0 / 255.0), 16, 240), Clamp(int(128.5 + v * 224.0 / 255.0), 16, 240) };
 }
 
 // 3x5 digits, one row per 3 bits, top row first.
-constexpr std::array<std::array<uint8_t, 5>, 10> kDigits{{
-    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
-    {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
-}};
+constexpr std::array<std::array<uint8_t, 5>, 10> kDigits { {
+    { 7, 5, 5, 5, 7 },
+    { 2, 6, 2, 2, 7 },
+    { 7, 1, 7, 4, 7 },
+    { 7, 1, 7, 1, 7 },
+    { 5, 5, 7, 1, 1 },
+    { 7, 4, 7, 1, 7 },
+    { 7, 4, 7, 5, 7 },
+    { 7, 1, 1, 1, 1 },
+    { 7, 5, 7, 5, 7 },
+    { 7, 5, 7, 1, 7 },
+} };
 
 class Painter {
 public:
-    Painter(AVFrame* f, int cw, int ch) : f_(f), cw_(cw), ch_(ch) {}
+    Painter(AVFrame* f, int cw, int ch)
+        : f_(f)
+        , cw_(cw)
+        , ch_(ch)
+    {
+    }
 
     void Rect(int x0, int y0, int w, int h, Yuv c)
     {
@@ -72,17 +88,17 @@ private:
 bool DrawSimulatedPicture(AVFrame* frame, uint64_t counter, const PictureAdjust& adjust)
 {
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
-    if (!d || d->nb_components != 3 || (d->flags & AV_PIX_FMT_FLAG_RGB) || !(d->flags & AV_PIX_FMT_FLAG_PLANAR) ||
-        d->comp[0].depth != 8)
+    if (!d || d->nb_components != 3 || (d->flags & AV_PIX_FMT_FLAG_RGB)
+        || !(d->flags & AV_PIX_FMT_FLAG_PLANAR) || d->comp[0].depth != 8)
         return false;
-    const bool full = frame->format == AV_PIX_FMT_YUVJ420P || frame->format == AV_PIX_FMT_YUVJ422P ||
-                      frame->format == AV_PIX_FMT_YUVJ444P || frame->color_range == AVCOL_RANGE_JPEG;
+    const bool full = frame->format == AV_PIX_FMT_YUVJ420P || frame->format == AV_PIX_FMT_YUVJ422P
+        || frame->format == AV_PIX_FMT_YUVJ444P || frame->color_range == AVCOL_RANGE_JPEG;
     const int w = frame->width, h = frame->height;
     const int cw = d->log2_chroma_w, ch = d->log2_chroma_h;
 
     // Colour bars, scrolled a little every frame so the picture moves.
-    static constexpr int kBars[8][3] = {{192, 192, 192}, {192, 192, 0}, {0, 192, 192}, {0, 192, 0},
-                                        {192, 0, 192},   {192, 0, 0},   {0, 0, 192},   {40, 40, 40}};
+    static constexpr int kBars[8][3] = { { 192, 192, 192 }, { 192, 192, 0 }, { 0, 192, 192 }, { 0, 192, 0 },
+        { 192, 0, 192 }, { 192, 0, 0 }, { 0, 0, 192 }, { 40, 40, 40 } };
     Yuv bars[8];
     for (int i = 0; i < 8; ++i)
         bars[i] = ToYuv(kBars[i][0], kBars[i][1], kBars[i][2], full, adjust);
@@ -127,7 +143,8 @@ bool DrawSimulatedPicture(AVFrame* frame, uint64_t counter, const PictureAdjust&
     // A white box that travels along the middle row.
     const int box = unit * 4;
     const int travel = std::max(1, w - box);
-    p.Rect(static_cast<int>((counter * unit) % travel), h / 2 - box / 2, box, box, ToYuv(255, 255, 255, full, adjust));
+    p.Rect(static_cast<int>((counter * unit) % travel), h / 2 - box / 2, box, box,
+        ToYuv(255, 255, 255, full, adjust));
 
     // Frame counter, bottom left, white on black.
     const std::string digits = std::to_string(counter);

@@ -30,7 +30,8 @@ std::string CameraPrefix(const std::string& devicePath)
 } // namespace
 
 UdevCameraProvider::UdevCameraProvider(std::shared_ptr<V4l2Io> io, std::string sysUsbDevices)
-    : io_(std::move(io)), sysUsbDevices_(std::move(sysUsbDevices))
+    : io_(std::move(io))
+    , sysUsbDevices_(std::move(sysUsbDevices))
 {
 }
 
@@ -69,14 +70,16 @@ std::vector<VideoDeviceInfo> UdevCameraProvider::ListVideoDevices()
             const char* serial = udev_device_get_sysattr_value(usb, "serial");
             const char* busPath = udev_device_get_sysname(usb);
             std::string id = serial && *serial ? serial : (busPath ? busPath : "");
-            info.devicePath = FormCameraDevicePath(vendor ? vendor : "0", product ? product : "0", id, info.node);
+            info.devicePath
+                = FormCameraDevicePath(vendor ? vendor : "0", product ? product : "0", id, info.node);
         } else {
             info.devicePath = info.node;
         }
         devices.push_back(std::move(info));
     }
-    std::sort(devices.begin(), devices.end(),
-              [](const VideoDeviceInfo& a, const VideoDeviceInfo& b) { return NodeNumber(a.node) < NodeNumber(b.node); });
+    std::sort(devices.begin(), devices.end(), [](const VideoDeviceInfo& a, const VideoDeviceInfo& b) {
+        return NodeNumber(a.node) < NodeNumber(b.node);
+    });
     return devices;
 }
 

@@ -9,8 +9,8 @@ namespace kestovar {
 
 class UdevCameraProvider final : public CameraProvider {
 public:
-    explicit UdevCameraProvider(std::shared_ptr<V4l2Io> io = SystemV4l2Io(),
-                                std::string sysUsbDevices = "/sys/bus/usb/devices");
+    explicit UdevCameraProvider(
+        std::shared_ptr<V4l2Io> io = SystemV4l2Io(), std::string sysUsbDevices = "/sys/bus/usb/devices");
 
     std::vector<VideoDeviceInfo> ListVideoDevices() override;
     // Opens the device; when another capture node of the same USB camera offers H.264

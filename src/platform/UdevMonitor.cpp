@@ -37,7 +37,10 @@ bool UdevMonitor::Open()
     return true;
 }
 
-int UdevMonitor::Fd() const { return monitor_ ? udev_monitor_get_fd(monitor_.get()) : -1; }
+int UdevMonitor::Fd() const
+{
+    return monitor_ ? udev_monitor_get_fd(monitor_.get()) : -1;
+}
 
 std::vector<DeviceChangeEvent> UdevMonitor::ReadEvents()
 {
@@ -45,15 +48,15 @@ std::vector<DeviceChangeEvent> UdevMonitor::ReadEvents()
     if (!monitor_)
         return events;
     // The monitor socket is non-blocking: receive_device answers null when drained.
-    while (udevptr::Device dev{udev_monitor_receive_device(monitor_.get())}) {
+    while (udevptr::Device dev { udev_monitor_receive_device(monitor_.get()) }) {
         const char* action = udev_device_get_action(dev.get());
         const char* subsystem = udev_device_get_subsystem(dev.get());
         const char* sysname = udev_device_get_sysname(dev.get());
         const char* devnode = udev_device_get_devnode(dev.get());
-        DeviceChangeEvent e = FormEvent(action ? action : "", subsystem ? subsystem : "",
-                                        Property(dev.get(), "PRODUCT"), Property(dev.get(), "ID_VENDOR_ID"),
-                                        Property(dev.get(), "ID_MODEL_ID"), Property(dev.get(), "ID_SERIAL_SHORT"),
-                                        sysname ? sysname : "", devnode ? devnode : "");
+        DeviceChangeEvent e
+            = FormEvent(action ? action : "", subsystem ? subsystem : "", Property(dev.get(), "PRODUCT"),
+                Property(dev.get(), "ID_VENDOR_ID"), Property(dev.get(), "ID_MODEL_ID"),
+                Property(dev.get(), "ID_SERIAL_SHORT"), sysname ? sysname : "", devnode ? devnode : "");
         if (e.code != 0 && !e.devicePath.empty())
             events.push_back(std::move(e));
     }
@@ -61,9 +64,8 @@ std::vector<DeviceChangeEvent> UdevMonitor::ReadEvents()
 }
 
 DeviceChangeEvent UdevMonitor::FormEvent(const std::string& action, const std::string& subsystem,
-                                         const std::string& product, const std::string& vendorId,
-                                         const std::string& modelId, const std::string& serial,
-                                         const std::string& sysname, const std::string& devnode)
+    const std::string& product, const std::string& vendorId, const std::string& modelId,
+    const std::string& serial, const std::string& sysname, const std::string& devnode)
 {
     DeviceChangeEvent e;
     if (action == "add")

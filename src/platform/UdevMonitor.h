@@ -12,7 +12,7 @@
 namespace kestovar {
 
 struct DeviceChangeEvent {
-    uint32_t code = 0;      // kDeviceArrival (0x8000) or kDeviceRemoval (0x8004)
+    uint32_t code = 0; // kDeviceArrival (0x8000) or kDeviceRemoval (0x8004)
     std::string devicePath; // formed as the device list forms it
 };
 
@@ -32,9 +32,8 @@ public:
     // (PRODUCT for usb_device, ID_VENDOR_ID/ID_MODEL_ID for video4linux). Empty path
     // when the device names no USB ids. Public so it can be tested without udevd.
     static DeviceChangeEvent FormEvent(const std::string& action, const std::string& subsystem,
-                                       const std::string& product, const std::string& vendorId,
-                                       const std::string& modelId, const std::string& serial,
-                                       const std::string& sysname, const std::string& devnode);
+        const std::string& product, const std::string& vendorId, const std::string& modelId,
+        const std::string& serial, const std::string& sysname, const std::string& devnode);
 
 private:
     // Declared in this order so the monitor is released before its udev context.

@@ -32,13 +32,13 @@ std::string ReadAttribute(const std::filesystem::path& file)
 } // namespace
 
 std::string FormCameraDevicePath(const std::string& vendor, const std::string& product,
-                                 const std::string& serialOrBusPath, const std::string& node)
+    const std::string& serialOrBusPath, const std::string& node)
 {
     return "usb#VID_" + Hex4(vendor) + "&PID_" + Hex4(product) + "#" + serialOrBusPath + "#" + node;
 }
 
-std::string FormUsbInstanceId(const std::string& vendor, const std::string& product,
-                              const std::string& serialOrBusPath)
+std::string FormUsbInstanceId(
+    const std::string& vendor, const std::string& product, const std::string& serialOrBusPath)
 {
     return "USB\\VID_" + Hex4(vendor) + "&PID_" + Hex4(product) + "\\" + serialOrBusPath;
 }

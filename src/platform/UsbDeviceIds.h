@@ -11,11 +11,11 @@ namespace kestovar {
 // usb#VID_05A3&PID_9422#<serial or bus path>#/dev/videoN. vendor and product are the
 // sysfs idVendor/idProduct texts (hex, any case).
 std::string FormCameraDevicePath(const std::string& vendor, const std::string& product,
-                                 const std::string& serialOrBusPath, const std::string& node);
+    const std::string& serialOrBusPath, const std::string& node);
 
 // USB\VID_05A3&PID_9422\<serial or bus path>
-std::string FormUsbInstanceId(const std::string& vendor, const std::string& product,
-                              const std::string& serialOrBusPath);
+std::string FormUsbInstanceId(
+    const std::string& vendor, const std::string& product, const std::string& serialOrBusPath);
 
 // Instance ids of the USB devices present under a sysfs folder laid out like
 // /sys/bus/usb/devices (one entry per device with idVendor and idProduct files;

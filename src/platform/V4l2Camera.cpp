@@ -4,8 +4,8 @@
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -18,7 +18,8 @@ constexpr uint32_t kBufferCount = 4;
 } // namespace
 
 V4l2Camera::V4l2Camera(std::shared_ptr<V4l2Io> io, std::string node)
-    : io_(std::move(io)), node_(std::move(node))
+    : io_(std::move(io))
+    , node_(std::move(node))
 {
 }
 
@@ -62,7 +63,7 @@ bool V4l2Camera::Open()
     fd_ = io_->Open(node_, O_RDWR | O_NONBLOCK);
     if (fd_ < 0)
         return Fail("open");
-    v4l2_capability cap{};
+    v4l2_capability cap {};
     if (Xioctl(VIDIOC_QUERYCAP, &cap) < 0)
         return Fail("VIDIOC_QUERYCAP");
     const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
@@ -70,7 +71,8 @@ bool V4l2Camera::Open()
         errno = ENODEV;
         return Fail("not a streaming capture node");
     }
-    card_.assign(reinterpret_cast<const char*>(cap.card), strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
+    card_.assign(reinterpret_cast<const char*>(cap.card),
+        strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
     return true;
 }
 
@@ -86,7 +88,7 @@ std::vector<CameraFormatInfo> V4l2Camera::Formats()
 {
     std::vector<CameraFormatInfo> formats;
     for (uint32_t i = 0;; ++i) {
-        v4l2_fmtdesc desc{};
+        v4l2_fmtdesc desc {};
         desc.index = i;
         desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         if (Xioctl(VIDIOC_ENUM_FMT, &desc) < 0)
@@ -94,9 +96,9 @@ std::vector<CameraFormatInfo> V4l2Camera::Formats()
         CameraFormatInfo info;
         info.fourcc = desc.pixelformat;
         info.description.assign(reinterpret_cast<const char*>(desc.description),
-                                strnlen(reinterpret_cast<const char*>(desc.description), sizeof desc.description));
+            strnlen(reinterpret_cast<const char*>(desc.description), sizeof desc.description));
         for (uint32_t s = 0;; ++s) {
-            v4l2_frmsizeenum size{};
+            v4l2_frmsizeenum size {};
             size.index = s;
             size.pixel_format = desc.pixelformat;
             if (Xioctl(VIDIOC_ENUM_FRAMESIZES, &size) < 0)
@@ -111,7 +113,7 @@ std::vector<CameraFormatInfo> V4l2Camera::Formats()
                 fs.height = size.stepwise.max_height;
             }
             for (uint32_t k = 0;; ++k) {
-                v4l2_frmivalenum ival{};
+                v4l2_frmivalenum ival {};
                 ival.index = k;
                 ival.pixel_format = desc.pixelformat;
                 ival.width = fs.width;
@@ -119,9 +121,9 @@ std::vector<CameraFormatInfo> V4l2Camera::Formats()
                 if (Xioctl(VIDIOC_ENUM_FRAMEINTERVALS, &ival) < 0)
                     break;
                 if (ival.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
-                    fs.intervals.push_back({ival.discrete.numerator, ival.discrete.denominator});
+                    fs.intervals.push_back({ ival.discrete.numerator, ival.discrete.denominator });
                 } else {
-                    fs.intervals.push_back({ival.stepwise.min.numerator, ival.stepwise.min.denominator});
+                    fs.intervals.push_back({ ival.stepwise.min.numerator, ival.stepwise.min.denominator });
                     break;
                 }
             }
@@ -136,23 +138,24 @@ std::vector<CameraFormatInfo> V4l2Camera::Formats()
 
 bool V4l2Camera::GetFormat(CameraCurrentFormat& out)
 {
-    v4l2_format fmt{};
+    v4l2_format fmt {};
     fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     if (Xioctl(VIDIOC_G_FMT, &fmt) < 0)
         return Fail("VIDIOC_G_FMT");
     out.fourcc = fmt.fmt.pix.pixelformat;
     out.width = fmt.fmt.pix.width;
     out.height = fmt.fmt.pix.height;
-    v4l2_streamparm parm{};
+    v4l2_streamparm parm {};
     parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     if (Xioctl(VIDIOC_G_PARM, &parm) == 0)
-        out.interval = {parm.parm.capture.timeperframe.numerator, parm.parm.capture.timeperframe.denominator};
+        out.interval
+            = { parm.parm.capture.timeperframe.numerator, parm.parm.capture.timeperframe.denominator };
     return true;
 }
 
 bool V4l2Camera::SetFormat(uint32_t fourcc, uint32_t width, uint32_t height)
 {
-    v4l2_format fmt{};
+    v4l2_format fmt {};
     fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     fmt.fmt.pix.width = width;
     fmt.fmt.pix.height = height;
@@ -170,7 +173,7 @@ bool V4l2Camera::SetFormat(uint32_t fourcc, uint32_t width, uint32_t height)
 
 bool V4l2Camera::SetFrameInterval(FrameInterval interval)
 {
-    v4l2_streamparm parm{};
+    v4l2_streamparm parm {};
     parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     parm.parm.capture.timeperframe.numerator = interval.numerator;
     parm.parm.capture.timeperframe.denominator = interval.denominator;
@@ -183,7 +186,7 @@ bool V4l2Camera::StartStreaming()
 {
     if (streaming_)
         return true;
-    v4l2_requestbuffers req{};
+    v4l2_requestbuffers req {};
     req.count = kBufferCount;
     req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     req.memory = V4L2_MEMORY_MMAP;
@@ -194,7 +197,7 @@ bool V4l2Camera::StartStreaming()
         return Fail("VIDIOC_REQBUFS gave no buffers");
     }
     for (uint32_t i = 0; i < req.count; ++i) {
-        v4l2_buffer buf{};
+        v4l2_buffer buf {};
         buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buf.memory = V4L2_MEMORY_MMAP;
         buf.index = i;
@@ -209,7 +212,7 @@ bool V4l2Camera::StartStreaming()
             ReleaseBuffers();
             return false;
         }
-        buffers_.push_back({address, buf.length});
+        buffers_.push_back({ address, buf.length });
         if (Xioctl(VIDIOC_QBUF, &buf) < 0) {
             Fail("VIDIOC_QBUF");
             ReleaseBuffers();
@@ -244,7 +247,7 @@ CameraReadStatus V4l2Camera::ReadPacket(CameraPacket& out, int timeoutMs)
         Fail("poll");
         return errno == ENODEV ? CameraReadStatus::Gone : CameraReadStatus::Error;
     }
-    v4l2_buffer buf{};
+    v4l2_buffer buf {};
     buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     buf.memory = V4L2_MEMORY_MMAP;
     if (Xioctl(VIDIOC_DQBUF, &buf) < 0) {
@@ -283,7 +286,7 @@ void V4l2Camera::ReleaseBuffers()
     for (auto& b : buffers_)
         io_->Munmap(b.address, b.length);
     buffers_.clear();
-    v4l2_requestbuffers req{};
+    v4l2_requestbuffers req {};
     req.count = 0;
     req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     req.memory = V4L2_MEMORY_MMAP;
@@ -300,9 +303,10 @@ void V4l2Camera::StopStreaming()
     streaming_ = false;
 }
 
-int V4l2Camera::ExtensionUnitQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
+int V4l2Camera::ExtensionUnitQuery(
+    uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
 {
-    uvc_xu_control_query q{};
+    uvc_xu_control_query q {};
     q.unit = unit;
     q.selector = selector;
     q.query = query;
@@ -318,7 +322,7 @@ int V4l2Camera::ExtensionUnitQuery(uint8_t unit, uint8_t selector, uint8_t query
 
 bool V4l2Camera::QueryControl(uint32_t id, CameraControlInfo& out)
 {
-    v4l2_queryctrl q{};
+    v4l2_queryctrl q {};
     q.id = id;
     if (Xioctl(VIDIOC_QUERYCTRL, &q) < 0)
         return Fail("VIDIOC_QUERYCTRL");
@@ -337,7 +341,7 @@ bool V4l2Camera::QueryControl(uint32_t id, CameraControlInfo& out)
 
 bool V4l2Camera::GetControl(uint32_t id, int32_t& value)
 {
-    v4l2_control c{};
+    v4l2_control c {};
     c.id = id;
     if (Xioctl(VIDIOC_G_CTRL, &c) < 0)
         return Fail("VIDIOC_G_CTRL");
@@ -347,7 +351,7 @@ bool V4l2Camera::GetControl(uint32_t id, int32_t& value)
 
 bool V4l2Camera::SetControl(uint32_t id, int32_t value)
 {
-    v4l2_control c{};
+    v4l2_control c {};
     c.id = id;
     c.value = value;
     if (Xioctl(VIDIOC_S_CTRL, &c) < 0)

@@ -35,8 +35,8 @@ public:
     CameraReadStatus ReadPacket(CameraPacket& out, int timeoutMs) override;
     void StopStreaming() override;
 
-    int ExtensionUnitQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data,
-                           uint16_t size) override;
+    int ExtensionUnitQuery(
+        uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override;
 
     bool QueryControl(uint32_t id, CameraControlInfo& out) override;
     bool GetControl(uint32_t id, int32_t& value) override;

@@ -29,7 +29,7 @@ public:
     int Munmap(void* address, size_t length) override { return ::munmap(address, length); }
     int Poll(int fd, int timeoutMs) override
     {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p { fd, POLLIN, 0 };
         int r;
         do {
             r = ::poll(&p, 1, timeoutMs);

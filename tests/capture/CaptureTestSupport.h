@@ -20,7 +20,10 @@ namespace kestovar::test {
 // Keeps the newest picture, as the video window does, and counts what it was given.
 class MemoryVideoSink final : public VideoSink {
 public:
-    explicit MemoryVideoSink(QSize size) : size_(size) {}
+    explicit MemoryVideoSink(QSize size)
+        : size_(size)
+    {
+    }
     QSize TargetSize() const override
     {
         std::lock_guard lock(mutex_);
@@ -108,8 +111,9 @@ public:
     bool SetFrameInterval(FrameInterval) override { return false; }
     bool StartStreaming() override { return false; }
     CameraReadStatus ReadPacket(CameraPacket&, int) override { return CameraReadStatus::Error; }
-    void StopStreaming() override {}
-    int ExtensionUnitQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override
+    void StopStreaming() override { }
+    int ExtensionUnitQuery(
+        uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override
     {
         const int index = static_cast<int>(calls.size());
         if (query == 0x85 /* UVC_GET_LEN */ && size == 2) {
@@ -119,7 +123,7 @@ public:
         if (query == 0x81 /* UVC_GET_CUR */)
             for (uint16_t i = 0; i < size; ++i)
                 data[i] = uint8_t(0x10 + i);
-        calls.push_back({unit, selector, query, std::vector<uint8_t>(data, data + size)});
+        calls.push_back({ unit, selector, query, std::vector<uint8_t>(data, data + size) });
         return index == failAt ? failErrno : 0;
     }
     bool QueryControl(uint32_t, CameraControlInfo&) override { return false; }

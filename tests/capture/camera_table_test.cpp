@@ -48,8 +48,8 @@ TEST(CameraTableTest, BitRateTableFollowsQualityAndAppliedResolution)
     EXPECT_DOUBLE_EQ(EncoderBitrateTable(2, 0), 5163.75);
     EXPECT_DOUBLE_EQ(EncoderBitrateTable(2, 2), 765);
     // Every cell is width x height x 30 x r / 1024.
-    const double r[3] = {0.14, 0.11, 0.085};
-    const int sizes[3][2] = {{1920, 1080}, {1280, 720}, {640, 480}};
+    const double r[3] = { 0.14, 0.11, 0.085 };
+    const int sizes[3][2] = { { 1920, 1080 }, { 1280, 720 }, { 640, 480 } };
     for (int q = 0; q < 3; ++q)
         for (int s = 0; s < 3; ++s)
             EXPECT_NEAR(EncoderBitrateTable(q, s), sizes[s][0] * sizes[s][1] * 30 * r[q] / 1024, 1e-6);

@@ -32,7 +32,7 @@ struct V4l2Setup {
     void Add(const std::string& node, const std::string& path, RecordedCamera camera)
     {
         io->cameras[node] = camera;
-        provider->devices.push_back({camera.card, path, node});
+        provider->devices.push_back({ camera.card, path, node });
     }
 };
 
@@ -41,8 +41,9 @@ struct V4l2Setup {
 TEST(DeviceDiscoveryTest, FindsTheFirstSupportedCameraAndSkipsOthers)
 {
     V4l2Setup s;
-    s.Add("/dev/video0", "usb#VID_046D&PID_082D#A#/dev/video0", H264Camera());        // not supported
-    s.Add("/dev/video2", "usb#VID_06F8&PID_0001#B#/dev/video2", MjpegOnlyCamera());   // Pro vendor, other product
+    s.Add("/dev/video0", "usb#VID_046D&PID_082D#A#/dev/video0", H264Camera()); // not supported
+    s.Add(
+        "/dev/video2", "usb#VID_06F8&PID_0001#B#/dev/video2", MjpegOnlyCamera()); // Pro vendor, other product
     s.Add("/dev/video4", "usb#VID_0C45&PID_6366#C#/dev/video4", H264Camera());
     s.Add("/dev/video6", "usb#VID_05A3&PID_9422#D#/dev/video6", H264Camera());
     ProviderScope scope(s.provider);
@@ -97,7 +98,7 @@ TEST(DeviceDiscoveryTest, CameraWithoutA1280CapabilityFallsBackToTheFirstColumn)
 {
     V4l2Setup s;
     RecordedCamera cam = H264Camera();
-    cam.formats[1].sizes = {{1920, 1080}, {640, 480}};
+    cam.formats[1].sizes = { { 1920, 1080 }, { 640, 480 } };
     s.Add("/dev/video0", "usb#VID_05A3&PID_9422#A#/dev/video0", cam);
     ProviderScope scope(s.provider);
     CaptureSource source;
@@ -128,7 +129,7 @@ TEST(DeviceDiscoveryTest, MjpegOnlyCameraIsMjpegAndKeepsItsFormat)
     EXPECT_EQ(cam.currentFourcc, uint32_t(V4L2_PIX_FMT_MJPEG));
 
     // Without a 640x480 MJPG capability nothing is touched.
-    cam.formats[0].sizes = {{320, 240}};
+    cam.formats[0].sizes = { { 320, 240 } };
     ASSERT_TRUE(ApplyResolution(source, Res480, applied, nullptr));
     EXPECT_EQ(cam.currentWidth, 640u);
 }
@@ -157,10 +158,9 @@ TEST(DeviceDiscoveryTest, NoCameraBindsNothing)
 TEST(DeviceDiscoveryTest, TheLastMatchingMicrophoneIsBound)
 {
     SetAudioInputLister([] {
-        return std::vector<AudioInputDevice>{{"Built-in Audio Analog Stereo", "alsa_input.pci"},
-                                             {"USB Audio ADC Ver1.0 Analog Mono", "alsa_input.usb-1"},
-                                             {"kestovar (lower case)", "x"},
-                                             {"Kestovar Simulated Microphone", "kestovar_sim"}};
+        return std::vector<AudioInputDevice> { { "Built-in Audio Analog Stereo", "alsa_input.pci" },
+            { "USB Audio ADC Ver1.0 Analog Mono", "alsa_input.usb-1" }, { "kestovar (lower case)", "x" },
+            { "Kestovar Simulated Microphone", "kestovar_sim" } };
     });
     std::string name;
     AudioInputDevice device;
@@ -171,7 +171,7 @@ TEST(DeviceDiscoveryTest, TheLastMatchingMicrophoneIsBound)
     ASSERT_TRUE(AddAudioSource(source));
     EXPECT_EQ(source.microphone->sourceName, "kestovar_sim");
 
-    SetAudioInputLister([] { return std::vector<AudioInputDevice>{{"Built-in Audio", "a"}}; });
+    SetAudioInputLister([] { return std::vector<AudioInputDevice> { { "Built-in Audio", "a" } }; });
     CaptureSource none;
     EXPECT_FALSE(AddAudioSource(none));
     EXPECT_FALSE(none.microphone.has_value());
@@ -182,7 +182,7 @@ TEST(DeviceDiscoveryTest, TheLastMatchingMicrophoneIsBound)
 TEST(DeviceDiscoveryTest, UsbPresenceNeedsBothIdsPastTheFirstCharacter)
 {
     auto provider = std::make_shared<ListedCameraProvider>();
-    provider->usbIds = {"USB\\VID_06F8&PID_4148\\PRO1", "VID_05A3USB&PID_9422\\X"};
+    provider->usbIds = { "USB\\VID_06F8&PID_4148\\PRO1", "VID_05A3USB&PID_9422\\X" };
     ProviderScope scope(provider);
     EXPECT_TRUE(IsUsbDevicePresent("vid_06f8", "pid_4148", 0x8000));
     EXPECT_TRUE(IsUsbDevicePresent("VID_06F8", "PID_4148", 0x8004));

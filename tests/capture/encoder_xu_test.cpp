@@ -33,9 +33,9 @@ TEST(EncoderXuTest, BitRateGoesAsHeaderThenTwentyFourBitBigEndianValue)
         EXPECT_EQ(c.selector, 2);
     }
     EXPECT_EQ(camera.calls[1].query, UVC_SET_CUR);
-    EXPECT_EQ(camera.calls[1].data, Bytes({0x9A, 0x02}));
+    EXPECT_EQ(camera.calls[1].data, Bytes({ 0x9A, 0x02 }));
     EXPECT_EQ(camera.calls[2].query, UVC_SET_CUR);
-    EXPECT_EQ(camera.calls[2].data, Bytes({0x4E, 0xCA, 0xE6})) << "5163750 bit/s";
+    EXPECT_EQ(camera.calls[2].data, Bytes({ 0x4E, 0xCA, 0xE6 })) << "5163750 bit/s";
 
     EncoderBytes b;
     ASSERT_TRUE(EncoderBitrateBytes(8505, b));
@@ -53,11 +53,11 @@ TEST(EncoderXuTest, PrepareSendsItsTwoCommandsInOrderAndStopsAtAFailure)
     ASSERT_TRUE(PrepareEncoderStream(&camera));
     ASSERT_EQ(camera.calls.size(), 6u);
     EXPECT_EQ(camera.calls[1].selector, 7);
-    EXPECT_EQ(camera.calls[1].data, Bytes({0x9A, 0x03}));
+    EXPECT_EQ(camera.calls[1].data, Bytes({ 0x9A, 0x03 }));
     EXPECT_EQ(camera.calls[2].data, Bytes({}));
     EXPECT_EQ(camera.calls[4].selector, 2);
-    EXPECT_EQ(camera.calls[4].data, Bytes({0x9A, 0x04}));
-    EXPECT_EQ(camera.calls[5].data, Bytes({0x01}));
+    EXPECT_EQ(camera.calls[4].data, Bytes({ 0x9A, 0x04 }));
+    EXPECT_EQ(camera.calls[5].data, Bytes({ 0x01 }));
 
     RecordingCamera failing;
     failing.failAt = 2; // the first command's value
@@ -69,24 +69,24 @@ TEST(EncoderXuTest, RefusedHeaderIsAFailureAndItsValueIsNotSent)
 {
     RecordingCamera camera;
     camera.failAt = 1;
-    EXPECT_FALSE(SendEncoderCommand(&camera, 2, 0x02, EncoderBytes{1, 2, 3}));
+    EXPECT_FALSE(SendEncoderCommand(&camera, 2, 0x02, EncoderBytes { 1, 2, 3 }));
     EXPECT_EQ(camera.calls.size(), 2u);
 
     RecordingCamera wrongLength;
     wrongLength.length = 8;
-    EXPECT_FALSE(SendEncoderCommand(&wrongLength, 2, 0x02, EncoderBytes{}));
+    EXPECT_FALSE(SendEncoderCommand(&wrongLength, 2, 0x02, EncoderBytes {}));
     EXPECT_EQ(wrongLength.calls.size(), 1u) << "nothing is written to a control of another size";
 
     RecordingCamera noUnit;
     noUnit.failAt = 0;
     noUnit.failErrno = ENOENT;
-    EXPECT_FALSE(SendEncoderCommand(&noUnit, 4, 0x01, EncoderBytes{}));
-    EXPECT_FALSE(SendEncoderCommand(nullptr, 4, 0x01, EncoderBytes{}));
+    EXPECT_FALSE(SendEncoderCommand(&noUnit, 4, 0x01, EncoderBytes {}));
+    EXPECT_FALSE(SendEncoderCommand(nullptr, 4, 0x01, EncoderBytes {}));
 }
 
 TEST(EncoderXuTest, ClockCarriesTheLocalTime)
 {
-    std::tm t{};
+    std::tm t {};
     t.tm_sec = 7;
     t.tm_min = 59;
     t.tm_hour = 23;
@@ -97,8 +97,8 @@ TEST(EncoderXuTest, ClockCarriesTheLocalTime)
     ASSERT_TRUE(SetEncoderClock(&camera, t));
     ASSERT_EQ(camera.calls.size(), 3u);
     EXPECT_EQ(camera.calls[1].selector, 4);
-    EXPECT_EQ(camera.calls[1].data, Bytes({0x9A, 0x01}));
-    EXPECT_EQ(camera.calls[2].data, Bytes({7, 59, 23, 31, 12, 0x07, 0xE9}));
+    EXPECT_EQ(camera.calls[1].data, Bytes({ 0x9A, 0x01 }));
+    EXPECT_EQ(camera.calls[2].data, Bytes({ 7, 59, 23, 31, 12, 0x07, 0xE9 }));
 
     // Without a given time it is the local time now (not UTC).
     RecordingCamera now;
@@ -106,7 +106,7 @@ TEST(EncoderXuTest, ClockCarriesTheLocalTime)
     ASSERT_TRUE(SetEncoderClock(&now));
     const std::time_t after = std::time(nullptr);
     const auto& v = now.calls[2].data;
-    std::tm sent{};
+    std::tm sent {};
     sent.tm_sec = v[0];
     sent.tm_min = v[1];
     sent.tm_hour = v[2];
@@ -122,10 +122,10 @@ TEST(EncoderXuTest, ClockCarriesTheLocalTime)
 TEST(EncoderXuTest, QueryReturnsTheElevenReplyBytes)
 {
     RecordingCamera camera;
-    EncoderBytes reply{};
+    EncoderBytes reply {};
     ASSERT_TRUE(QueryEncoderCommand(&camera, 7, 0x02, reply));
     ASSERT_EQ(camera.calls.size(), 3u);
-    EXPECT_EQ(camera.calls[1].data, Bytes({0x9A, 0x02}));
+    EXPECT_EQ(camera.calls[1].data, Bytes({ 0x9A, 0x02 }));
     EXPECT_EQ(camera.calls[2].query, UVC_GET_CUR);
     EXPECT_EQ(reply[0], 0x10);
     EXPECT_EQ(reply[10], 0x1A);

@@ -62,10 +62,11 @@ av::FramePtr ApplyChain(const AVFrame* in, const std::string& chain)
     av::FilterGraphPtr graph(avfilter_graph_alloc());
     char args[256];
     std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/30:pixel_aspect=1/1", in->width,
-                  in->height, in->format);
+        in->height, in->format);
     AVFilterContext *src = nullptr, *sink = nullptr;
     avfilter_graph_create_filter(&src, avfilter_get_by_name("buffer"), "in", args, nullptr, graph.get());
-    avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph.get());
+    avfilter_graph_create_filter(
+        &sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph.get());
     AVFilterInOut* outputs = avfilter_inout_alloc();
     AVFilterInOut* inputs = avfilter_inout_alloc();
     outputs->name = av_strdup("in");
@@ -78,8 +79,8 @@ av::FramePtr ApplyChain(const AVFrame* in, const std::string& chain)
     if (r < 0 || avfilter_graph_config(graph.get(), nullptr) < 0)
         return nullptr;
     av::FramePtr out = av::MakeFrame();
-    if (av_buffersrc_add_frame_flags(src, const_cast<AVFrame*>(in), AV_BUFFERSRC_FLAG_KEEP_REF) < 0 ||
-        av_buffersink_get_frame(sink, out.get()) < 0)
+    if (av_buffersrc_add_frame_flags(src, const_cast<AVFrame*>(in), AV_BUFFERSRC_FLAG_KEEP_REF) < 0
+        || av_buffersink_get_frame(sink, out.get()) < 0)
         return nullptr;
     return out;
 }
@@ -101,12 +102,14 @@ TEST(RotationFilterTest, TheTableBuildsTheFiltersEachCodeNeeds)
     ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 0));
     EXPECT_TRUE(grabber.FilterNames().empty()) << "rotation 0 builds no filter graph";
     ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 4));
-    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string>{"in", "hflip1", "out"}));
+    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string> { "in", "hflip1", "out" }));
     ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 2));
-    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string>{"in", "hflip1", "vflip1", "out"}));
+    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string> { "in", "hflip1", "vflip1", "out" }));
     ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 1));
-    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string>{"in", "crop1", "transpose1", "pad1", "out"}));
-    EXPECT_EQ(*RotationFilter::Chain(1, 1920, 1080), "crop=1080:1080:420:0,transpose=clock,pad=1920:1080:420:0:black");
+    EXPECT_EQ(
+        grabber.FilterNames(), (std::vector<std::string> { "in", "crop1", "transpose1", "pad1", "out" }));
+    EXPECT_EQ(*RotationFilter::Chain(1, 1920, 1080),
+        "crop=1080:1080:420:0,transpose=clock,pad=1920:1080:420:0:black");
     EXPECT_EQ(*RotationFilter::Chain(6, 1920, 1080), "vflip");
 
     EXPECT_FALSE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 8));
@@ -124,7 +127,7 @@ TEST(RotationFilterTest, EveryCodeGivesTheReferenceRotatePicture)
     for (RotationMode mode = 1; mode <= 7; ++mode) {
         RotationFilter ours;
         ASSERT_TRUE(ours.Build(mode, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                               frame->sample_aspect_ratio));
+            frame->sample_aspect_ratio));
         av::FramePtr a = av::MakeFrame();
         ASSERT_TRUE(ours.Process(frame.get(), a.get())) << mode;
         av::FramePtr b = ApplyChain(frame.get(), *RotationFilter::ReferenceChain(mode));
@@ -141,7 +144,8 @@ TEST(RotationFilterTest, EveryCodeGivesTheReferenceRotatePicture)
                 const bool nearEdge = std::abs(x - 80) < 3 || std::abs(x - 560) < 3;
                 if (nearEdge || (x < 3 || x > 636))
                     continue;
-                diff += std::abs(int(a->data[0][y * a->linesize[0] + x]) - int(b->data[0][y * b->linesize[0] + x]));
+                diff += std::abs(
+                    int(a->data[0][y * a->linesize[0] + x]) - int(b->data[0][y * b->linesize[0] + x]));
                 ++n;
             }
         EXPECT_LT(diff / n, 1.0) << "rotation " << mode;
@@ -158,10 +162,11 @@ TEST(GrabberTest, Rotation1On1080pDrawsFullSizeWithBlackSides)
     grabber.SetFrameSize(1920, 1080);
     ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 1));
     size_t next = 0;
-    ASSERT_EQ(FeedUntilPicture(grabber, *clip, next), 1) << "no decoder delay: the first packet gives a picture";
+    ASSERT_EQ(FeedUntilPicture(grabber, *clip, next), 1)
+        << "no decoder delay: the first packet gives a picture";
     const QImage shown = sink.Latest();
     ASSERT_EQ(shown.size(), QSize(1920, 1080));
-    for (int y : {0, 300, 540, 1079}) {
+    for (int y : { 0, 300, 540, 1079 }) {
         EXPECT_TRUE(IsBlack(shown.pixel(10, y)));
         EXPECT_TRUE(IsBlack(shown.pixel(410, y)));
         EXPECT_TRUE(IsBlack(shown.pixel(1510, y)));
@@ -183,7 +188,8 @@ TEST(GrabberTest, StillPictureIsUprightUnmirroredAndWrittenAtTheNextPicture)
     grabber.SetVideoSink(&sink);
     grabber.SetFrameSize(1920, 1080);
     std::vector<std::pair<std::string, bool>> written;
-    grabber.SetSnapshotCallback([&](const std::string& p, bool ok, const std::string&) { written.emplace_back(p, ok); });
+    grabber.SetSnapshotCallback(
+        [&](const std::string& p, bool ok, const std::string&) { written.emplace_back(p, ok); });
     ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 6));
 
     size_t next = 0;
@@ -203,7 +209,8 @@ TEST(GrabberTest, StillPictureIsUprightUnmirroredAndWrittenAtTheNextPicture)
     EXPECT_EQ(format, "jpeg");
     ASSERT_EQ(still.size(), QSize(1920, 1080));
     EXPECT_EQ(MarkCorner(still, 1920, 1080), Corner::TopLeft) << "upright and unmirrored";
-    EXPECT_EQ(MarkCorner(sink.Latest(), 1920, 1080), Corner::BottomLeft) << "the live picture is turned (6 = upside down)";
+    EXPECT_EQ(MarkCorner(sink.Latest(), 1920, 1080), Corner::BottomLeft)
+        << "the live picture is turned (6 = upside down)";
 }
 
 TEST(GrabberTest, CountsDecodedFramesAndSurvivesDamagedBuffers)
@@ -265,8 +272,8 @@ TEST(GrabberTest, MjpgIsDecodedAndShownWithTheMixerFlips)
     CCaptureBufferCallback grabber;
     grabber.SetVideoSink(&sink);
     grabber.SetFrameSize(640, 480);
-    for (auto [mode, corner] : {std::pair{0, Corner::TopLeft}, std::pair{4, Corner::TopRight},
-                                std::pair{2, Corner::BottomRight}, std::pair{6, Corner::BottomLeft}}) {
+    for (auto [mode, corner] : { std::pair { 0, Corner::TopLeft }, std::pair { 4, Corner::TopRight },
+             std::pair { 2, Corner::BottomRight }, std::pair { 6, Corner::BottomLeft } }) {
         ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecMjpeg, mode));
         ASSERT_TRUE(grabber.BufferCB(0, jpeg.data(), jpeg.size())) << mode;
         EXPECT_EQ(MarkCorner(sink.Latest(), 640, 480), corner) << "mode " << mode;

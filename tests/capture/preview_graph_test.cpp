@@ -23,7 +23,8 @@ struct Simulated {
     std::shared_ptr<SimulatedCameraProvider> provider;
     ProviderScope scope;
     explicit Simulated(SimulatedModel model)
-        : provider(std::make_shared<SimulatedCameraProvider>(model)), scope(provider)
+        : provider(std::make_shared<SimulatedCameraProvider>(model))
+        , scope(provider)
     {
     }
     SimulatedCameraDevice& device() { return *provider->Device(); }
@@ -69,9 +70,11 @@ void WatchStill(PreviewGraph& graph, StillResult& result)
     });
 }
 
-bool Configure(PreviewGraph& graph, ResolutionChoice res, QualityLevel q, FrameRateChoice fps, RotationMode rot)
+bool Configure(
+    PreviewGraph& graph, ResolutionChoice res, QualityLevel q, FrameRateChoice fps, RotationMode rot)
 {
-    return graph.SetResolution(res) && graph.SetQuality(q) && graph.SetFrameRate(fps) && graph.SetRotation(rot);
+    return graph.SetResolution(res) && graph.SetQuality(q) && graph.SetFrameRate(fps)
+        && graph.SetRotation(rot);
 }
 
 } // namespace
@@ -79,7 +82,7 @@ bool Configure(PreviewGraph& graph, ResolutionChoice res, QualityLevel q, FrameR
 TEST(PreviewGraphTest, WithoutACameraBuildFailsAndEverythingIsSafe)
 {
     auto none = std::make_shared<ListedCameraProvider>();
-    none->devices.push_back({"Integrated Camera", "usb#VID_04F2&PID_B604#0001#/dev/video0", "/dev/video0"});
+    none->devices.push_back({ "Integrated Camera", "usb#VID_04F2&PID_B604#0001#/dev/video0", "/dev/video0" });
     ProviderScope scope(none);
     MemoryVideoSink sink(QSize(640, 360));
     PreviewGraph graph;
@@ -102,7 +105,7 @@ TEST(PreviewGraphTest, WithoutACameraBuildFailsAndEverythingIsSafe)
 TEST(PreviewGraphTest, FullHdDeliversTheChosenSizeAtEachFrameRate)
 {
     Simulated sim(SimulatedModel::FullHd);
-    for (auto [choice, fps] : {std::pair{Fps30, 30}, std::pair{Fps25, 25}, std::pair{Fps20, 20}}) {
+    for (auto [choice, fps] : { std::pair { Fps30, 30 }, std::pair { Fps25, 25 }, std::pair { Fps20, 20 } }) {
         MemoryVideoSink sink(QSize(320, 180));
         PacketLog log;
         PreviewGraph graph;
@@ -131,7 +134,8 @@ TEST(PreviewGraphTest, FullHdDeliversTheChosenSizeAtEachFrameRate)
         TempDir dir;
         const std::string still = (dir / "last.jpg").string();
         ASSERT_TRUE(graph.Grabber()->SaveLastFrameAsJpeg(still));
-        EXPECT_EQ(QImageReader(QString::fromStdString(still)).size(), QSize(1280, 720)) << "decoded at the camera's size";
+        EXPECT_EQ(QImageReader(QString::fromStdString(still)).size(), QSize(1280, 720))
+            << "decoded at the camera's size";
         graph.Teardown();
     }
 }
@@ -155,7 +159,7 @@ TEST(PreviewGraphTest, StartPreparesTheEncoderAndSendsTheClockInOrder)
     EXPECT_EQ(std::make_pair(log[2].selector, log[2].code), std::make_pair(uint8_t(4), uint8_t(0x01)));
     EXPECT_EQ(std::make_pair(log[3].selector, log[3].code), std::make_pair(uint8_t(7), uint8_t(0x02)));
     EXPECT_TRUE(log[3].query);
-    std::tm local{};
+    std::tm local {};
     localtime_r(&before, &local);
     EXPECT_EQ(log[2].value[3], local.tm_mday);
     EXPECT_EQ((log[2].value[5] << 8) | log[2].value[6], local.tm_year + 1900);
@@ -233,7 +237,8 @@ TEST(PreviewGraphTest, ProRunsTheMjpgPathWithFlipsOnly)
     ASSERT_TRUE(graph.Start());
     ASSERT_TRUE(sink.WaitForCount(2));
     ASSERT_TRUE(graph.Stop());
-    EXPECT_EQ(MarkCorner(sink.Latest(), 640, 480), Corner::TopLeft) << "rotation 5 shows the picture unchanged";
+    EXPECT_EQ(MarkCorner(sink.Latest(), 640, 480), Corner::TopLeft)
+        << "rotation 5 shows the picture unchanged";
 
     ASSERT_TRUE(graph.SetRotation(4));
     const int seen = sink.Count();

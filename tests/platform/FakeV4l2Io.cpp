@@ -17,18 +17,18 @@ RecordedCamera H264Camera()
     RecordedCamera c;
     c.card = "HD Pro Webcam C920";
     c.deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
-    const std::vector<std::pair<uint32_t, uint32_t>> sizes{{640, 480}, {1280, 720}, {1920, 1080}};
-    c.formats = {{V4L2_PIX_FMT_YUYV, "YUYV 4:2:2", {{640, 480}, {1280, 720}}, {30, 15}},
-                 {V4L2_PIX_FMT_H264, "H.264", sizes, {30, 25, 20, 15}},
-                 {V4L2_PIX_FMT_MJPEG, "Motion-JPEG", sizes, {30, 25, 20}}};
+    const std::vector<std::pair<uint32_t, uint32_t>> sizes { { 640, 480 }, { 1280, 720 }, { 1920, 1080 } };
+    c.formats = { { V4L2_PIX_FMT_YUYV, "YUYV 4:2:2", { { 640, 480 }, { 1280, 720 } }, { 30, 15 } },
+        { V4L2_PIX_FMT_H264, "H.264", sizes, { 30, 25, 20, 15 } },
+        { V4L2_PIX_FMT_MJPEG, "Motion-JPEG", sizes, { 30, 25, 20 } } };
     // Power-on state: YUYV, as the last program left it.
     c.currentFourcc = V4L2_PIX_FMT_YUYV;
     c.currentWidth = 640;
     c.currentHeight = 480;
-    c.controls[V4L2_CID_BRIGHTNESS] = {0, 255, 1, 128, 128};
-    c.controls[V4L2_CID_AUTO_WHITE_BALANCE] = {0, 1, 1, 1, 1};
-    c.controls[V4L2_CID_WHITE_BALANCE_TEMPERATURE] = {2000, 6500, 1, 4000, 4000, V4L2_CTRL_FLAG_INACTIVE};
-    c.xuSelectors = {2, 4, 7};
+    c.controls[V4L2_CID_BRIGHTNESS] = { 0, 255, 1, 128, 128 };
+    c.controls[V4L2_CID_AUTO_WHITE_BALANCE] = { 0, 1, 1, 1, 1 };
+    c.controls[V4L2_CID_WHITE_BALANCE_TEMPERATURE] = { 2000, 6500, 1, 4000, 4000, V4L2_CTRL_FLAG_INACTIVE };
+    c.xuSelectors = { 2, 4, 7 };
     return c;
 }
 
@@ -37,12 +37,13 @@ RecordedCamera MjpegOnlyCamera()
     RecordedCamera c;
     c.card = "USB 2.0 Camera: USB 2.0 Camera";
     c.deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
-    c.formats = {{V4L2_PIX_FMT_MJPEG, "Motion-JPEG", {{640, 480}, {320, 240}, {1280, 720}}, {30, 20}},
-                 {V4L2_PIX_FMT_YUYV, "YUYV 4:2:2", {{640, 480}, {320, 240}}, {30}}};
+    c.formats
+        = { { V4L2_PIX_FMT_MJPEG, "Motion-JPEG", { { 640, 480 }, { 320, 240 }, { 1280, 720 } }, { 30, 20 } },
+              { V4L2_PIX_FMT_YUYV, "YUYV 4:2:2", { { 640, 480 }, { 320, 240 } }, { 30 } } };
     c.currentFourcc = V4L2_PIX_FMT_YUYV;
     c.currentWidth = 640;
     c.currentHeight = 480;
-    c.controls[V4L2_CID_BRIGHTNESS] = {-64, 64, 1, 0, 0};
+    c.controls[V4L2_CID_BRIGHTNESS] = { -64, 64, 1, 0, 0 };
     return c;
 }
 
@@ -100,7 +101,8 @@ int FakeV4l2Io::Ioctl(int fd, unsigned long request, void* arg)
         std::strncpy(reinterpret_cast<char*>(cap->card), cam.card.c_str(), sizeof cap->card - 1);
         std::strcpy(reinterpret_cast<char*>(cap->driver), "uvcvideo");
         cap->device_caps = cam.deviceCaps;
-        cap->capabilities = cam.deviceCaps | V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE;
+        cap->capabilities
+            = cam.deviceCaps | V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE;
         return 0;
     }
     case VIDIOC_ENUM_FMT: {
@@ -109,7 +111,7 @@ int FakeV4l2Io::Ioctl(int fd, unsigned long request, void* arg)
             return Fail(EINVAL);
         d->pixelformat = cam.formats[d->index].fourcc;
         std::strncpy(reinterpret_cast<char*>(d->description), cam.formats[d->index].description.c_str(),
-                     sizeof d->description - 1);
+            sizeof d->description - 1);
         d->flags = d->pixelformat == V4L2_PIX_FMT_YUYV ? 0 : V4L2_FMT_FLAG_COMPRESSED;
         return 0;
     }
@@ -148,8 +150,10 @@ int FakeV4l2Io::Ioctl(int fd, unsigned long request, void* arg)
                 f = &cam.formats.front();
             auto best = f->sizes.front();
             for (const auto& s : f->sizes)
-                if (std::abs(int(s.first) - int(fmt->fmt.pix.width)) + std::abs(int(s.second) - int(fmt->fmt.pix.height)) <
-                    std::abs(int(best.first) - int(fmt->fmt.pix.width)) + std::abs(int(best.second) - int(fmt->fmt.pix.height)))
+                if (std::abs(int(s.first) - int(fmt->fmt.pix.width))
+                        + std::abs(int(s.second) - int(fmt->fmt.pix.height))
+                    < std::abs(int(best.first) - int(fmt->fmt.pix.width))
+                        + std::abs(int(best.second) - int(fmt->fmt.pix.height)))
                     best = s;
             cam.currentFourcc = f->fourcc;
             cam.currentWidth = best.first;
@@ -217,13 +221,19 @@ int FakeV4l2Io::Ioctl(int fd, unsigned long request, void* arg)
         b->timestamp.tv_usec = d.timestampUs % 1000000;
         return 0;
     }
-    case VIDIOC_STREAMON: stream.on = true; return 0;
-    case VIDIOC_STREAMOFF: stream.on = false; stream.queued.clear(); return 0;
+    case VIDIOC_STREAMON:
+        stream.on = true;
+        return 0;
+    case VIDIOC_STREAMOFF:
+        stream.on = false;
+        stream.queued.clear();
+        return 0;
     case UVCIOC_CTRL_QUERY: {
         auto* q = static_cast<uvc_xu_control_query*>(arg);
-        XuCall call{q->unit, q->selector, q->query, q->size, {}};
-        const bool known = q->unit == 2 &&
-                           std::find(cam.xuSelectors.begin(), cam.xuSelectors.end(), q->selector) != cam.xuSelectors.end();
+        XuCall call { q->unit, q->selector, q->query, q->size, {} };
+        const bool known = q->unit == 2
+            && std::find(cam.xuSelectors.begin(), cam.xuSelectors.end(), q->selector)
+                != cam.xuSelectors.end();
         if (!known) {
             xuCalls.push_back(call);
             return Fail(ENOENT);
@@ -269,7 +279,8 @@ int FakeV4l2Io::Ioctl(int fd, unsigned long request, void* arg)
         ctl->value = c->second.value;
         return 0;
     }
-    default: return Fail(ENOTTY);
+    default:
+        return Fail(ENOTTY);
     }
 }
 

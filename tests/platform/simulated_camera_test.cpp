@@ -28,7 +28,10 @@ std::vector<int> NalTypes(const std::vector<uint8_t>& au)
     return types;
 }
 
-bool Has(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
+bool Has(const std::vector<int>& v, int x)
+{
+    return std::find(v.begin(), v.end(), x) != v.end();
+}
 
 std::vector<CameraPacket> ReadPackets(CameraBackend& camera, size_t count)
 {
@@ -102,7 +105,8 @@ TEST(SimulatedCameraDeviceTest, ModelsCarryTheirUsbIdsAndFormats)
     EXPECT_EQ(SimulatedCameraDevice::ModelFromName("pro"), SimulatedModel::Pro);
     EXPECT_FALSE(SimulatedCameraDevice::ModelFromName("FullHD").has_value());
 
-    SimulatedCameraDevice fullhd(SimulatedModel::FullHd), fullhd2(SimulatedModel::FullHd2), pro(SimulatedModel::Pro);
+    SimulatedCameraDevice fullhd(SimulatedModel::FullHd), fullhd2(SimulatedModel::FullHd2),
+        pro(SimulatedModel::Pro);
     EXPECT_EQ(fullhd.DevicePath(), "usb#VID_05A3&PID_9422#KSTSIM0001#/dev/video0");
     EXPECT_NE(fullhd2.DevicePath().find("VID_0C45&PID_6366"), std::string::npos);
     EXPECT_EQ(pro.InstanceId(), "USB\\VID_06F8&PID_4148\\KSTSIM0001");
@@ -118,10 +122,10 @@ TEST(SimulatedCameraDeviceTest, ExtensionUnitTakesHeaderThenValueAndLogsTheComma
     uint8_t len[2] = {};
     ASSERT_EQ(d.ExtensionUnitQuery(2, 2, UVC_GET_LEN, len, 2), 0);
     EXPECT_EQ(len[0], 11);
-    EXPECT_EQ(XuSet(d, 2, {0x4E, 0xCA, 0xE6}), EPIPE) << "a value without its header stalls";
-    EXPECT_EQ(XuSet(d, 2, {0x9A, 0x02}), 0);
+    EXPECT_EQ(XuSet(d, 2, { 0x4E, 0xCA, 0xE6 }), EPIPE) << "a value without its header stalls";
+    EXPECT_EQ(XuSet(d, 2, { 0x9A, 0x02 }), 0);
     EXPECT_TRUE(d.CommandLog().empty()) << "the header alone is not a command";
-    EXPECT_EQ(XuSet(d, 2, {0x4E, 0xCA, 0xE6}), 0);
+    EXPECT_EQ(XuSet(d, 2, { 0x4E, 0xCA, 0xE6 }), 0);
     const auto log = d.CommandLog();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].selector, 2);
@@ -134,15 +138,15 @@ TEST(SimulatedCameraDeviceTest, ExtensionUnitTakesHeaderThenValueAndLogsTheComma
 
     // Stream preparation: control 7 code 3, then control 2 code 4 {1}.
     EXPECT_FALSE(d.StreamPrepared());
-    XuSet(d, 7, {0x9A, 0x03});
+    XuSet(d, 7, { 0x9A, 0x03 });
     XuSet(d, 7, {});
-    XuSet(d, 2, {0x9A, 0x04});
-    XuSet(d, 2, {0x01});
+    XuSet(d, 2, { 0x9A, 0x04 });
+    XuSet(d, 2, { 0x01 });
     EXPECT_TRUE(d.StreamPrepared());
 
     // A query answers the status after its header.
-    XuSet(d, 7, {0x9A, 0x02});
-    std::array<uint8_t, 11> reply{};
+    XuSet(d, 7, { 0x9A, 0x02 });
+    std::array<uint8_t, 11> reply {};
     ASSERT_EQ(d.ExtensionUnitQuery(2, 7, UVC_GET_CUR, reply.data(), 11), 0);
     EXPECT_EQ(reply[0], 1);
     EXPECT_TRUE(d.CommandLog().back().query);
@@ -154,10 +158,9 @@ TEST(SimulatedCameraDeviceTest, ExtensionUnitTakesHeaderThenValueAndLogsTheComma
 TEST(SimulatedCameraDeviceTest, ImageControlsHaveRangesAndAutoPartners)
 {
     SimulatedCameraDevice d(SimulatedModel::FullHd);
-    const uint32_t ids[] = {V4L2_CID_BRIGHTNESS, V4L2_CID_CONTRAST, V4L2_CID_HUE, V4L2_CID_SATURATION,
-                            V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CID_GAMMA, V4L2_CID_BACKLIGHT_COMPENSATION,
-                            V4L2_CID_GAIN, V4L2_CID_SHARPNESS, V4L2_CID_EXPOSURE_ABSOLUTE,
-                            V4L2_CID_POWER_LINE_FREQUENCY};
+    const uint32_t ids[] = { V4L2_CID_BRIGHTNESS, V4L2_CID_CONTRAST, V4L2_CID_HUE, V4L2_CID_SATURATION,
+        V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CID_GAMMA, V4L2_CID_BACKLIGHT_COMPENSATION, V4L2_CID_GAIN,
+        V4L2_CID_SHARPNESS, V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CID_POWER_LINE_FREQUENCY };
     for (uint32_t id : ids) {
         CameraControlInfo info;
         ASSERT_TRUE(d.QueryControl(id, info)) << id;
@@ -193,7 +196,7 @@ TEST(SimulatedCameraTest, FullHdDeliversH264WithAnIdrEverySecondAndNoBFrames)
     auto device = std::make_shared<SimulatedCameraDevice>(SimulatedModel::FullHd);
     SimulatedCamera camera(device);
     ASSERT_TRUE(camera.SetFormat(V4L2_PIX_FMT_H264, 640, 480));
-    ASSERT_TRUE(camera.SetFrameInterval({1, 20}));
+    ASSERT_TRUE(camera.SetFrameInterval({ 1, 20 }));
     ASSERT_TRUE(camera.StartStreaming());
     const auto packets = ReadPackets(camera, 41);
     camera.StopStreaming();
@@ -221,12 +224,12 @@ TEST(SimulatedCameraTest, BitRateFollowsTheEncoderCommand)
 {
     auto device = std::make_shared<SimulatedCameraDevice>(SimulatedModel::FullHd);
     auto clipBytes = [&](double kbps) {
-        std::array<uint8_t, 11> header{0x9A, 0x02};
+        std::array<uint8_t, 11> header { 0x9A, 0x02 };
         const uint32_t bps = uint32_t(kbps * 1000);
-        std::array<uint8_t, 11> value{uint8_t(bps >> 16), uint8_t(bps >> 8), uint8_t(bps)};
+        std::array<uint8_t, 11> value { uint8_t(bps >> 16), uint8_t(bps >> 8), uint8_t(bps) };
         device->ExtensionUnitQuery(2, 2, UVC_SET_CUR, header.data(), 11);
         device->ExtensionUnitQuery(2, 2, UVC_SET_CUR, value.data(), 11);
-        SimulatedClipKey key{640, 480, 30, bps, device->Adjust()};
+        SimulatedClipKey key { 640, 480, 30, bps, device->Adjust() };
         auto clip = SimulatedH264Clip(key);
         size_t total = 0;
         for (const auto& p : clip->packets)
@@ -273,8 +276,8 @@ TEST(SimulatedCameraTest, ThePictureMovesFromFrameToFrame)
     const auto packets = ReadPackets(camera, 2);
     camera.StopStreaming();
     ASSERT_EQ(packets.size(), 2u);
-    const Decoded first = Decode(AV_CODEC_ID_MJPEG, {packets[0]});
-    const Decoded second = Decode(AV_CODEC_ID_MJPEG, {packets[1]});
+    const Decoded first = Decode(AV_CODEC_ID_MJPEG, { packets[0] });
+    const Decoded second = Decode(AV_CODEC_ID_MJPEG, { packets[1] });
     ASSERT_EQ(first.firstLuma.size(), second.firstLuma.size());
     EXPECT_NE(first.firstLuma, second.firstLuma);
 }
@@ -283,7 +286,8 @@ TEST(SimulatedCameraProviderTest, PullAndPlugReportDeviceChangesAndEndTheStream)
 {
     SimulatedCameraProvider provider(SimulatedModel::FullHd);
     std::vector<std::pair<uint32_t, std::string>> events;
-    provider.SetDeviceChangeCallback([&](uint32_t code, const std::string& path) { events.emplace_back(code, path); });
+    provider.SetDeviceChangeCallback(
+        [&](uint32_t code, const std::string& path) { events.emplace_back(code, path); });
     const auto devices = provider.ListVideoDevices();
     ASSERT_EQ(devices.size(), 1u);
     auto camera = provider.Open(devices[0]);
@@ -315,7 +319,7 @@ TEST(SimulatedCameraTest, H264PictureFollowsBrightnessWithoutBreakingTheStream)
     auto device = std::make_shared<SimulatedCameraDevice>(SimulatedModel::FullHd);
     SimulatedCamera camera(device);
     ASSERT_TRUE(camera.SetFormat(V4L2_PIX_FMT_H264, 640, 480));
-    ASSERT_TRUE(camera.SetFrameInterval({1, 30}));
+    ASSERT_TRUE(camera.SetFrameInterval({ 1, 30 }));
     ASSERT_TRUE(camera.StartStreaming());
     auto packets = ReadPackets(camera, 5);
     ASSERT_TRUE(camera.SetControl(V4L2_CID_BRIGHTNESS, -64));
@@ -327,7 +331,7 @@ TEST(SimulatedCameraTest, H264PictureFollowsBrightnessWithoutBreakingTheStream)
     packets.insert(packets.end(), later.begin(), later.end());
     const Decoded all = Decode(AV_CODEC_ID_H264, packets);
     EXPECT_EQ(all.frames, 155) << "the switch happens at an IDR frame: every packet still decodes";
-    const Decoded before = Decode(AV_CODEC_ID_H264, {packets.begin(), packets.begin() + 5});
-    const Decoded after = Decode(AV_CODEC_ID_H264, {packets.end() - 30, packets.end()});
+    const Decoded before = Decode(AV_CODEC_ID_H264, { packets.begin(), packets.begin() + 5 });
+    const Decoded after = Decode(AV_CODEC_ID_H264, { packets.end() - 30, packets.end() });
     EXPECT_LT(after.meanLuma, before.meanLuma - 30) << "brightness -64 darkens the picture";
 }

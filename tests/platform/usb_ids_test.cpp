@@ -13,8 +13,10 @@ using namespace kestovar;
 
 TEST(UsbDeviceIdsTest, DevicePathAndInstanceIdUseUpperCaseFourDigitIds)
 {
-    EXPECT_EQ(FormCameraDevicePath("05a3", "9422", "SN123", "/dev/video2"), "usb#VID_05A3&PID_9422#SN123#/dev/video2");
-    EXPECT_EQ(FormCameraDevicePath("5a3", "9422", "1-1.4", "/dev/video0"), "usb#VID_05A3&PID_9422#1-1.4#/dev/video0");
+    EXPECT_EQ(FormCameraDevicePath("05a3", "9422", "SN123", "/dev/video2"),
+        "usb#VID_05A3&PID_9422#SN123#/dev/video2");
+    EXPECT_EQ(FormCameraDevicePath("5a3", "9422", "1-1.4", "/dev/video0"),
+        "usb#VID_05A3&PID_9422#1-1.4#/dev/video0");
     EXPECT_EQ(FormUsbInstanceId("0c45", "6366", "SN9"), "USB\\VID_0C45&PID_6366\\SN9");
 }
 
@@ -22,7 +24,8 @@ TEST(UsbDeviceIdsTest, ListsDevicesOfASysfsTreeAndSkipsInterfaces)
 {
     test::TempDir dir;
     namespace fs = std::filesystem;
-    auto device = [&](const std::string& name, const std::string& vid, const std::string& pid, const std::string& serial) {
+    auto device = [&](const std::string& name, const std::string& vid, const std::string& pid,
+                      const std::string& serial) {
         fs::create_directories(dir / name);
         test::WriteFileText(dir / name / "idVendor", vid + "\n");
         test::WriteFileText(dir / name / "idProduct", pid + "\n");
@@ -43,16 +46,19 @@ TEST(UsbDeviceIdsTest, ListsDevicesOfASysfsTreeAndSkipsInterfaces)
 
 TEST(UdevMonitorTest, FormsArrivalAndRemovalEventsFromUeventProperties)
 {
-    const auto arrival = UdevMonitor::FormEvent("add", "usb", "5a3/9422/100", "", "", "SN1", "1-1", "/dev/bus/usb/001/004");
+    const auto arrival
+        = UdevMonitor::FormEvent("add", "usb", "5a3/9422/100", "", "", "SN1", "1-1", "/dev/bus/usb/001/004");
     EXPECT_EQ(arrival.code, kDeviceArrival);
     EXPECT_EQ(arrival.devicePath, "usb#VID_05A3&PID_9422#SN1#/dev/bus/usb/001/004");
 
-    const auto removal = UdevMonitor::FormEvent("remove", "video4linux", "", "06f8", "4148", "", "video0", "/dev/video0");
+    const auto removal
+        = UdevMonitor::FormEvent("remove", "video4linux", "", "06f8", "4148", "", "video0", "/dev/video0");
     EXPECT_EQ(removal.code, kDeviceRemoval);
     EXPECT_EQ(removal.devicePath, "usb#VID_06F8&PID_4148#video0#/dev/video0");
 
     EXPECT_EQ(UdevMonitor::FormEvent("change", "usb", "5a3/9422/100", "", "", "", "1-1", "").code, 0u);
-    EXPECT_TRUE(UdevMonitor::FormEvent("add", "video4linux", "", "", "", "", "video0", "/dev/video0").devicePath.empty())
+    EXPECT_TRUE(UdevMonitor::FormEvent("add", "video4linux", "", "", "", "", "video0", "/dev/video0")
+                    .devicePath.empty())
         << "a node without USB ids names no camera";
 }
 

@@ -27,7 +27,8 @@ std::shared_ptr<FakeV4l2Io> MakeIo()
 
 const CameraFormatInfo* Find(const std::vector<CameraFormatInfo>& formats, uint32_t fourcc)
 {
-    auto it = std::find_if(formats.begin(), formats.end(), [fourcc](const auto& f) { return f.fourcc == fourcc; });
+    auto it = std::find_if(
+        formats.begin(), formats.end(), [fourcc](const auto& f) { return f.fourcc == fourcc; });
     return it == formats.end() ? nullptr : &*it;
 }
 
@@ -97,12 +98,12 @@ TEST(V4l2CameraTest, FrameIntervalGoesThroughSParm)
     auto io = MakeIo();
     V4l2Camera camera(io, "/dev/video0");
     ASSERT_TRUE(camera.Open());
-    ASSERT_TRUE(camera.SetFrameInterval({1, 20}));
+    ASSERT_TRUE(camera.SetFrameInterval({ 1, 20 }));
     EXPECT_EQ(io->cameras["/dev/video0"].fps, 20u);
     CameraCurrentFormat current;
     ASSERT_TRUE(camera.GetFormat(current));
     EXPECT_EQ(current.interval.denominator, 20u);
-    EXPECT_FALSE(camera.SetFrameInterval({0, 20}));
+    EXPECT_FALSE(camera.SetFrameInterval({ 0, 20 }));
 }
 
 TEST(V4l2CameraTest, ExtensionUnitQueriesReachTheDriverUnchanged)
@@ -113,7 +114,7 @@ TEST(V4l2CameraTest, ExtensionUnitQueriesReachTheDriverUnchanged)
     uint8_t len[2] = {};
     EXPECT_EQ(camera.ExtensionUnitQuery(2, 7, UVC_GET_LEN, len, 2), 0);
     EXPECT_EQ(len[0], 11);
-    uint8_t value[11] = {0x9A, 0x03};
+    uint8_t value[11] = { 0x9A, 0x03 };
     EXPECT_EQ(camera.ExtensionUnitQuery(2, 7, UVC_SET_CUR, value, 11), 0);
     ASSERT_EQ(io->xuCalls.size(), 2u);
     EXPECT_EQ(io->xuCalls[1].unit, 2);
@@ -132,9 +133,9 @@ TEST(V4l2CameraTest, StreamsBuffersInOrderSkipsDamagedOnesAndReportsUnplugging)
 {
     auto io = MakeIo();
     auto& d = io->deliveries["/dev/video0"];
-    d.push_back({{0, 0, 0, 1, 0x67, 1}, 0, 5000000});
-    d.push_back({{0, 0, 0, 1, 0x41, 2}, V4L2_BUF_FLAG_ERROR, 5033333});
-    d.push_back({{0, 0, 0, 1, 0x41, 3}, 0, 5066666});
+    d.push_back({ { 0, 0, 0, 1, 0x67, 1 }, 0, 5000000 });
+    d.push_back({ { 0, 0, 0, 1, 0x41, 2 }, V4L2_BUF_FLAG_ERROR, 5033333 });
+    d.push_back({ { 0, 0, 0, 1, 0x41, 3 }, 0, 5066666 });
     V4l2Camera camera(io, "/dev/video0");
     ASSERT_TRUE(camera.Open());
     ASSERT_TRUE(camera.SetFormat(V4L2_PIX_FMT_H264, 1920, 1080));
@@ -143,7 +144,7 @@ TEST(V4l2CameraTest, StreamsBuffersInOrderSkipsDamagedOnesAndReportsUnplugging)
 
     CameraPacket p;
     ASSERT_EQ(camera.ReadPacket(p, 10), CameraReadStatus::Packet);
-    EXPECT_EQ(p.data, (std::vector<uint8_t>{0, 0, 0, 1, 0x67, 1}));
+    EXPECT_EQ(p.data, (std::vector<uint8_t> { 0, 0, 0, 1, 0x67, 1 }));
     EXPECT_EQ(p.ptsUs, 0);
     EXPECT_EQ(p.sequence, 0u);
     EXPECT_EQ(p.fourcc, uint32_t(V4L2_PIX_FMT_H264));
@@ -160,7 +161,8 @@ TEST(V4l2CameraTest, StreamsBuffersInOrderSkipsDamagedOnesAndReportsUnplugging)
 
     camera.StopStreaming();
     EXPECT_EQ(io->mappedBuffers, 0);
-    EXPECT_NE(std::find(io->requests.begin(), io->requests.end(), (unsigned long)VIDIOC_STREAMOFF), io->requests.end());
+    EXPECT_NE(std::find(io->requests.begin(), io->requests.end(), (unsigned long)VIDIOC_STREAMOFF),
+        io->requests.end());
 }
 
 TEST(V4l2CameraTest, ImageControlsReadRangesAndRefuseOutOfRangeValues)
