@@ -60,7 +60,11 @@ private:
     bool EncodeFrames(bool flush);
     bool WritePacket(AVPacket* packet, AVStream* stream, AVRational from);
     bool WriteFailed(const char* what, int code);
-    void CloseSegment(int64_t endUs);
+    void CloseSegment();
+    static int64_t CameraTime(const Item& item)
+    {
+        return item.cameraUs != kNoCameraTime ? item.cameraUs : item.timestampUs;
+    }
     double NominalRate() const
     {
         return static_cast<double>(settings_.frameRateNum) / settings_.frameRateDen;
@@ -82,7 +86,10 @@ private:
     int64_t waitFromUs_ = INT64_MIN; // picture captured before this is not recorded
     int64_t segmentStartUs_ = 0;
     int64_t segmentEndUs_ = INT64_MAX;
+    bool segmentOpen_ = false; // a stretch has started and its span is not yet counted
     int64_t lastVideoUs_ = 0;
+    int64_t segmentCameraStartUs_ = 0; // the same two on the camera's own clock
+    int64_t lastCameraUs_ = 0;
     bool needKey_ = true;
     int64_t nextVideoPts_ = 0;
     int64_t samplesQueued_ = 0; // the sound's timeline, in samples
@@ -214,33 +221,33 @@ bool AviWriter::Writer::Video(const Item& item)
         = settings_.codec == AviVideoCodec::Mjpeg || H264HasKeyFrame(item.bytes.data(), item.bytes.size());
     if (item.afterDrop)
         needKey_ = true;
-    switch (state_) {
-    case State::Paused:
-        return true;
-    case State::Waiting:
-        if (item.timestampUs < waitFromUs_ || !key)
-            return true;
-        state_ = State::Active;
-        segmentStartUs_ = item.timestampUs;
-        segmentEndUs_ = INT64_MAX;
-        segmentAudioBase_ = samplesQueued_;
-        segmentAudioAligned_ = false;
-        needKey_ = false;
-        break;
-    case State::Active:
+    if (segmentOpen_) {
+        // Running, or paused with frames captured before the pause still coming in.
         if (item.timestampUs >= segmentEndUs_ || item.timestampUs < segmentStartUs_)
             return true;
         if (needKey_ && !key)
             return true;
-        needKey_ = false;
-        break;
+    } else if (state_ == State::Waiting) {
+        if (item.timestampUs < waitFromUs_ || !key)
+            return true;
+        state_ = State::Active;
+        segmentOpen_ = true;
+        segmentStartUs_ = item.timestampUs;
+        segmentCameraStartUs_ = CameraTime(item);
+        segmentEndUs_ = INT64_MAX;
+        segmentAudioBase_ = samplesQueued_;
+        segmentAudioAligned_ = false;
+    } else {
+        return true;
     }
+    needKey_ = false;
     packet_->data = const_cast<uint8_t*>(item.bytes.data());
     packet_->size = static_cast<int>(item.bytes.size());
     packet_->pts = packet_->dts = nextVideoPts_++;
     packet_->duration = 1;
     packet_->flags = key ? AV_PKT_FLAG_KEY : 0;
     lastVideoUs_ = item.timestampUs;
+    lastCameraUs_ = CameraTime(item);
     ++result_.videoFrames;
     bool ok = WritePacket(packet_.get(), videoStream_, videoTimeBase_);
     packet_->data = nullptr;
@@ -267,6 +274,8 @@ bool AviWriter::Writer::Audio(const Item& item)
             pendingAudio_.pop_front();
         return true;
     }
+    if (!segmentOpen_)
+        return true;
     const auto frames = static_cast<int64_t>(item.samples.size() / kAudioChannels);
     int64_t begin = 0;
     int64_t end = frames;
@@ -358,22 +367,23 @@ bool AviWriter::Writer::EncodeFrames(bool flush)
     return true;
 }
 
-void AviWriter::Writer::CloseSegment(int64_t endUs)
+void AviWriter::Writer::CloseSegment()
 {
-    if (state_ != State::Active)
+    // Closed only once every frame captured before its end has come in, so the span
+    // the measured frame rate is taken over holds all of them.
+    if (!segmentOpen_)
         return;
-    const double interval = 1.0 / NominalRate();
-    if (result_.videoFrames > 0)
-        videoSeconds_ += static_cast<double>(lastVideoUs_ - segmentStartUs_) / 1e6 + interval;
-    recordedUs_ += static_cast<double>(std::max<int64_t>(0, endUs - segmentStartUs_));
+    segmentOpen_ = false;
+    const auto interval = static_cast<int64_t>(1e6 / NominalRate());
+    videoSeconds_ += static_cast<double>(lastCameraUs_ + interval - segmentCameraStartUs_) / 1e6;
+    const int64_t end = std::min(segmentEndUs_, lastVideoUs_ + interval);
+    recordedUs_ += static_cast<double>(std::max<int64_t>(0, end - segmentStartUs_));
 }
 
 void AviWriter::Writer::Pause(int64_t atUs)
 {
-    if (state_ == State::Active) {
+    if (state_ == State::Active)
         segmentEndUs_ = atUs;
-        CloseSegment(atUs);
-    }
     state_ = State::Paused;
 }
 
@@ -381,6 +391,7 @@ void AviWriter::Writer::Resume(int64_t atUs)
 {
     if (state_ != State::Paused)
         return;
+    CloseSegment();
     state_ = State::Waiting;
     waitFromUs_ = atUs;
     pendingAudio_.clear();
@@ -389,10 +400,9 @@ void AviWriter::Writer::Resume(int64_t atUs)
 
 bool AviWriter::Writer::Finish(int64_t atUs, std::string* error)
 {
-    if (state_ == State::Active) {
+    if (state_ == State::Active)
         segmentEndUs_ = atUs;
-        CloseSegment(std::min(atUs, lastVideoUs_ + static_cast<int64_t>(1e6 / NominalRate())));
-    }
+    CloseSegment();
     state_ = State::Paused;
     bool ok = error_.empty();
     if (ok && encoder_) {
@@ -512,11 +522,12 @@ void AviWriter::Enqueue(Item&& item, size_t bytes, bool droppable)
     wake_.notify_one();
 }
 
-void AviWriter::PushVideo(const uint8_t* data, size_t size, int64_t timestampUs)
+void AviWriter::PushVideo(const uint8_t* data, size_t size, int64_t timestampUs, int64_t cameraUs)
 {
     if (!data || size == 0)
         return;
     Item item { Item::Video, timestampUs };
+    item.cameraUs = cameraUs;
     item.bytes.assign(data, data + size);
     Enqueue(std::move(item), size, true);
 }

@@ -19,6 +19,7 @@
 // corrected after the index is written, so picture and sound stay together.
 
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -70,7 +71,11 @@ public:
     bool Open(const AviWriterSettings& settings, std::string* error);
 
     // Queues one camera packet captured at timestampUs (copied; never blocks).
-    void PushVideo(const uint8_t* data, size_t size, int64_t timestampUs);
+    // cameraUs, when given, is the camera's own stamp of the packet: it only has to
+    // run steadily within one stretch of recording, and when given the frame rate is
+    // measured on it rather than on timestampUs (which may carry delivery jitter).
+    void PushVideo(const uint8_t* data, size_t size, int64_t timestampUs, int64_t cameraUs = kNoCameraTime);
+    static constexpr int64_t kNoCameraTime = INT64_MIN;
     // Queues microphone sound: interleaved float stereo at 48 kHz (copied; never blocks).
     // Ignored for a file without sound.
     void PushAudio(const float* interleaved, size_t frames, int64_t timestampUs);
@@ -95,6 +100,7 @@ private:
     struct Item {
         enum Kind { Video, Audio, Pause, Resume, Stop } kind;
         int64_t timestampUs = 0;
+        int64_t cameraUs = kNoCameraTime; // Video
         std::vector<uint8_t> bytes; // Video
         std::vector<float> samples; // Audio, interleaved
         bool afterDrop = false; // Video: packets before this one were dropped

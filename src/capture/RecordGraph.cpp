@@ -204,11 +204,8 @@ bool RecordGraph::Start()
     // on the monotonic clock. The smallest distance seen between the two is the
     // camera's own delay, the truest offset.
     clockOffsetSet_ = false;
+    // The writer comes first: its arrival time is taken before the picture is decoded.
     std::vector<CaptureThread::PacketConsumer> consumers;
-    CCaptureBufferCallback* grabber = grabber_.get();
-    consumers.push_back([grabber](const std::shared_ptr<const CameraPacket>& packet) {
-        grabber->BufferCB(packet->ptsUs / 1e6, packet->data.data(), packet->data.size());
-    });
     AviWriter* writer = writer_.get();
     consumers.push_back([this, writer](const std::shared_ptr<const CameraPacket>& packet) {
         const int64_t offset = MonotonicMicros() - packet->ptsUs;
@@ -218,10 +215,17 @@ bool RecordGraph::Start()
             clockOffsetSet_.store(true, std::memory_order_relaxed);
         }
         writer->PushVideo(packet->data.data(), packet->data.size(),
-            packet->ptsUs + clockOffsetUs_.load(std::memory_order_relaxed));
+            packet->ptsUs + clockOffsetUs_.load(std::memory_order_relaxed), packet->ptsUs);
+    });
+    CCaptureBufferCallback* grabber = grabber_.get();
+    consumers.push_back([grabber](const std::shared_ptr<const CameraPacket>& packet) {
+        grabber->BufferCB(packet->ptsUs / 1e6, packet->data.data(), packet->data.size());
     });
     for (const auto& consumer : extraConsumers_)
         consumers.push_back(consumer);
+    // Queued before the first packet can be: the stream's first frame is its key frame.
+    if (!paused_)
+        writer_->Resume(MonotonicMicros());
     MessageCallback ended = streamEnded_;
     if (!capture_.Start(
             camera, std::move(consumers), [ended](CameraReadStatus why, const std::string& message) {
@@ -229,8 +233,6 @@ bool RecordGraph::Start()
                     ended(why == CameraReadStatus::Gone ? "the camera was unplugged" : message);
             }))
         return false;
-    if (!paused_)
-        writer_->Resume(MonotonicMicros());
     return true;
 }
 

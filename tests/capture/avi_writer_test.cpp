@@ -176,9 +176,11 @@ TEST_F(AviWriterTest, PauseLeavesAContinuousTimelineAndResumesAtAKeyFrame)
     std::string error;
     ASSERT_TRUE(writer.Open(Settings(path, AviVideoCodec::H264, 320, 240, true), &error)) << error;
     Feed feed { writer, H264(), 30 };
-    feed.Deliver(0, 60);
+    feed.Deliver(0, 55);
     writer.Pause(feed.FrameTime(60));
-    feed.Deliver(60, 100); // captured while paused: not recorded
+    // Frames 55..59 were captured before the pause and arrive late: recorded. Those
+    // captured while paused are not.
+    feed.Deliver(55, 100);
     // Resumed between two key frames: the picture continues with the next one (120).
     writer.Resume(feed.FrameTime(100));
     feed.Deliver(100, 180);

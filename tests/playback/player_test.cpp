@@ -307,6 +307,30 @@ TEST_F(PlayerTest, WhatCannotBePlayedFailsToOpen)
     EXPECT_EQ(sink_.Count(), 0);
 }
 
+TEST_F(PlayerTest, ARecordingCutShortStillPlaysAndRewinds)
+{
+    // What a power cut leaves: no index at the end, the last chunk broken off.
+    const auto cut = *dir_ / "cut.avi";
+    std::string bytes = test::ReadFileText(movie_);
+    ASSERT_GT(bytes.size(), 10000u);
+    ASSERT_TRUE(test::WriteFileText(cut, bytes.substr(0, bytes.size() * 6 / 10)));
+    PlayerGraph player(audio_);
+    player.SetVideoWindow(&sink_);
+    player.SetNotifyWindow(&target_);
+    std::string error;
+    ASSERT_TRUE(player.Open(cut.string(), &error)) << error;
+    const QImage first = sink_.Last();
+    ASSERT_TRUE(player.Run());
+    ASSERT_TRUE(SpinUntil([&] { return target_.events > 0; }));
+    EXPECT_GT(sink_.Count(), 20);
+    const int seen = sink_.Count();
+    ASSERT_TRUE(player.Stop());
+    ASSERT_TRUE(player.SetPositions(0));
+    ASSERT_TRUE(player.Pause());
+    ASSERT_TRUE(sink_.WaitBeyond(seen));
+    EXPECT_LT(MeanDifference(first, sink_.Last()), 1.0);
+}
+
 TEST_F(PlayerTest, SoundReachesTheDesktopSpeaker)
 {
     if (!test::PulseAudioAvailable())
