@@ -1,0 +1,10 @@
+# The media library's list, thumbnails, form and folder chooser. Sample movies are
+# recorded at test time with the capture engine's AVI writer.
+set(library_fixtures
+  ${CMAKE_CURRENT_LIST_DIR}/LibraryFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/LibraryFixtures.h
+  ${CMAKE_CURRENT_LIST_DIR}/../capture/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/../capture/MediaFixtures.h)
+
+kestovar_add_test(medialist_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/medialist_test.cpp ${library_fixtures}
+  DEPS kestovar::library kestovar::capture
+  QT LABELS library)
