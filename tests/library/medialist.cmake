@@ -8,3 +8,8 @@ kestovar_add_test(medialist_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/medialist_test.cpp ${library_fixtures}
   DEPS kestovar::library kestovar::capture
   QT LABELS library)
+
+kestovar_add_test(form_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/form_test.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeMediaHost.h ${library_fixtures}
+  DEPS kestovar::library kestovar::capture
+  QT LABELS library)
