@@ -13,3 +13,8 @@ kestovar_add_test(form_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/form_test.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeMediaHost.h ${library_fixtures}
   DEPS kestovar::library kestovar::capture
   QT LABELS library)
+
+kestovar_add_test(folder_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/folder_test.cpp
+  DEPS kestovar::library
+  QT LABELS library)
