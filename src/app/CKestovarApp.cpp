@@ -1,9 +1,12 @@
 #include "app/CKestovarApp.h"
 
 #include "app/CDlgMain.h"
+#include "platform/AudioBackend.h"
+#include "platform/UdevMonitor.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
 namespace kestovar {
 
@@ -29,6 +32,7 @@ CKestovarApp::CKestovarApp(const AppOptions& options, const QString& defaultStor
 
 CKestovarApp::~CKestovarApp()
 {
+    CloseAll();
     // The members go in reverse order: the main window and the splash first, the
     // settings last, which writes every stored value.
     if (g_app == this)
