@@ -82,9 +82,11 @@ void CExEdit::paintEvent(QPaintEvent* event)
 {
     QLineEdit::paintEvent(event);
     QPainter p(this);
-    p.setPen(QPen(skin::Colour(BorderColour()), 1));
     p.setBrush(Qt::NoBrush);
+    p.setPen(skin::Colour(BorderColour()));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (alertFlag_)
+        p.drawRect(rect().adjusted(1, 1, -2, -2)); // twice as wide, so it is seen at a glance
 }
 
 } // namespace kestovar

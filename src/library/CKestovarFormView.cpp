@@ -150,16 +150,14 @@ void CKestovarFormView::BuildControls()
     comment_->setAccessibleName(QStringLiteral("Comment"));
     comment_->setFont(fieldFont);
     comment_->setTabChangesFocus(true);
-    comment_->setFrameShape(QFrame::Box);
-    comment_->setLineWidth(1);
-    comment_->setGeometry(FormRect(6, 118, 158, 71));
+    comment_->setFrameShape(QFrame::NoFrame); // the form draws the field's border
+    comment_->setGeometry(FormRect(6, 118, 158, 71).adjusted(1, 1, -1, -1));
     {
         QPalette p = comment_->palette();
         p.setColor(QPalette::Base, skin::Colour(CExEdit::kFace));
         p.setColor(QPalette::Text, skin::Colour(skin::kText));
         p.setColor(QPalette::Disabled, QPalette::Base, skin::Colour(CExEdit::kFace));
         p.setColor(QPalette::Disabled, QPalette::Text, skin::Colour(0xB4B4B4));
-        p.setColor(QPalette::WindowText, skin::Colour(CExEdit::kBorder)); // the box frame
         comment_->setPalette(p);
     }
     commentFrame_ = new CSkinScrollWnd(this);
@@ -272,6 +270,8 @@ void CKestovarFormView::paintEvent(QPaintEvent*)
     p.fillRect(rect(), skin::Colour(kBackground));
     DrawBand(p, QRect(0, 0, width(), kBandHeight), QStringLiteral("Information"));
     DrawBand(p, QRect(0, kPreviewBandTop, width(), kBandHeight), QStringLiteral("File Preview"));
+    p.setPen(skin::Colour(CExEdit::kBorder));
+    p.drawRect(commentFrame_->geometry().adjusted(-1, -1, 0, 0));
     const QRect box = StorageBox();
     p.fillRect(box, skin::Colour(kBandFace));
     p.setFont(StorageFont());
