@@ -66,6 +66,7 @@ CDlgToolbarPlay::CDlgToolbarPlay(PlaybackHost& host, CDlgVideoView* videoWindow)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    separator_->setAlignment(Qt::AlignCenter);
     // Only the play buttons show the hand; the enlarge toggle keeps the arrow.
     resize_->unsetCursor();
 
