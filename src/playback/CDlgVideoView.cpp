@@ -105,11 +105,11 @@ void CDlgVideoView::ToggleVideoEnlarge()
 {
     if (host_.IsFullScreen() || fullScreen_)
         return;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize desktop = screen->geometry().size();
-        if (width() >= desktop.width() && height() >= desktop.height())
-            return;
-    }
+    // Only growing is refused at the screen's size: an enlarged window always returns.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!IsEnlarged() && screen && width() >= screen->geometry().width()
+        && height() >= screen->geometry().height())
+        return;
     if (IsEnlarged()) {
         setGeometry(beforeEnlarge_);
         beforeEnlarge_ = QRect();
