@@ -146,6 +146,13 @@ TEST_F(VideoViewTest, NoEnlargingInFullScreenOrAtScreenSize)
     view_->setGeometry(QRect(QPoint(0, 0), screen));
     view_->ToggleVideoEnlarge();
     EXPECT_EQ(view_->geometry(), QRect(QPoint(0, 0), screen));
+
+    // Grown past the screen's size, it still returns.
+    view_->setGeometry(10, 10, 320, 180);
+    view_->ToggleVideoEnlarge();
+    EXPECT_EQ(view_->size(), screen + QSize(200, 130));
+    view_->ToggleVideoEnlarge();
+    EXPECT_EQ(view_->geometry(), QRect(10, 10, 320, 180));
 }
 
 TEST_F(VideoViewTest, FullScreenCoversThePrimaryScreenAndEscapeReturns)
