@@ -37,26 +37,42 @@ void ThumbnailLoader::Request(quint64 ticket, const MediaEntry& entry, QSize pix
     pool_.start([=, this] {
         if (cancel->load())
             return;
-        const ThumbnailResult made = entry.kind == MediaKind::Movie
+        ThumbnailResult made = entry.kind == MediaKind::Movie
             ? MakeMovieThumbnail(entry.path, pixelSize, limits, cancel.get())
             : MakePictureThumbnail(entry.path, pixelSize);
         if (cancel->load())
             return;
-        const ThumbnailKey key = KeyOf(entry, pixelSize);
-        // The loader waits for its workers before it goes, so it is alive here; the
-        // queued call is dropped by Qt if it is destroyed before the call runs.
-        QMetaObject::invokeMethod(
-            this,
-            [this, round, ticket, key, image = made.image] {
-                if (round != round_)
-                    return;
-                --pending_;
-                emit ThumbnailReady(ticket, key, image);
-                if (pending_ == 0)
-                    emit Idle();
-            },
-            Qt::QueuedConnection);
+        Deliver(Finished { round, ticket, KeyOf(entry, pixelSize), std::move(made.image) });
     });
+}
+
+void ThumbnailLoader::Deliver(Finished finished)
+{
+    std::lock_guard lock(box_.mutex);
+    box_.results.push_back(std::move(finished));
+    if (box_.drainPosted)
+        return;
+    box_.drainPosted = true;
+    // The loader waits for its workers before it goes, so it is alive here.
+    QMetaObject::invokeMethod(this, &ThumbnailLoader::Drain, Qt::QueuedConnection);
+}
+
+void ThumbnailLoader::Drain()
+{
+    std::vector<Finished> results;
+    {
+        std::lock_guard lock(box_.mutex);
+        results.swap(box_.results);
+        box_.drainPosted = false;
+    }
+    for (Finished& f : results) {
+        if (f.round != round_)
+            continue; // asked for before the last CancelAll
+        --pending_;
+        emit ThumbnailReady(f.ticket, f.key, f.image);
+    }
+    if (pending_ == 0 && !results.empty())
+        emit Idle();
 }
 
 void ThumbnailLoader::CancelAll()

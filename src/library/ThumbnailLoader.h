@@ -8,8 +8,10 @@
 // the list calls it before asking for the new list's thumbnails.
 //
 // Threads: the public methods and the signals belong to the GUI thread (the thread
-// the loader lives in). Workers share only the cancel flag (atomic) with it and post
-// their results back with a queued call.
+// the loader lives in). Workers share two things with it: the cancel flag (atomic) and
+// the finished-results box (under its mutex). A worker that puts the first result
+// into an empty box posts one queued call to empty it, so the GUI thread takes
+// results in batches and draws the list once per batch, not once per thumbnail.
 
 #include "library/MediaFolderScan.h"
 #include "library/MediaThumbnail.h"
@@ -22,6 +24,8 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace kestovar {
 
@@ -54,6 +58,21 @@ signals:
     void Idle();
 
 private:
+    struct Finished {
+        quint64 round = 0;
+        quint64 ticket = 0;
+        ThumbnailKey key;
+        QImage image;
+    };
+    struct ResultBox {
+        std::mutex mutex;
+        std::vector<Finished> results; // guarded by mutex
+        bool drainPosted = false; // guarded by mutex
+    };
+    void Deliver(Finished finished); // worker threads
+    void Drain(); // GUI thread
+
+    ResultBox box_;
     QThreadPool pool_;
     ThumbnailLimits limits_;
     std::shared_ptr<std::atomic<bool>> cancel_; // of the current round of requests
