@@ -53,11 +53,6 @@ bool DefaultAsk(QWidget* parent, const QString& text)
     return dialog.exec() == QDialog::Accepted;
 }
 
-QString DefaultChooseFolder(QWidget* parent)
-{
-    CDlgFolder dialog(parent);
-    return dialog.exec() == QDialog::Accepted ? dialog.ChosenPath() : QString();
-}
 
 QFont BandFont()
 {
@@ -95,8 +90,13 @@ CKestovarFormView::CKestovarFormView(MediaLibraryHost& host, QWidget* parent)
     , host_(host)
     , prompts_ { DefaultAsk, ShowNotice }
     , freeSpace_(StatvfsFreeSpace)
-    , chooseFolder_(DefaultChooseFolder)
 {
+    // The chooser opens at the current storage root.
+    chooseFolder_ = [this](QWidget* parent) {
+        CDlgFolder dialog(parent);
+        dialog.SelectPath(host_.Settings().GetRootPath());
+        return dialog.exec() == QDialog::Accepted ? dialog.ChosenPath() : QString();
+    };
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(kWidth, 640);

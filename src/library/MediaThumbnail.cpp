@@ -6,6 +6,7 @@
 #include <QImageReader>
 
 #include <chrono>
+#include <vector>
 
 namespace kestovar {
 
@@ -71,6 +72,22 @@ bool StreamKnown(const AVFormatContext* input, int index)
     return par->codec_id != AV_CODEC_ID_NONE && par->width > 0 && par->height > 0;
 }
 
+// avformat_find_stream_info decodes a first picture of some files (a picture named
+// .avi, for one) with decoders it opens itself: they get the same pixel limit and a
+// single thread, so a header claiming a giant picture allocates nothing.
+int FindStreamInfo(AVFormatContext* input, const ThumbnailLimits& limits)
+{
+    std::vector<AVDictionary*> options(input->nb_streams, nullptr);
+    for (AVDictionary*& o : options) {
+        av_dict_set_int(&o, "max_pixels", limits.maxPixels, 0);
+        av_dict_set_int(&o, "threads", 1, 0);
+    }
+    const int err = avformat_find_stream_info(input, options.empty() ? nullptr : options.data());
+    for (AVDictionary*& o : options)
+        av_dict_free(&o);
+    return err;
+}
+
 } // namespace
 
 ThumbnailResult MakeMovieThumbnail(
@@ -100,7 +117,7 @@ ThumbnailResult MakeMovieThumbnail(
     const AVCodec* decoder = nullptr;
     int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
     if (!StreamKnown(input.get(), index)) {
-        if ((err = avformat_find_stream_info(input.get(), nullptr)) < 0)
+        if ((err = FindStreamInfo(input.get(), limits)) < 0)
             return Failure("no stream information: " + media::ErrorText(err));
         index = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
     }

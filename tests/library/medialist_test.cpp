@@ -205,6 +205,20 @@ TEST_F(Thumbnails, DamagedMoviesGiveNoThumbnailAndReturn)
     }
 }
 
+TEST_F(Thumbnails, APictureNamedLikeAMovieCannotMakeTheReaderAllocateItsClaimedSize)
+{
+    // 40000 x 40000 is under FFmpeg's own default pixel limit, so only ours stops it.
+    ASSERT_TRUE(test::WriteJpegWithClaimedSize(At("claims.avi"), 40000, 40000));
+    const ThumbnailResult claims = MakeMovieThumbnail(At("claims.avi"), kThumb);
+    EXPECT_FALSE(claims.ok());
+    EXPECT_FALSE(claims.why.empty());
+    // A real small picture named like a movie gives its thumbnail.
+    ASSERT_TRUE(test::WritePicture(At("still.avi"), QSize(160, 120), QColor(20, 200, 40)));
+    const ThumbnailResult still = MakeMovieThumbnail(At("still.avi"), kThumb);
+    ASSERT_TRUE(still.ok()) << still.why;
+    EXPECT_NEAR(qGreen(still.image.pixel(40, 30)), 200, 12);
+}
+
 TEST_F(Thumbnails, ATruncatedMovieStillShowsItsFirstPicture)
 {
     // Cut the file a little after its first video chunk ("00dc"), as a recording ends
