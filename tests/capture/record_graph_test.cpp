@@ -6,6 +6,7 @@
 
 #include "CaptureTestSupport.h"
 #include "MediaFixtures.h"
+#include "PulseTestLock.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -273,6 +274,7 @@ TEST_F(RecordGraphTest, CameraMicrophoneOnTheSoundServer)
     if (!test::PulseAudioAvailable())
         GTEST_SKIP() << "no PulseAudio daemon answers at $PULSE_SERVER "
                         "(scripts/test starts one; by hand: source scripts/lib.sh; kestovar_pulse_start)";
+    test::PulseTestLock lock;
     auto pulse = std::make_shared<PulseAudioBackend>("kestovar-test");
     UseAudioBackendForMicrophones(pulse);
     RecordGraph graph(pulse);

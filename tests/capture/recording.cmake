@@ -17,3 +17,4 @@ kestovar_add_test(record_graph_test
   DEPS kestovar::capture
   QT
   LABELS recording)
+target_include_directories(record_graph_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../platform)

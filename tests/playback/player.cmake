@@ -5,3 +5,4 @@ kestovar_add_test(player_test
   QT
   LABELS playback)
 target_include_directories(player_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../capture)
+target_include_directories(player_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../platform)
