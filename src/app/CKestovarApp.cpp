@@ -2,11 +2,16 @@
 
 #include "app/CDlgMain.h"
 #include "platform/AudioBackend.h"
+#include "platform/CameraProvider.h"
+#include "platform/SimulatedCameraProvider.h"
 #include "platform/UdevMonitor.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QSocketNotifier>
+
+#include <cstdio>
 
 namespace kestovar {
 
@@ -28,11 +33,32 @@ CKestovarApp::CKestovarApp(const AppOptions& options, const QString& defaultStor
     Q_ASSERT(!g_app);
     g_app = this;
     connect(&signalBridge_, &SignalBridge::terminateRequested, this, &CKestovarApp::RequestClose);
+
+    // The camera and the sound are chosen before any window asks for a camera.
+    if (!options_.simulatedCamera.isEmpty())
+        SelectSimulatedCamera(options_.simulatedCamera.toStdString());
+    audio_ = CreateAudioBackend(ActiveSimulatedCamera() != nullptr);
+    UseAudioBackendForMicrophones(audio_);
+    StartDeviceWatch();
+    // The signals act on the simulated camera chosen at start-up; with real cameras
+    // they do nothing.
+    connect(&signalBridge_, &SignalBridge::cameraPullRequested, this, [this] {
+        if (watchedCamera_)
+            watchedCamera_->Pull();
+    });
+    connect(&signalBridge_, &SignalBridge::cameraPlugRequested, this, [this] {
+        if (watchedCamera_)
+            watchedCamera_->Plug();
+    });
 }
 
 CKestovarApp::~CKestovarApp()
 {
+    // Whatever still runs is stopped (a recording completed) while its video window
+    // and sound still exist.
     CloseAll();
+    StopDeviceWatch();
+    UseAudioBackendForMicrophones(nullptr);
     // The members go in reverse order: the main window and the splash first, the
     // settings last, which writes every stored value.
     if (g_app == this)
@@ -103,6 +129,52 @@ void CKestovarApp::RequestClose()
             modal->hide();
     }
     mainDialog->close();
+}
+
+void CKestovarApp::StartDeviceWatch()
+{
+    if ((watchedCamera_ = ActiveSimulatedCamera())) {
+        // Pull and Plug call back under the provider's lock, on whichever thread
+        // called them; the receivers look at the device list, so they hear of it
+        // later, on the GUI thread, as of a real USB event.
+        watchedCamera_->SetDeviceChangeCallback([this](uint32_t code, const std::string& devicePath) {
+            QMetaObject::invokeMethod(
+                this, [this, code, devicePath] { OnDeviceChange(code, devicePath); }, Qt::QueuedConnection);
+        });
+        return;
+    }
+    udevMonitor_ = std::make_unique<UdevMonitor>();
+    if (!udevMonitor_->Open()) {
+        std::fprintf(stderr, "app: udev cannot be reached; plugging a camera in is not noticed\n");
+        udevMonitor_.reset();
+        return;
+    }
+    udevNotifier_ = std::make_unique<QSocketNotifier>(udevMonitor_->Fd(), QSocketNotifier::Read);
+    connect(udevNotifier_.get(), &QSocketNotifier::activated, this, &CKestovarApp::ReadUdevEvents);
+}
+
+void CKestovarApp::StopDeviceWatch()
+{
+    if (watchedCamera_)
+        watchedCamera_->SetDeviceChangeCallback(nullptr);
+    watchedCamera_.reset();
+    udevNotifier_.reset();
+    udevMonitor_.reset();
+}
+
+void CKestovarApp::ReadUdevEvents()
+{
+    if (!udevMonitor_)
+        return;
+    for (const DeviceChangeEvent& event : udevMonitor_->ReadEvents()) {
+        if (!event.devicePath.empty())
+            OnDeviceChange(event.code, event.devicePath);
+    }
+}
+
+void CKestovarApp::OnDeviceChange(uint32_t code, const std::string& devicePath)
+{
+    emit deviceChanged(static_cast<int>(code), QString::fromStdString(devicePath));
 }
 
 void CKestovarApp::ShowDamagedSettingsNotice()

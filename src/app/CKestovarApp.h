@@ -28,6 +28,7 @@
 #include "recording/CAppSettings.h"
 
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -43,6 +44,7 @@ namespace kestovar {
 
 class AudioBackend;
 class CDlgMain;
+class SimulatedCameraProvider;
 class UdevMonitor;
 
 // Name of the single-instance lock (its file is named after it).
@@ -203,10 +205,16 @@ private:
     bool DestroyRecord(QString* error);
     bool StopAndRewindPlayer();
     void FailPlayback();
+    // From a graph's thread: the signal is emitted on the GUI thread, unless the graph
+    // of `serial` has been stopped by then.
+    void PostGraphReport(uint64_t serial, void (CKestovarApp::*signal)(QString), const std::string& message);
+    void OnDeviceChange(uint32_t code, const std::string& devicePath);
+    void ReadUdevEvents();
 
     AppOptions options_;
     SignalBridge signalBridge_;
     std::shared_ptr<AudioBackend> audio_;
+    std::shared_ptr<SimulatedCameraProvider> watchedCamera_; // whose plug events we hear
     std::unique_ptr<UdevMonitor> udevMonitor_;
     std::unique_ptr<QSocketNotifier> udevNotifier_;
     ErrorReporter errorReporter_;
@@ -215,6 +223,11 @@ private:
     // Bumped at every graph start and stop, so a report queued by a graph that has
     // gone since is dropped instead of blaming the graph that runs now.
     uint64_t graphSerial_ = 0;
+    bool recordFailureReported_ = false; // recordingFailed already said for this recording
+    // The still picture last handed to the video window, and at which size: a repaint
+    // of the same picture at the same size presents nothing new (the window keeps it).
+    QString stillPresentedPath_;
+    QSize stillPresentedSize_;
 };
 
 } // namespace kestovar

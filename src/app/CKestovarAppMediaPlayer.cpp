@@ -1,0 +1,197 @@
+// The media control operations of CKestovarApp for movies and still pictures: the
+// player graph's open, run, pause, stop and close, and the picture drawn into the
+// video window.
+
+#include "app/CKestovarApp.h"
+
+#include "capture/MediaProbe.h"
+
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+
+namespace kestovar {
+
+namespace {
+
+std::string LocalPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+// The layout follows the capture's width: 640 is 480P, 1280 is 720P, anything else
+// (an unreadable file too) 1080P.
+int32_t ResolutionForWidth(int width)
+{
+    if (width == 640)
+        return Res480;
+    if (width == 1280)
+        return Res720;
+    return Res1080;
+}
+
+} // namespace
+
+bool CKestovarApp::OpenPlayback(const QString& path, QString* error)
+{
+    if (!videoWindow || !transportBarWindow)
+        return false;
+    if (playerGraph) {
+        playerGraph->Teardown();
+        playerGraph.reset();
+    }
+    ++graphSerial_;
+    stillPresentedPath_.clear();
+    playerGraph = std::make_unique<PlayerGraph>(audio_);
+    playerGraph->SetVideoWindow(videoWindow);
+    playerGraph->SetNotifyWindow(transportBarWindow);
+    const std::string file = LocalPath(path);
+    std::string why;
+    if (!playerGraph->Open(file, &why)) {
+        playerGraph->Teardown();
+        playerGraph.reset();
+        currentMediaPath.clear();
+        mode = AppMode::Idle;
+        if (error)
+            *error = QString::fromStdString(why);
+        return false;
+    }
+    currentMediaPath = path;
+    int width = 0;
+    int height = 0;
+    ReadMovieFrameSize(file, width, height);
+    settings.resolution = ResolutionForWidth(width);
+    mode = AppMode::PlaybackPaused;
+    return true;
+}
+
+void CKestovarApp::FailPlayback()
+{
+    // A player that failed to run or pause may still be running (with its sound):
+    // it goes, so that Idle means nothing plays.
+    if (playerGraph) {
+        playerGraph->Teardown();
+        playerGraph.reset();
+    }
+    currentMediaPath.clear();
+    mode = AppMode::Idle;
+}
+
+bool CKestovarApp::PlayPlayback()
+{
+    PlayerGraph::State state;
+    if (!playerGraph || !playerGraph->GetState(state)) {
+        FailPlayback();
+        return false;
+    }
+    if (state != PlayerGraph::State::Running && !playerGraph->Run()) {
+        FailPlayback();
+        return false;
+    }
+    mode = AppMode::Playing;
+    return true;
+}
+
+bool CKestovarApp::PausePlayback()
+{
+    if (!playerGraph)
+        return false;
+    PlayerGraph::State state;
+    if (!playerGraph->GetState(state)) {
+        FailPlayback();
+        return false;
+    }
+    if (state != PlayerGraph::State::Paused && !playerGraph->Pause()) {
+        FailPlayback();
+        return false;
+    }
+    mode = AppMode::PlaybackPaused;
+    return true;
+}
+
+bool CKestovarApp::StopAndRewindPlayer()
+{
+    PlayerGraph::State state;
+    if (!playerGraph || !playerGraph->GetState(state))
+        return false;
+    if (state == PlayerGraph::State::Stopped)
+        return true;
+    // Rests paused on the first frame, ready for the next Play.
+    const bool stopped = playerGraph->Stop();
+    const bool rewound = stopped && playerGraph->SetPositions(0);
+    return rewound && playerGraph->Pause();
+}
+
+bool CKestovarApp::StopPlayback()
+{
+    if (!StopAndRewindPlayer()) {
+        FailPlayback();
+        return false;
+    }
+    mode = AppMode::PlaybackPaused;
+    return true;
+}
+
+void CKestovarApp::ClosePlayback()
+{
+    if (playerGraph) {
+        ++graphSerial_;
+        // Silence first; a rewind would only decode a frame nobody sees.
+        playerGraph->Stop();
+        playerGraph->Teardown();
+        playerGraph.reset();
+    }
+    currentMediaPath.clear();
+    mode = AppMode::Idle;
+}
+
+void CKestovarApp::SetStillPath(const QString& path)
+{
+    currentMediaPath = path;
+    int width = 0;
+    int height = 0;
+    ReadPictureSize(LocalPath(path), width, height);
+    settings.resolution = ResolutionForWidth(width);
+}
+
+bool CKestovarApp::ShowStill(const QString& path)
+{
+    if (!videoWindow)
+        return false;
+    // A path given is what is to be shown, even right after CloseAll emptied the
+    // current one.
+    const QString previousPath = currentMediaPath;
+    const int32_t previousResolution = settings.resolution;
+    if (!path.isEmpty())
+        SetStillPath(path);
+    if (currentMediaPath.isEmpty())
+        return false;
+
+    const QSize target = videoWindow->TargetSize();
+    // The window keeps what it was given; the repaint of the same picture at the same
+    // size needs nothing new (presenting again would ask for yet another repaint).
+    if (path.isEmpty() && mode == AppMode::StillShown && currentMediaPath == stillPresentedPath_
+        && target == stillPresentedSize_)
+        return true;
+
+    QImageReader reader(currentMediaPath);
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        std::fprintf(stderr, "app: cannot show %s: %s\n", qPrintable(currentMediaPath),
+            qPrintable(reader.errorString()));
+        // Nothing changed on screen, so nothing changes here either.
+        currentMediaPath = previousPath;
+        settings.resolution = previousResolution;
+        return false;
+    }
+    // Stretched over the whole window, as the live picture is.
+    if (!target.isEmpty())
+        videoWindow->Present(picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                 .convertToFormat(QImage::Format_RGB32));
+    stillPresentedPath_ = currentMediaPath;
+    stillPresentedSize_ = target;
+    mode = AppMode::StillShown;
+    return true;
+}
+
+} // namespace kestovar
