@@ -9,6 +9,7 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -182,6 +183,46 @@ FileFacts ReadFacts(const std::string& path)
         facts.streams[i].duration = static_cast<double>(end[i] - first) * av_q2d(st->time_base);
     }
     return facts;
+}
+
+float DecodedSoundPeak(const std::string& path)
+{
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+        return -1;
+    media::InputPtr input(raw);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0)
+        return -1;
+    const AVCodec* codec = nullptr;
+    const int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (index < 0 || !codec)
+        return -1;
+    media::CodecPtr decoder(avcodec_alloc_context3(codec));
+    avcodec_parameters_to_context(decoder.get(), input->streams[index]->codecpar);
+    decoder->request_sample_fmt = AV_SAMPLE_FMT_FLTP;
+    if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
+        return -1;
+    media::PacketPtr packet(av_packet_alloc());
+    media::FramePtr frame(av_frame_alloc());
+    float peak = 0;
+    auto drain = [&] {
+        while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+            if (frame->format == AV_SAMPLE_FMT_FLTP)
+                for (int c = 0; c < frame->ch_layout.nb_channels; ++c)
+                    for (int i = 0; i < frame->nb_samples; ++i)
+                        peak = std::max(
+                            peak, std::fabs(reinterpret_cast<const float*>(frame->extended_data[c])[i]));
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index == index && avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+            drain();
+        av_packet_unref(packet.get());
+    }
+    avcodec_send_packet(decoder.get(), nullptr);
+    drain();
+    return peak;
 }
 
 } // namespace kestovar::test

@@ -45,4 +45,7 @@ struct FileFacts {
 };
 FileFacts ReadFacts(const std::string& path);
 
+// The loudest sample of the file's first sound stream, decoded; -1 without one.
+float DecodedSoundPeak(const std::string& path);
+
 } // namespace kestovar::test

@@ -104,6 +104,7 @@ TEST_F(AviWriterTest, H264WithSoundKeepsEveryPacketAndLastsAsLongAsRecorded)
         EXPECT_EQ(video.keys[i], i % 30 == 0) << "packet " << i;
     EXPECT_NEAR(video.duration, 6.0, 0.05);
     EXPECT_NEAR(audio.duration, 6.0, 0.1);
+    EXPECT_NEAR(test::DecodedSoundPeak(path), 0.3f, 0.05f); // the tone, not silence
     EXPECT_NEAR(facts.duration, 6.0, 0.2);
     // The encoder's delay does not push the picture back: the first frame is at 0 and
     // no empty chunk stands anywhere.

@@ -130,6 +130,8 @@ TEST_F(RecordGraphTest, SixSecondsOfFullHdWithSound)
     EXPECT_NEAR(video.duration, 6.0, 0.2);
     EXPECT_NEAR(sound.duration, 6.0, 0.2);
     EXPECT_EQ(video.emptyPackets, 0);
+    // The simulated microphone's tone, not silence.
+    EXPECT_NEAR(test::DecodedSoundPeak(Path("fullhd.avi")), SimulatedAudioBackend::kToneAmplitude, 0.05f);
 
     // The file holds the camera's packets byte for byte, from its first key frame on.
     std::lock_guard lock(log.mutex);
