@@ -65,9 +65,10 @@ bool MakeFolders(const fs::path& root)
     fs::create_directories(image);
     fs::create_directories(movie);
     const fs::path sample = root / "sample.avi";
-    const std::string cmd = "ffmpeg -v error -y -f lavfi -i testsrc=size=1920x1080:rate=30 -f lavfi -i "
-                            "sine=frequency=440:sample_rate=48000 -t 2 -c:v libx264 -preset ultrafast -bf 0 -g 30 "
-                            "-pix_fmt yuv420p -c:a libmp3lame -b:a 128k '"
+    const std::string cmd
+        = "ffmpeg -v error -y -f lavfi -i testsrc=size=1920x1080:rate=30 -f lavfi -i "
+          "sine=frequency=440:sample_rate=48000 -t 2 -c:v libx264 -preset ultrafast -bf 0 -g 30 "
+          "-pix_fmt yuv420p -c:a libmp3lame -b:a 128k '"
         + sample.string() + "'";
     if (std::system(cmd.c_str()) != 0) {
         std::fprintf(stderr, "bench_medialist: ffmpeg could not make the sample movie\n");
@@ -212,22 +213,27 @@ int main(int argc, char** argv)
     const Refresh second = Middle(seconds);
     const int items = form.ListModel()->rowCount();
     const int workers = form.Loader()->ThreadCount();
-    std::fprintf(stderr, "bench_medialist: %d items, %d without a thumbnail, %d workers, GUI thread CPU %.0f ms\n",
-        items, first.missing, workers, first.guiCpuMs);
+    std::fprintf(stderr,
+        "bench_medialist: %d items, %d without a thumbnail, %d workers, GUI thread CPU %.0f ms\n", items,
+        first.missing, workers, first.guiCpuMs);
     // The reference before and after our rounds, the faster of the two (the machine's
     // load changes while the benchmark runs).
-    const double sync = std::min(syncBefore, SynchronousMs(form.ListModel()->Entries(), form.ThumbnailPixelSize()));
+    const double sync
+        = std::min(syncBefore, SynchronousMs(form.ListModel()->Entries(), form.ThumbnailPixelSize()));
 
-    std::printf("medialist %d pictures + %d movies, first refresh: GUI thread held by the refresh call (ms) | %.1f | "
-                "%.1f | %.3f\n",
+    std::printf(
+        "medialist %d pictures + %d movies, first refresh: GUI thread held by the refresh call (ms) | %.1f | "
+        "%.1f | %.3f\n",
         kPictures, kMovies, first.callMs, sync, first.callMs / sync);
-    std::printf("medialist first refresh: longest GUI-thread block until all thumbnails are in (ms) | %.1f | %.1f | "
-                "%.3f\n",
+    std::printf(
+        "medialist first refresh: longest GUI-thread block until all thumbnails are in (ms) | %.1f | %.1f | "
+        "%.3f\n",
         first.longestBlockMs, sync, first.longestBlockMs / sync);
-    std::printf("medialist first refresh: all %d thumbnails in, %d workers (ms) | %.1f | %.1f | %.2f\n", items,
-        workers, first.allMs, sync, first.allMs / sync);
+    std::printf("medialist first refresh: all %d thumbnails in, %d workers (ms) | %.1f | %.1f | %.2f\n",
+        items, workers, first.allMs, sync, first.allMs / sync);
     std::printf("medialist second refresh, cached: list filled with thumbnails (ms) | %.1f | %.1f | %.4f\n",
         second.allMs, sync, second.allMs / sync);
-    std::printf("medialist second refresh: longest GUI-thread block (ms) | %.1f | - | -\n", second.longestBlockMs);
+    std::printf(
+        "medialist second refresh: longest GUI-thread block (ms) | %.1f | - | -\n", second.longestBlockMs);
     return items == kPictures + kMovies ? 0 : 1;
 }

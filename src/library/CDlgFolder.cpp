@@ -90,7 +90,10 @@ CDlgFolder::CDlgFolder(QWidget* parent)
     Relayout();
 }
 
-bool CDlgFolder::SelectPath(const QString& path) { return tree_->SelectPath(path); }
+bool CDlgFolder::SelectPath(const QString& path)
+{
+    return tree_->SelectPath(path);
+}
 
 void CDlgFolder::OnSelectionChanged()
 {
@@ -149,9 +152,7 @@ bool CDlgFolder::RenameFolder(QTreeWidgetItem* item, const QString& text)
     if (text.isEmpty() || text == item->text(0))
         return true; // nothing typed, or the same name: the folder stays as it is
     const QString parentPath = CShellTreeCtrl::PathOf(item->parent());
-    auto editAgain = [this, item] {
-        QTimer::singleShot(0, tree_, [this, item] { tree_->editItem(item); });
-    };
+    auto editAgain = [this, item] { QTimer::singleShot(0, tree_, [this, item] { tree_->editItem(item); }); };
     const NameCheck check = CheckRenameText(text.toStdString(), NameMaxBytes(parentPath.toStdString()));
     if (!check.ok()) {
         Tell(QString::fromStdString(check.message));
@@ -162,7 +163,8 @@ bool CDlgFolder::RenameFolder(QTreeWidgetItem* item, const QString& text)
     if (const int err = RenameNoReplace(oldPath.toStdString(), newPath.toStdString())) {
         Tell(err == EEXIST || err == ENOTEMPTY
                 ? QStringLiteral("A folder named \"%1\" already exists.").arg(text)
-                : QStringLiteral("The folder cannot be renamed (%1).").arg(QString::fromLocal8Bit(std::strerror(err))));
+                : QStringLiteral("The folder cannot be renamed (%1).")
+                      .arg(QString::fromLocal8Bit(std::strerror(err))));
         editAgain();
         return false;
     }

@@ -54,7 +54,8 @@ void CExEdit::AlertTick()
 
 void CExEdit::keyPressEvent(QKeyEvent* event)
 {
-    if (!fileNameMode_ || event->text().isEmpty() || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    if (!fileNameMode_ || event->text().isEmpty()
+        || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
         QLineEdit::keyPressEvent(event);
         return;
     }
@@ -70,7 +71,8 @@ void CExEdit::keyPressEvent(QKeyEvent* event)
         if (d.refuse) {
             event->accept();
             if (notice_)
-                notice_(window(), QString::fromUtf8(kFileNameCharsMessage.data(), kFileNameCharsMessage.size()));
+                notice_(
+                    window(), QString::fromUtf8(kFileNameCharsMessage.data(), kFileNameCharsMessage.size()));
             update();
             return;
         }

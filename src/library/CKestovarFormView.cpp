@@ -2,6 +2,7 @@
 // operations are in CKestovarFormViewMedia.cpp.
 #include "library/CKestovarFormView.h"
 
+#include "dialogs/CDlgOkCancel.h"
 #include "library/CDlgFolder.h"
 #include "library/CExEdit.h"
 #include "library/CListCtrlEx.h"
@@ -9,7 +10,6 @@
 #include "library/MediaListModel.h"
 #include "library/StorageLabel.h"
 #include "library/ThumbnailLoader.h"
-#include "dialogs/CDlgOkCancel.h"
 #include "recording/CAppSettings.h"
 #include "recording/FileNameRules.h"
 #include "ui/CFontStatic.h"
@@ -52,7 +52,6 @@ bool DefaultAsk(QWidget* parent, const QString& text)
     dialog.SetTitle(QStringLiteral("Kestovar"));
     return dialog.exec() == QDialog::Accepted;
 }
-
 
 QFont BandFont()
 {
@@ -108,7 +107,8 @@ CKestovarFormView::CKestovarFormView(MediaLibraryHost& host, QWidget* parent)
     loader_ = new ThumbnailLoader(this);
     connect(loader_, &ThumbnailLoader::ThumbnailReady, this, &CKestovarFormView::OnThumbnailReady);
     // The rename runs once the editor has closed, never inside the view's commit.
-    connect(model_, &MediaListModel::RenameRequested, this,
+    connect(
+        model_, &MediaListModel::RenameRequested, this,
         [this](const QString& path, const QString& text) { RenameMedia(path, text); }, Qt::QueuedConnection);
     connect(list_, &CListCtrlEx::ItemDoubleClicked, this, &CKestovarFormView::OpenMediaItem);
     connect(list_, &CListCtrlEx::ContextMenuWanted, this, &CKestovarFormView::ShowContextMenu);
@@ -120,10 +120,12 @@ CKestovarFormView::~CKestovarFormView() = default;
 
 void CKestovarFormView::BuildControls()
 {
-    static const char* const kCaptions[] = { "Date", "*File Name", "Doctor Name", "Patient Name", "Hospital Name", "Comment" };
+    static const char* const kCaptions[]
+        = { "Date", "*File Name", "Doctor Name", "Patient Name", "Hospital Name", "Comment" };
     static const int kLabelY[] = { 23, 39, 55, 73, 91, 107 };
     static const int kEditY[] = { 21, 38, 55, 73, 90 };
-    static const char* const kNames[] = { "Date", "File Name", "Doctor Name", "Patient Name", "Hospital Name" };
+    static const char* const kNames[]
+        = { "Date", "File Name", "Doctor Name", "Patient Name", "Hospital Name" };
     const QFont fieldFont = skin::SkinFont(QStringLiteral("Arial"), 15);
 
     for (int i = 0; i < 6; ++i) {
@@ -206,7 +208,8 @@ void CKestovarFormView::BuildControls()
     storageCaption_->setGeometry(QRect(FormRect(6, 218, 0, 0).topLeft() + QPoint(0, -1), QSize(52, 17)));
     percent_ = new CFontStatic(QStringLiteral("80%"), this);
     percent_->SetFont(QStringLiteral("Arial"), 15, kPercentColour, CFontStatic::Left);
-    percent_->setGeometry(QRect(FormRect(39, 218, 0, 0).topLeft() + QPoint(0, -1), QSize(kStorageBoxLeft - 69, 17)));
+    percent_->setGeometry(
+        QRect(FormRect(39, 218, 0, 0).topLeft() + QPoint(0, -1), QSize(kStorageBoxLeft - 69, 17)));
 
     list_ = new CListCtrlEx(this);
     list_->setObjectName(QStringLiteral("MediaList"));
@@ -276,7 +279,8 @@ void CKestovarFormView::paintEvent(QPaintEvent*)
     p.fillRect(box, skin::Colour(kBandFace));
     p.setFont(StorageFont());
     p.setPen(skin::Colour(skin::kText));
-    p.drawText(box.adjusted(7, 2, -2, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, StorageRootText());
+    p.drawText(
+        box.adjusted(7, 2, -2, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, StorageRootText());
 }
 
 // --- case fields ------------------------------------------------------------------------
@@ -323,10 +327,14 @@ void CKestovarFormView::SetCaseFields(const CaseInfo& info)
 
 void CKestovarFormView::StartFileNameAlert()
 {
-    edits_[FileNameField]->StartAlert(QString::fromUtf8(kEmptyFileNameMessage.data(), kEmptyFileNameMessage.size()));
+    edits_[FileNameField]->StartAlert(
+        QString::fromUtf8(kEmptyFileNameMessage.data(), kEmptyFileNameMessage.size()));
 }
 
-void CKestovarFormView::StopFileNameAlert() { edits_[FileNameField]->StopAlert(); }
+void CKestovarFormView::StopFileNameAlert()
+{
+    edits_[FileNameField]->StopAlert();
+}
 
 void CKestovarFormView::ClearCaseFields()
 {
@@ -358,9 +366,15 @@ void CKestovarFormView::ApplyStates(const FormControlStates& s)
     save_->setVisible(s.saveShown);
 }
 
-void CKestovarFormView::ApplyModeToForm(FormApply kind) { ApplyStates(ControlStatesFor(kind, host_.CurrentMode())); }
+void CKestovarFormView::ApplyModeToForm(FormApply kind)
+{
+    ApplyStates(ControlStatesFor(kind, host_.CurrentMode()));
+}
 
-void CKestovarFormView::Modify() { ApplyStates(ModifyControlStates()); }
+void CKestovarFormView::Modify()
+{
+    ApplyStates(ModifyControlStates());
+}
 
 void CKestovarFormView::Save()
 {
@@ -410,7 +424,8 @@ bool CKestovarFormView::ApplyStorageRoot(const QString& path)
         if (!previous.isEmpty())
             settings.SetRootPath(previous);
         settings.SaveSettings();
-        Tell(QStringLiteral("Captures cannot be stored in \"%1\".\nPlease choose a folder you can write to.").arg(path));
+        Tell(QStringLiteral("Captures cannot be stored in \"%1\".\nPlease choose a folder you can write to.")
+                 .arg(path));
         return false;
     }
     settings.SaveSettings();
@@ -429,9 +444,15 @@ bool CKestovarFormView::OpenFolder(const QString& path)
     return false;
 }
 
-void CKestovarFormView::OpenMovieFolder() { OpenFolder(host_.Settings().GetMoviePath()); }
+void CKestovarFormView::OpenMovieFolder()
+{
+    OpenFolder(host_.Settings().GetMoviePath());
+}
 
-void CKestovarFormView::OpenImageFolder() { OpenFolder(host_.Settings().GetImagePath()); }
+void CKestovarFormView::OpenImageFolder()
+{
+    OpenFolder(host_.Settings().GetImagePath());
+}
 
 // --- talking to the operator ----------------------------------------------------------
 
@@ -440,7 +461,10 @@ void CKestovarFormView::SetPrompts(Prompts prompts)
     prompts_ = std::move(prompts);
 }
 
-bool CKestovarFormView::Ask(const QString& text) { return prompts_.ask && prompts_.ask(window(), text); }
+bool CKestovarFormView::Ask(const QString& text)
+{
+    return prompts_.ask && prompts_.ask(window(), text);
+}
 
 void CKestovarFormView::Tell(const QString& text)
 {

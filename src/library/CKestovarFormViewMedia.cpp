@@ -2,13 +2,13 @@
 // and rename, the context menu.
 #include "library/CKestovarFormView.h"
 
+#include "library/CExEdit.h"
 #include "library/CListCtrlEx.h"
 #include "library/MediaFileOperations.h"
 #include "library/MediaItemDelegate.h"
 #include "library/MediaLibraryHost.h"
 #include "library/MediaListModel.h"
 #include "library/ThumbnailLoader.h"
-#include "library/CExEdit.h"
 #include "recording/CAppSettings.h"
 #include "ui/CGdipButton.h"
 #include "ui/CMenuXP.h"
@@ -108,7 +108,10 @@ void CKestovarFormView::DeleteSelectedMedia()
     RefreshMediaList();
 }
 
-bool CKestovarFormView::BeginRenameSelected() { return list_->EditSelected(); }
+bool CKestovarFormView::BeginRenameSelected()
+{
+    return list_->EditSelected();
+}
 
 void CKestovarFormView::RenameMedia(const QString& sourcePath, const QString& text)
 {
@@ -133,7 +136,10 @@ void CKestovarFormView::RenameMedia(const QString& sourcePath, const QString& te
     list_->SelectRow(model_->RowOf(shown));
 }
 
-void CKestovarFormView::ShowContextMenu(const QPoint& globalPos) { menu_->popup(globalPos); }
+void CKestovarFormView::ShowContextMenu(const QPoint& globalPos)
+{
+    menu_->popup(globalPos);
+}
 
 void CKestovarFormView::RunCommand(int command)
 {

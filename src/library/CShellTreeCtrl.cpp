@@ -93,14 +93,16 @@ void CShellTreeCtrl::FillTopLevel()
     const QString home = QDir::homePath();
     if (QFileInfo(home).isDir() && home != QLatin1String("/"))
         AddPlace(QStringLiteral("Home"), home, style()->standardIcon(QStyle::SP_DirHomeIcon));
-    AddPlace(QStringLiteral("File System"), QStringLiteral("/"), style()->standardIcon(QStyle::SP_DriveHDIcon));
+    AddPlace(
+        QStringLiteral("File System"), QStringLiteral("/"), style()->standardIcon(QStyle::SP_DriveHDIcon));
     QStringList mounts;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         const QString root = volume.rootPath();
         if (!volume.isValid() || !IsMediaMount(root) || mounts.contains(root))
             continue;
         mounts << root;
-        const QString name = volume.displayName().isEmpty() ? QFileInfo(root).fileName() : volume.displayName();
+        const QString name
+            = volume.displayName().isEmpty() ? QFileInfo(root).fileName() : volume.displayName();
         AddPlace(name, root, style()->standardIcon(QStyle::SP_DriveFDIcon));
     }
     if (topLevelItemCount() > 0)
@@ -115,8 +117,9 @@ void CShellTreeCtrl::Fill(QTreeWidgetItem* item)
     QCollator collator;
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(folders.begin(), folders.end(),
-        [&collator](const QFileInfo& a, const QFileInfo& b) { return collator.compare(a.fileName(), b.fileName()) < 0; });
+    std::sort(folders.begin(), folders.end(), [&collator](const QFileInfo& a, const QFileInfo& b) {
+        return collator.compare(a.fileName(), b.fileName()) < 0;
+    });
 
     const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
     QList<QTreeWidgetItem*> children;
@@ -131,8 +134,8 @@ void CShellTreeCtrl::Fill(QTreeWidgetItem* item)
     }
     item->addChildren(children);
     item->setData(0, kFilledRole, true);
-    item->setChildIndicatorPolicy(
-        children.isEmpty() ? QTreeWidgetItem::DontShowIndicator : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    item->setChildIndicatorPolicy(children.isEmpty() ? QTreeWidgetItem::DontShowIndicator
+                                                     : QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
 void CShellTreeCtrl::RefreshSubItems(QTreeWidgetItem* item)

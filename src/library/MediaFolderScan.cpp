@@ -44,7 +44,7 @@ std::vector<MediaEntry> ListMediaFolder(const std::string& folder, std::string_v
         const std::string_view name = e->d_name;
         if (name.empty() || name.front() == '.' || !EndsWithNoCase(name, ext))
             continue;
-        struct stat st {};
+        struct stat st { };
         // Follows a link to its file; a dangling link or a vanished file is skipped.
         if (fstatat(dirFd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
             continue;
@@ -63,7 +63,8 @@ std::vector<MediaEntry> ScanMediaFolders(const CaptureFolders& folders)
 {
     std::vector<MediaEntry> entries = ListMediaFolder(folders.imagePath, "jpg", MediaKind::Picture);
     std::vector<MediaEntry> movies = ListMediaFolder(folders.moviePath, "avi", MediaKind::Movie);
-    entries.insert(entries.end(), std::make_move_iterator(movies.begin()), std::make_move_iterator(movies.end()));
+    entries.insert(
+        entries.end(), std::make_move_iterator(movies.begin()), std::make_move_iterator(movies.end()));
     return entries;
 }
 

@@ -24,7 +24,8 @@ MediaItemDelegate::MediaItemDelegate(QObject* parent)
 
 QRect MediaItemDelegate::ThumbnailRect(const QRect& itemRect)
 {
-    return QRect(QPoint(itemRect.x() + (itemRect.width() - kThumbnailSize.width()) / 2, itemRect.y() + kThumbnailTop),
+    return QRect(
+        QPoint(itemRect.x() + (itemRect.width() - kThumbnailSize.width()) / 2, itemRect.y() + kThumbnailTop),
         kThumbnailSize);
 }
 
@@ -66,31 +67,34 @@ const QImage& MediaItemDelegate::Rendered(const QString& role, QSize size, qreal
     return it->second;
 }
 
-void MediaItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void MediaItemDelegate::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     painter->save();
     const QRect item = option.rect;
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
     const QRect thumb = ThumbnailRect(item);
     const auto kind = static_cast<MediaKind>(index.data(MediaListModel::KindRole).toInt());
-    const auto state = static_cast<MediaListModel::ThumbnailState>(index.data(MediaListModel::ThumbnailStateRole).toInt());
+    const auto state
+        = static_cast<MediaListModel::ThumbnailState>(index.data(MediaListModel::ThumbnailStateRole).toInt());
     const QImage image = index.data(MediaListModel::ThumbnailRole).value<QImage>();
 
     if (!image.isNull()) {
         painter->setRenderHint(QPainter::SmoothPixmapTransform);
         painter->drawImage(QRectF(thumb), image);
     } else {
-        const QString role = state == MediaListModel::ThumbnailState::Pending ? QStringLiteral("thumb_pending")
-            : kind == MediaKind::Movie                                        ? QStringLiteral("thumb_movie_missing")
-                                                                              : QStringLiteral("thumb_picture_missing");
+        const QString role = state == MediaListModel::ThumbnailState::Pending
+            ? QStringLiteral("thumb_pending")
+            : kind == MediaKind::Movie ? QStringLiteral("thumb_movie_missing")
+                                       : QStringLiteral("thumb_picture_missing");
         const QImage& stand = Rendered(role, kThumbnailSize, ratio);
         if (!stand.isNull())
             painter->drawImage(thumb.topLeft(), stand);
         else
             painter->fillRect(thumb, skin::Colour(0x3A3A3A));
     }
-    const QImage& overlay = Rendered(kind == MediaKind::Movie ? QStringLiteral("overlay_play")
-                                                              : QStringLiteral("overlay_camera"),
+    const QImage& overlay = Rendered(
+        kind == MediaKind::Movie ? QStringLiteral("overlay_play") : QStringLiteral("overlay_camera"),
         QSize(kOverlaySize, kOverlaySize), ratio);
     if (!overlay.isNull())
         painter->drawImage(QPoint(thumb.left() + 3, thumb.bottom() - kOverlaySize - 2), overlay);
@@ -108,15 +112,20 @@ void MediaItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const int textWidth = item.width() - 6;
     int y = thumb.bottom() + 1 + kLabelGap;
     for (const QString& line : LabelLines(index.data(Qt::DisplayRole).toString(), option.font, textWidth)) {
-        painter->drawText(QRect(item.x() + 3, y, textWidth, metrics.height()), Qt::AlignHCenter | Qt::AlignTop, line);
+        painter->drawText(
+            QRect(item.x() + 3, y, textWidth, metrics.height()), Qt::AlignHCenter | Qt::AlignTop, line);
         y += metrics.height();
     }
     painter->restore();
 }
 
-QSize MediaItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const { return kItemSize; }
+QSize MediaItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    return kItemSize;
+}
 
-QWidget* MediaItemDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const
+QWidget* MediaItemDelegate::createEditor(
+    QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const
 {
     auto* edit = new QLineEdit(parent);
     edit->setFrame(false);
@@ -139,17 +148,20 @@ void MediaItemDelegate::setEditorData(QWidget* editor, const QModelIndex& index)
     edit->setCursorPosition(edit->text().size());
 }
 
-void MediaItemDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
+void MediaItemDelegate::setModelData(
+    QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
 {
     if (auto* edit = qobject_cast<QLineEdit*>(editor))
         model->setData(index, edit->text(), Qt::EditRole);
 }
 
-void MediaItemDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex&) const
+void MediaItemDelegate::updateEditorGeometry(
+    QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex&) const
 {
     const QRect thumb = ThumbnailRect(option.rect);
     const int height = QFontMetrics(option.font).height() + 6;
-    editor->setGeometry(option.rect.x() + 1, thumb.bottom() + 1 + kLabelGap - 2, option.rect.width() - 2, height);
+    editor->setGeometry(
+        option.rect.x() + 1, thumb.bottom() + 1 + kLabelGap - 2, option.rect.width() - 2, height);
 }
 
 } // namespace kestovar

@@ -5,9 +5,13 @@
 
 namespace kestovar {
 
-void MediaLibraryHost::MediaRenamed(const QString&, const QString&) { }
+void MediaLibraryHost::MediaRenamed(const QString&, const QString&)
+{
+}
 
-void MediaLibraryHost::StorageRootChanged() { }
+void MediaLibraryHost::StorageRootChanged()
+{
+}
 
 bool MediaLibraryHost::OpenFolder(const QString& path)
 {

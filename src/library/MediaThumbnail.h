@@ -36,8 +36,8 @@ struct ThumbnailResult {
     bool ok() const { return !image.isNull(); }
 };
 
-ThumbnailResult MakeMovieThumbnail(const std::string& path, QSize pixelSize, const ThumbnailLimits& limits = {},
-    const std::atomic<bool>* cancel = nullptr);
+ThumbnailResult MakeMovieThumbnail(const std::string& path, QSize pixelSize,
+    const ThumbnailLimits& limits = {}, const std::atomic<bool>* cancel = nullptr);
 
 // Pictures larger than this are not decoded (the JPEG reader still needs a 64th of the
 // picture's pixels); 20000 x 20000 is well inside.

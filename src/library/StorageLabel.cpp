@@ -13,7 +13,10 @@ int FreeSpacePercent(const DiskSpaceInfo& space)
     return static_cast<int>(static_cast<double>(freeGiB) / totalGiB * 100.0);
 }
 
-QString FreeSpacePercentText(int percent) { return QStringLiteral("%1%").arg(percent); }
+QString FreeSpacePercentText(int percent)
+{
+    return QStringLiteral("%1%").arg(percent);
+}
 
 QString ElidePath(const QString& path, const QFontMetrics& metrics, int width)
 {

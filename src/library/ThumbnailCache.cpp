@@ -8,14 +8,18 @@ namespace {
 
 // What an entry costs against the budget: its pixels, and a little for a null image
 // so remembered failures cannot grow without bound either.
-int64_t CostOf(const QImage& image) { return image.isNull() ? 256 : static_cast<int64_t>(image.sizeInBytes()); }
+int64_t CostOf(const QImage& image)
+{
+    return image.isNull() ? 256 : static_cast<int64_t>(image.sizeInBytes());
+}
 
 } // namespace
 
 std::size_t ThumbnailCache::KeyHash::operator()(const ThumbnailKey& k) const
 {
     std::size_t h = std::hash<std::string>()(k.path);
-    auto mix = [&h](uint64_t v) { h ^= std::hash<uint64_t>()(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    auto mix
+        = [&h](uint64_t v) { h ^= std::hash<uint64_t>()(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
     mix(static_cast<uint64_t>(k.size.width()) << 32 | static_cast<uint32_t>(k.size.height()));
     mix(static_cast<uint64_t>(k.modified));
     mix(static_cast<uint64_t>(k.bytes));

@@ -26,7 +26,10 @@ ThumbnailLoader::~ThumbnailLoader()
     pool_.waitForDone();
 }
 
-void ThumbnailLoader::SetThreadCount(int threads) { pool_.setMaxThreadCount(std::max(1, threads)); }
+void ThumbnailLoader::SetThreadCount(int threads)
+{
+    pool_.setMaxThreadCount(std::max(1, threads));
+}
 
 void ThumbnailLoader::Request(quint64 ticket, const MediaEntry& entry, QSize pixelSize)
 {

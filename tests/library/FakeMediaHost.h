@@ -70,7 +70,8 @@ public:
     {
         // Logged with whether the movie was still there: the player must be closed
         // before the file goes.
-        calls.push_back("ClosePlayback " + path.toStdString() + (QFileInfo::exists(path) ? " (present)" : " (gone)"));
+        calls.push_back(
+            "ClosePlayback " + path.toStdString() + (QFileInfo::exists(path) ? " (present)" : " (gone)"));
         if (mode == FormMode::Playing || mode == FormMode::PlaybackPaused)
             mode = FormMode::Idle;
     }

@@ -18,7 +18,8 @@ std::string SampleMovie();
 // Copies a file; false when it cannot.
 bool CopyFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // The first `bytes` bytes of a file as a new file.
-bool WriteTruncatedCopy(const std::filesystem::path& from, const std::filesystem::path& to, std::uintmax_t bytes);
+bool WriteTruncatedCopy(
+    const std::filesystem::path& from, const std::filesystem::path& to, std::uintmax_t bytes);
 
 // A JPEG of one colour, written by Qt.
 bool WritePicture(const std::filesystem::path& path, QSize size, QColor colour);

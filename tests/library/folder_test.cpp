@@ -22,7 +22,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
+QString Q(const fs::path& p)
+{
+    return QString::fromStdString(p.string());
+}
 
 class FolderChooser : public ::testing::Test {
 protected:

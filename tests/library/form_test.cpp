@@ -2,12 +2,12 @@
 // fake frame: what is listed, opening, delete and rename with their questions, the
 // File Name filter and alert, the modes, and the storage line.
 
+#include "dialogs/CDlgOkCancel.h"
 #include "library/CExEdit.h"
 #include "library/CKestovarFormView.h"
 #include "library/CListCtrlEx.h"
 #include "library/MediaListModel.h"
 #include "library/ThumbnailLoader.h"
-#include "dialogs/CDlgOkCancel.h"
 #include "recording/FileNameRules.h"
 #include "ui/CFontStatic.h"
 #include "ui/CGdipButton.h"
@@ -40,7 +40,10 @@ using test::WriteFileText;
 
 constexpr uint64_t GiB = 1ULL << 30;
 
-QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
+QString Q(const fs::path& p)
+{
+    return QString::fromStdString(p.string());
+}
 
 class FormTest : public ::testing::Test {
 protected:
@@ -77,14 +80,18 @@ protected:
 
     fs::path Movie(const std::string& name) const { return dir / "store" / "movie" / name; }
     fs::path Picture(const std::string& name) const { return dir / "store" / "image" / name; }
-    void AddMovie(const std::string& name, const CaseInfo& info = { "2017-02-26", "Smith", "Dr. Adams", "John", "General", "first\nsecond" })
+    void AddMovie(const std::string& name,
+        const CaseInfo& info = { "2017-02-26", "Smith", "Dr. Adams", "John", "General", "first\nsecond" })
     {
         const std::string sample = test::SampleMovie();
         ASSERT_FALSE(sample.empty());
         ASSERT_TRUE(test::CopyFile(sample, Movie(name)));
         ASSERT_TRUE(WriteCaseInfoFile(Movie(name).string(), info).ok);
     }
-    void AddPicture(const std::string& name) { ASSERT_TRUE(test::WritePicture(Picture(name), QSize(320, 240), Qt::darkCyan)); }
+    void AddPicture(const std::string& name)
+    {
+        ASSERT_TRUE(test::WritePicture(Picture(name), QSize(320, 240), Qt::darkCyan));
+    }
 
     std::vector<std::string> Labels() const
     {
@@ -179,7 +186,8 @@ TEST_F(FormTest, ThumbnailsArriveAndASecondRefreshNeedsNoneMade)
     ASSERT_TRUE(form->Loader()->WaitForIdle(60000));
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(form->ListModel()->StateOf(row), MediaListModel::ThumbnailState::Ready) << row;
-    const QImage thumb = form->ListModel()->data(form->ListModel()->index(0), MediaListModel::ThumbnailRole).value<QImage>();
+    const QImage thumb
+        = form->ListModel()->data(form->ListModel()->index(0), MediaListModel::ThumbnailRole).value<QImage>();
     EXPECT_EQ(thumb.size(), form->ThumbnailPixelSize());
 
     form->RefreshMediaList();
@@ -245,8 +253,9 @@ TEST_F(FormTest, OpeningAMovieShowsItAndItsCaseInformationLocked)
     EXPECT_EQ(form->CurrentCaseFile(), Q(Movie("Smith_170226_101530.ini")));
     EXPECT_TRUE(form->ModifyButton()->isVisibleTo(form.get()));
     EXPECT_FALSE(form->SaveButton()->isVisibleTo(form.get()));
-    for (auto f : { CKestovarFormView::DateField, CKestovarFormView::FileNameField, CKestovarFormView::DoctorField,
-             CKestovarFormView::PatientField, CKestovarFormView::HospitalField, CKestovarFormView::CommentField })
+    for (auto f : { CKestovarFormView::DateField, CKestovarFormView::FileNameField,
+             CKestovarFormView::DoctorField, CKestovarFormView::PatientField,
+             CKestovarFormView::HospitalField, CKestovarFormView::CommentField })
         EXPECT_FALSE(form->FieldEnabled(f)) << f;
     EXPECT_TRUE(form->TextClearButton()->isEnabled());
     EXPECT_TRUE(form->SelectFolderButton()->isEnabled());
@@ -380,8 +389,8 @@ TEST_F(FormTest, RenameStartsWithTheNameWithoutItsExtensionAndMovesTheCaseFile)
     EXPECT_EQ(moved.doctorName, "Dr. Adams");
     EXPECT_EQ(Labels(), (std::vector<std::string> { "Knee.avi" }));
     EXPECT_EQ(form->List()->SelectedRow(), 0);
-    EXPECT_TRUE(host->Called(
-        "MediaRenamed " + Movie("Smith.Jones_170226_101530.avi").string() + " -> " + Movie("Knee.avi").string()));
+    EXPECT_TRUE(host->Called("MediaRenamed " + Movie("Smith.Jones_170226_101530.avi").string() + " -> "
+        + Movie("Knee.avi").string()));
 }
 
 TEST_F(FormTest, EscapeOrAnEmptyTextRenamesNothing)
@@ -524,16 +533,18 @@ TEST_F(FormTest, TheControlsFollowTheMode)
         FormMode mode;
         bool texts, textClear, selectFolder;
     };
-    for (const Row& r : { Row { FormMode::Recording, false, false, false }, Row { FormMode::Playing, false, true, false },
-             Row { FormMode::PlaybackPaused, false, true, true }, Row { FormMode::Idle, true, true, true },
-             Row { FormMode::Live, true, true, true }, Row { FormMode::StillShown, true, true, true } }) {
+    for (const Row& r :
+        { Row { FormMode::Recording, false, false, false }, Row { FormMode::Playing, false, true, false },
+            Row { FormMode::PlaybackPaused, false, true, true }, Row { FormMode::Idle, true, true, true },
+            Row { FormMode::Live, true, true, true }, Row { FormMode::StillShown, true, true, true } }) {
         host->mode = r.mode;
         form->Modify(); // whatever was shown before
         form->ApplyModeToForm(FormApply::ByMode);
         const int m = static_cast<int>(r.mode);
         EXPECT_FALSE(form->FieldEnabled(CKestovarFormView::DateField)) << m;
-        for (auto f : { CKestovarFormView::FileNameField, CKestovarFormView::DoctorField, CKestovarFormView::PatientField,
-                 CKestovarFormView::HospitalField, CKestovarFormView::CommentField })
+        for (auto f : { CKestovarFormView::FileNameField, CKestovarFormView::DoctorField,
+                 CKestovarFormView::PatientField, CKestovarFormView::HospitalField,
+                 CKestovarFormView::CommentField })
             EXPECT_EQ(form->FieldEnabled(f), r.texts) << m << " field " << f;
         EXPECT_EQ(form->TextClearButton()->isEnabled(), r.textClear) << m;
         EXPECT_EQ(form->SelectFolderButton()->isEnabled(), r.selectFolder) << m;
@@ -598,7 +609,8 @@ TEST_F(FormTest, TextClearWhilePausedKeepsTheCaseTextsAndSetsDateDoctorAndHospit
 
     host->mode = FormMode::Live;
     form->ClearCaseFields();
-    EXPECT_EQ(form->CaseFields(), (CaseInfo { CaseDateText(std::time(nullptr)), "", "Dr. Baker", "", "St. Mary", "" }));
+    EXPECT_EQ(form->CaseFields(),
+        (CaseInfo { CaseDateText(std::time(nullptr)), "", "Dr. Baker", "", "St. Mary", "" }));
 }
 
 // --- the storage line ------------------------------------------------------------------------
@@ -617,7 +629,8 @@ TEST_F(FormTest, TheStoragePercentageUsesWholeGibibytesAndKeepsItsTextOnFailure)
 
 TEST_F(FormTest, ALongStorageRootIsShortenedToItsBox)
 {
-    const fs::path deep = dir / "a very long folder name for the archive" / "orthopaedic cases of this year" / "Kestovar";
+    const fs::path deep
+        = dir / "a very long folder name for the archive" / "orthopaedic cases of this year" / "Kestovar";
     fs::create_directories(deep);
     ASSERT_TRUE(form->ApplyStorageRoot(Q(deep)));
     const QString shown = form->StorageRootText();

@@ -52,7 +52,8 @@ double MeanDifference(const QImage& a, const QImage& b)
         for (int col = 0; col < x.width(); ++col) {
             const QRgb p = x.pixel(col, row);
             const QRgb q = y.pixel(col, row);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
+                + std::abs(qBlue(p) - qBlue(q));
         }
     }
     return sum / (3.0 * x.width() * x.height());
@@ -131,7 +132,7 @@ TEST_F(Folders, TheDirectorysOwnOrderIsKeptAndFileFactsAreRead)
     const std::vector<MediaEntry> entries = ListMediaFolder(Movie().string(), "avi", MediaKind::Movie);
     EXPECT_EQ(Names(entries), directoryOrder);
     for (const MediaEntry& e : entries) {
-        struct stat st {};
+        struct stat st { };
         ASSERT_EQ(stat(e.path.c_str(), &st), 0);
         EXPECT_EQ(e.size, static_cast<int64_t>(e.name.size()));
         EXPECT_EQ(e.modified, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec);
@@ -165,7 +166,9 @@ TEST_F(Thumbnails, AMovieGivesItsFirstPictureAtExactlyTheSizeAsked)
     ASSERT_TRUE(large.ok()) << large.why;
     EXPECT_EQ(large.image.size(), kThumb * 2);
     // The same picture at both sizes (colours in place, nothing swapped or shifted).
-    EXPECT_LT(MeanDifference(small.image, large.image.scaled(kThumb, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)), 12.0);
+    EXPECT_LT(MeanDifference(
+                  small.image, large.image.scaled(kThumb, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+        12.0);
     // A test picture, not a flat colour.
     std::set<QRgb> colours;
     for (int y = 0; y < kThumb.height(); y += 7)
@@ -462,4 +465,3 @@ TEST(StorageLabelTest, ALongRootIsShortenedInTheMiddleKeepingItsLastFolder)
 
 } // namespace
 } // namespace kestovar
-

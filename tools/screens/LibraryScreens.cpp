@@ -56,8 +56,9 @@ QTemporaryDir& Storage()
         }
         for (const char* name : { "knee_170226_140509.avi", "shoulder_170226_143012.avi" }) {
             QProcess::execute(QStringLiteral("ffmpeg"),
-                { "-v", "quiet", "-y", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=10", "-t", "1", "-c:v", "libx264",
-                    "-pix_fmt", "yuv420p", root + QStringLiteral("/movie/") + QLatin1String(name) });
+                { "-v", "quiet", "-y", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=10", "-t", "1", "-c:v",
+                    "libx264", "-pix_fmt", "yuv420p",
+                    root + QStringLiteral("/movie/") + QLatin1String(name) });
         }
         QFile damaged(root + QStringLiteral("/movie/damaged_170226_150000.avi"));
         damaged.open(QIODevice::WriteOnly);
@@ -115,7 +116,10 @@ private:
     std::unique_ptr<CAppSettings> settings_;
 };
 
-FormScreen* Form(QWidget* w) { return static_cast<FormScreen*>(w); }
+FormScreen* Form(QWidget* w)
+{
+    return static_cast<FormScreen*>(w);
+}
 
 QWidget* MakeChooser()
 {
@@ -127,49 +131,66 @@ QWidget* MakeChooser()
 
 } // namespace
 
-KESTOVAR_SCREEN_STAGED(form_live, [] { return new FormScreen; }, [](QWidget* w) {
-    auto* form = Form(w)->form;
-    form->SetFieldText(CKestovarFormView::FileNameField, QStringLiteral("knee"));
-    form->SetFieldText(CKestovarFormView::PatientField, QStringLiteral("John Smith"));
-    form->SetFieldText(CKestovarFormView::CommentField, QStringLiteral("Arthroscopy, left knee.\nMedial meniscus."));
-    form->List()->SelectRow(Form(w)->Row(QStringLiteral("170226_140733")));
-});
-KESTOVAR_SCREEN_STAGED(form_opened_movie, [] { return new FormScreen; }, [](QWidget* w) {
-    FormScreen* s = Form(w);
-    const int row = s->Row(QStringLiteral("knee"));
-    s->form->List()->SelectRow(row);
-    s->form->OpenMediaItem(row);
-});
-KESTOVAR_SCREEN_STAGED(form_modify, [] { return new FormScreen; }, [](QWidget* w) {
-    FormScreen* s = Form(w);
-    const int row = s->Row(QStringLiteral("knee"));
-    s->form->OpenMediaItem(row);
-    s->form->Modify();
-});
-KESTOVAR_SCREEN_STAGED(form_recording, [] { return new FormScreen(FormMode::Recording); }, [](QWidget* w) {
-    auto* form = Form(w)->form;
-    form->SetFieldText(CKestovarFormView::FileNameField, QStringLiteral("shoulder"));
-    form->ApplyModeToForm(FormApply::ByMode);
-});
-KESTOVAR_SCREEN_STAGED(form_file_name_alert, [] { return new FormScreen; }, [](QWidget* w) {
-    auto* form = Form(w)->form;
-    form->FileNameEdit()->SetNotice({});
-    form->StartFileNameAlert();
-    form->FileNameEdit()->AlertTick();
-});
-KESTOVAR_SCREEN_STAGED(form_context_menu, [] { return new FormScreen; }, [](QWidget* w) {
-    auto* form = Form(w)->form;
-    form->List()->SelectRow(Form(w)->Row(QStringLiteral("shoulder")));
-    form->ShowContextMenu(form->mapToGlobal(QPoint(150, 470)));
-});
-KESTOVAR_SCREEN_STAGED(form_rename, [] { return new FormScreen; }, [](QWidget* w) {
-    auto* form = Form(w)->form;
-    form->List()->SelectRow(Form(w)->Row(QStringLiteral("knee")));
-    form->BeginRenameSelected();
-});
+KESTOVAR_SCREEN_STAGED(
+    form_live, [] { return new FormScreen; },
+    [](QWidget* w) {
+        auto* form = Form(w)->form;
+        form->SetFieldText(CKestovarFormView::FileNameField, QStringLiteral("knee"));
+        form->SetFieldText(CKestovarFormView::PatientField, QStringLiteral("John Smith"));
+        form->SetFieldText(
+            CKestovarFormView::CommentField, QStringLiteral("Arthroscopy, left knee.\nMedial meniscus."));
+        form->List()->SelectRow(Form(w)->Row(QStringLiteral("170226_140733")));
+    });
+KESTOVAR_SCREEN_STAGED(
+    form_opened_movie, [] { return new FormScreen; },
+    [](QWidget* w) {
+        FormScreen* s = Form(w);
+        const int row = s->Row(QStringLiteral("knee"));
+        s->form->List()->SelectRow(row);
+        s->form->OpenMediaItem(row);
+    });
+KESTOVAR_SCREEN_STAGED(
+    form_modify, [] { return new FormScreen; },
+    [](QWidget* w) {
+        FormScreen* s = Form(w);
+        const int row = s->Row(QStringLiteral("knee"));
+        s->form->OpenMediaItem(row);
+        s->form->Modify();
+    });
+KESTOVAR_SCREEN_STAGED(
+    form_recording, [] { return new FormScreen(FormMode::Recording); },
+    [](QWidget* w) {
+        auto* form = Form(w)->form;
+        form->SetFieldText(CKestovarFormView::FileNameField, QStringLiteral("shoulder"));
+        form->ApplyModeToForm(FormApply::ByMode);
+    });
+KESTOVAR_SCREEN_STAGED(
+    form_file_name_alert, [] { return new FormScreen; },
+    [](QWidget* w) {
+        auto* form = Form(w)->form;
+        form->FileNameEdit()->SetNotice({});
+        form->StartFileNameAlert();
+        form->FileNameEdit()->AlertTick();
+    });
+KESTOVAR_SCREEN_STAGED(
+    form_context_menu, [] { return new FormScreen; },
+    [](QWidget* w) {
+        auto* form = Form(w)->form;
+        form->List()->SelectRow(Form(w)->Row(QStringLiteral("shoulder")));
+        form->ShowContextMenu(form->mapToGlobal(QPoint(150, 470)));
+    });
+KESTOVAR_SCREEN_STAGED(
+    form_rename, [] { return new FormScreen; },
+    [](QWidget* w) {
+        auto* form = Form(w)->form;
+        form->List()->SelectRow(Form(w)->Row(QStringLiteral("knee")));
+        form->BeginRenameSelected();
+    });
 KESTOVAR_SCREEN(dlg_folder, [] { return MakeChooser(); });
-KESTOVAR_SCREEN_STAGED(dlg_folder_create, [] { return MakeChooser(); }, [](QWidget* w) {
-    auto* d = static_cast<CDlgFolder*>(w);
-    d->CreateNewFolder();
-    QDir(CShellTreeCtrl::PathOf(d->Tree()->currentItem())).removeRecursively();
-});
+KESTOVAR_SCREEN_STAGED(
+    dlg_folder_create, [] { return MakeChooser(); },
+    [](QWidget* w) {
+        auto* d = static_cast<CDlgFolder*>(w);
+        d->CreateNewFolder();
+        QDir(CShellTreeCtrl::PathOf(d->Tree()->currentItem())).removeRecursively();
+    });
