@@ -18,6 +18,7 @@
 
 #include "app/AppMode.h"
 #include "app/AppOptions.h"
+#include "capture/CameraImageControls.h"
 #include "capture/CaptureTypes.h"
 #include "capture/PreviewGraph.h"
 #include "capture/RecordGraph.h"
@@ -89,7 +90,9 @@ public:
     const std::shared_ptr<AudioBackend>& audio() const { return audio_; }
 
     // ---- Media control operations (CKestovarAppMedia*.cpp) ----
-    // Callers close whatever runs (CloseAll) before every start.
+    // Every start (StartPreview, StartRecord, OpenPlayback, ShowStill with a path)
+    // first closes whatever else runs, as CloseAll does, so at most one graph exists
+    // even when a caller forgot to close.
 
     // Live preview into videoWindow with the settings' resolution, quality, frame
     // rate and rotation. False without a video window (mode unchanged), and when the
@@ -127,8 +130,9 @@ public:
     void SetStillPath(const QString& path);
     // Draws the picture `path` (or, with no path, the one on show, as a repaint does)
     // stretched over videoWindow; StillShown. False without a video window or a
-    // picture path (mode unchanged), and when the picture cannot be read (mode
-    // unchanged; the caller tells the operator).
+    // picture path, and when the picture cannot be read: then nothing changes (what
+    // ran goes on; the caller tells the operator). A repaint of the same picture at
+    // the same window size presents nothing new: the window keeps the last picture.
     bool ShowStill(const QString& path = QString());
     // Stops and destroys every graph (a recording is completed), clears the path; Idle.
     void CloseAll();
@@ -149,6 +153,7 @@ public:
     // CameraImageControls(app.OpenCamera()), whose every call then fails without a
     // camera; do not keep it across a start or stop.
     CameraBackend* OpenCamera() const;
+    CameraImageControls ImageControls() const { return CameraImageControls(OpenCamera()); }
     // How the open camera (preview, else recording) delivers its picture; nothing
     // when no camera graph exists.
     std::optional<SourceKind> OpenCameraKind() const;

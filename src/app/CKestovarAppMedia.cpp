@@ -81,7 +81,10 @@ bool CKestovarApp::StartPreview()
 {
     if (!videoWindow)
         return false;
-    DestroyPreview();
+    // One graph at a time, whatever the caller closed: a second graph on the same
+    // camera would find it busy, and a player would go on sounding under the picture.
+    if (previewGraph || recordGraph || playerGraph)
+        CloseAll();
     previewGraph = std::make_unique<PreviewGraph>();
     const uint64_t serial = ++graphSerial_;
     stillPresentedPath_.clear();
@@ -121,8 +124,8 @@ bool CKestovarApp::StartRecord(const QString& path, bool withAudio)
 {
     if (!videoWindow)
         return false;
-    QString error;
-    DestroyRecord(&error);
+    if (previewGraph || recordGraph || playerGraph)
+        CloseAll();
     const std::string file = LocalPath(path);
     std::error_code ec;
     const bool existedBefore = !file.empty() && std::filesystem::exists(file, ec);

@@ -36,10 +36,10 @@ bool CKestovarApp::OpenPlayback(const QString& path, QString* error)
 {
     if (!videoWindow || !transportBarWindow)
         return false;
-    if (playerGraph) {
-        playerGraph->Teardown();
-        playerGraph.reset();
-    }
+    // One graph at a time, whatever the caller closed: a recording left running is
+    // completed here rather than kept writing behind the movie.
+    if (previewGraph || recordGraph || playerGraph)
+        CloseAll();
     ++graphSerial_;
     stillPresentedPath_.clear();
     playerGraph = std::make_unique<PlayerGraph>(audio_);
@@ -159,36 +159,37 @@ bool CKestovarApp::ShowStill(const QString& path)
     if (!videoWindow)
         return false;
     // A path given is what is to be shown, even right after CloseAll emptied the
-    // current one.
-    const QString previousPath = currentMediaPath;
-    const int32_t previousResolution = settings.resolution;
-    if (!path.isEmpty())
-        SetStillPath(path);
-    if (currentMediaPath.isEmpty())
+    // current one; without one, the picture on show is drawn again.
+    const QString file = path.isEmpty() ? currentMediaPath : path;
+    if (file.isEmpty())
         return false;
 
     const QSize target = videoWindow->TargetSize();
     // The window keeps what it was given; the repaint of the same picture at the same
     // size needs nothing new (presenting again would ask for yet another repaint).
-    if (path.isEmpty() && mode == AppMode::StillShown && currentMediaPath == stillPresentedPath_
+    if (path.isEmpty() && mode == AppMode::StillShown && file == stillPresentedPath_
         && target == stillPresentedSize_)
         return true;
 
-    QImageReader reader(currentMediaPath);
+    // Read before anything changes: a picture that cannot be shown leaves on screen
+    // whatever was there.
+    QImageReader reader(file);
     const QImage picture = reader.read();
     if (picture.isNull()) {
-        std::fprintf(stderr, "app: cannot show %s: %s\n", qPrintable(currentMediaPath),
-            qPrintable(reader.errorString()));
-        // Nothing changed on screen, so nothing changes here either.
-        currentMediaPath = previousPath;
-        settings.resolution = previousResolution;
+        std::fprintf(stderr, "app: cannot show %s: %s\n", qPrintable(file), qPrintable(reader.errorString()));
         return false;
+    }
+    if (!path.isEmpty()) {
+        // A graph left running would draw over the picture at its next frame.
+        if (previewGraph || recordGraph || playerGraph)
+            CloseAll();
+        SetStillPath(path);
     }
     // Stretched over the whole window, as the live picture is.
     if (!target.isEmpty())
         videoWindow->Present(picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                  .convertToFormat(QImage::Format_RGB32));
-    stillPresentedPath_ = currentMediaPath;
+    stillPresentedPath_ = file;
     stillPresentedSize_ = target;
     mode = AppMode::StillShown;
     return true;

@@ -140,6 +140,27 @@ const Row kRows[] = {
     { "PlayingToIdleByClosePlayback", AppMode::Playing, [](T&, App& a) { return a.ClosePlayback(), true; },
         true, AppMode::Idle, nullptr, NothingRuns },
 
+    // A start with something else still running closes it first.
+    { "LiveToStillShownByShowStill", AppMode::Live, [](T& t, App& a) { return a.ShowStill(t.Picture()); },
+        true, AppMode::StillShown, nullptr, NothingRuns },
+    { "PlayingToLiveByStartPreview", AppMode::Playing, [](T&, App& a) { return a.StartPreview(); }, true,
+        AppMode::Live, nullptr,
+        [](T& t, App& a) {
+            EXPECT_TRUE(a.currentMediaPath.isEmpty());
+            PicturesFlow(t, a);
+        } },
+    { "RecordingToPausedByOpenPlayback", AppMode::Recording,
+        [](T& t, App& a) { return a.OpenPlayback(t.Movie()); }, true, AppMode::PlaybackPaused, nullptr,
+        [](T& t, App&) {
+            // The recording was completed, not dropped.
+            const FileFacts facts = ReadFacts(t.Path("reached.avi").toStdString());
+            ASSERT_TRUE(facts.opened);
+            EXPECT_EQ(facts.streams.size(), 2u);
+        } },
+    { "LiveToRecordingByStartRecord", AppMode::Live,
+        [](T& t, App& a) { return a.StartRecord(t.Path("rec.avi"), true); }, true, AppMode::Recording,
+        nullptr, PicturesFlow },
+
     // Any -> Idle by a failed start or playback operation.
     { "NoCameraLeavesIdleWithPreviewError", AppMode::Idle,
         [](T& t, App& a) {

@@ -76,6 +76,12 @@ TEST_F(MediaTest, DamagedPictureLeavesTheShownOneInPlace)
     EXPECT_EQ(sink_.Count(), presented);
     EXPECT_FALSE(app_->ShowStill(Path("gone.jpg")));
     EXPECT_EQ(app_->currentMediaPath, good);
+
+    // What runs goes on.
+    ASSERT_TRUE(app_->StartPreview());
+    EXPECT_FALSE(app_->ShowStill(bad));
+    EXPECT_EQ(app_->mode, AppMode::Live);
+    EXPECT_NE(app_->previewGraph, nullptr);
 }
 
 TEST_F(MediaTest, NoVideoWindowStartsNothing)
