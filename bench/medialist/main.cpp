@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -131,8 +132,12 @@ Refresh TimeRefresh(CKestovarFormView& form)
     r.longestBlockMs = r.callMs;
     lastTurn = clock.nsecsElapsed();
     probe.start();
-    while (form.ListModel()->PendingCount() > 0)
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    // Wait as the station would: in its event loop, until the last thumbnail is in.
+    if (form.ListModel()->PendingCount() > 0) {
+        QEventLoop loop;
+        QObject::connect(form.Loader(), &ThumbnailLoader::Idle, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     r.allMs = clock.nsecsElapsed() / 1e6;
     r.guiCpuMs = ThreadCpuMs() - cpuBefore;
     probe.stop();

@@ -205,7 +205,7 @@ bool CShellTreeCtrl::SelectPath(const QString& path)
         item = next;
     }
     setCurrentItem(item);
-    scrollToItem(item);
+    scrollToItem(item, QAbstractItemView::PositionAtCenter);
     return true;
 }
 
