@@ -35,8 +35,8 @@ QString WriteFailureText(const QString& why)
     return text + QStringLiteral("\nThe recording was stopped. What was recorded up to then is kept.");
 }
 
-const QString kResumeFailedText = QStringLiteral(
-    "The recording could not be continued.\nThe recording was stopped. What was recorded up to then is kept.");
+const QString kResumeFailedText = QStringLiteral("The recording could not be continued.\nThe recording was "
+                                                 "stopped. What was recorded up to then is kept.");
 
 } // namespace
 
@@ -220,17 +220,19 @@ void RecordingController::RecordPause()
 
 void RecordingController::SnapShot()
 {
-    const std::string folder = Local(app_.settings.imagepath);
-    // An encoded camera writes its picture only at its next frame: a second request
-    // within the same second must not be handed the name the first is about to take.
-    const std::string previous = lastSnapshot_;
-    const CapturePathResult named = NewStillPicturePath(folder, clock_(),
-        [&previous](const std::string& p) { return p == previous || PathExists(p); });
-    if (named.ok) {
-        lastSnapshot_ = named.path;
-        const QString path = FromLocal(named.path);
-        app_.TakeSnapshot(path); // whichever graph runs; a recording goes on undisturbed
-        emit snapshotRequested(path);
+    // The frame grabber holds one request: a second press before the next frame would
+    // replace the first request's name, and that picture would never be written. Both
+    // presses mean the same frame, so the one request serves them.
+    const CCaptureBufferCallback* grabber = app_.previewGraph ? app_.previewGraph->Grabber()
+        : app_.recordGraph                                    ? app_.recordGraph->Grabber()
+                                                              : nullptr;
+    if (!grabber || !grabber->SnapshotPending()) {
+        const CapturePathResult named = NewStillPicturePath(Local(app_.settings.imagepath), clock_());
+        if (named.ok) {
+            const QString path = FromLocal(named.path);
+            app_.TakeSnapshot(path); // whichever graph runs; a recording goes on undisturbed
+            emit snapshotRequested(path);
+        }
     }
     QTimer::singleShot(kSnapshotListDelayMs, this, [this] { windows_.RefreshMediaList(); });
 }
@@ -273,8 +275,8 @@ void RecordingController::StatusTick()
         RecordAndRoll();
         break;
     case RecordingAction::StopFileLost:
-        EndRecordingWithMessage(QString::fromUtf8(kRecordingFileLostMessage.data(),
-            static_cast<int>(kRecordingFileLostMessage.size())));
+        EndRecordingWithMessage(QString::fromUtf8(
+            kRecordingFileLostMessage.data(), static_cast<int>(kRecordingFileLostMessage.size())));
         break;
     }
 }

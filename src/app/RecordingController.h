@@ -125,7 +125,6 @@ private:
     Clock clock_;
     QString movie_; // the file being written
     bool withAudio_ = true; // chosen at Record Start, kept for each follow-on file
-    std::string lastSnapshot_; // the last picture asked for
     // Record Stop is under way: a failure it reports is told once it has finished.
     bool stopping_ = false;
     QString failureDuringStop_;

@@ -1,0 +1,528 @@
+// Recording control end to end with the simulated Full HD camera and microphone: the
+// controller drives the real application object and graphs; the windows are a fake
+// that remembers what it was told. Recordings are kept to a second or two.
+
+#include "app/RecordingController.h"
+#include "app/RecordingWindows.h"
+
+#include "MediaTestFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdlib>
+#include <mutex>
+#include <regex>
+
+namespace kestovar::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// 2017-02-26 14:05:09 UTC.
+constexpr std::time_t kMorning = 1488117909;
+
+class FakeWindows final : public RecordingWindows {
+public:
+    explicit FakeWindows(CKestovarApp& app)
+        : app_(app)
+    {
+    }
+    CaseInfo CaseFields() const override { return fields; }
+    void StartFileNameAlert() override { ++alerts; }
+    void StopFileNameAlert() override { ++alertStops; }
+    void ClearCaseFields() override { ++clears; }
+    void SetCurrentCaseFile(const QString& path) override
+    {
+        currentCaseFile = path;
+        // Only here: before the recording graph exists.
+        caseFileBeforeMovie.push_back(
+            QFileInfo::exists(QString::fromStdString(CaseInfoFilePath(path.toStdString())))
+            && !QFileInfo::exists(path) && app_.recordGraph == nullptr);
+    }
+    void ApplyModeToForm() override { ++formModes; }
+    void RefreshMediaList() override { ++refreshes; }
+    void PlaceVideoForRecording() override { ++placements; }
+    void UpdateControlStates() override { ++controlUpdates; }
+    bool SoundMuted() const override { return muted; }
+    void SetRecordButtonRecording(bool on) override { recordLook = on; }
+    void ShowIndicatorPicture(int picture) override { pictures.push_back(picture); }
+    void GoLive() override
+    {
+        ++goLives;
+        app_.StartPreview();
+    }
+    void SetStatusPane(int pane, const QString& text) override { panes[pane] = text; }
+    void ShowMessage(const QString& text) override { messages << text; }
+
+    CaseInfo fields;
+    bool muted = false;
+    int alerts = 0, alertStops = 0, clears = 0, formModes = 0, refreshes = 0, placements = 0;
+    int controlUpdates = 0, goLives = 0;
+    bool recordLook = false;
+    std::vector<int> pictures;
+    std::vector<bool> caseFileBeforeMovie;
+    QString currentCaseFile;
+    QString panes[2];
+    QStringList messages;
+
+private:
+    CKestovarApp& app_;
+};
+
+// Every packet each opened camera delivered, one log per open.
+struct CameraLogs {
+    std::mutex mutex;
+    std::vector<std::vector<Packet>> opens;
+};
+
+class LoggingCamera final : public CameraBackend {
+public:
+    LoggingCamera(std::unique_ptr<CameraBackend> inner, CameraLogs& logs)
+        : inner_(std::move(inner))
+        , logs_(logs)
+    {
+        std::lock_guard lock(logs_.mutex);
+        index_ = logs_.opens.size();
+        logs_.opens.emplace_back();
+    }
+    std::vector<CameraFormatInfo> Formats() override { return inner_->Formats(); }
+    bool GetFormat(CameraCurrentFormat& out) override { return inner_->GetFormat(out); }
+    bool SetFormat(uint32_t f, uint32_t w, uint32_t h) override { return inner_->SetFormat(f, w, h); }
+    bool SetFrameInterval(FrameInterval i) override { return inner_->SetFrameInterval(i); }
+    bool StartStreaming() override { return inner_->StartStreaming(); }
+    CameraReadStatus ReadPacket(CameraPacket& out, int ms) override
+    {
+        const CameraReadStatus status = inner_->ReadPacket(out, ms);
+        if (status == CameraReadStatus::Packet) {
+            std::lock_guard lock(logs_.mutex);
+            logs_.opens[index_].push_back(out.data);
+        }
+        return status;
+    }
+    void StopStreaming() override { inner_->StopStreaming(); }
+    int ExtensionUnitQuery(uint8_t u, uint8_t s, uint8_t q, uint8_t* d, uint16_t n) override
+    {
+        return inner_->ExtensionUnitQuery(u, s, q, d, n);
+    }
+    bool QueryControl(uint32_t id, CameraControlInfo& out) override { return inner_->QueryControl(id, out); }
+    bool GetControl(uint32_t id, int32_t& v) override { return inner_->GetControl(id, v); }
+    bool SetControl(uint32_t id, int32_t v) override { return inner_->SetControl(id, v); }
+    std::string LastError() const override { return inner_->LastError(); }
+
+private:
+    std::unique_ptr<CameraBackend> inner_;
+    CameraLogs& logs_;
+    size_t index_ = 0;
+};
+
+class LoggingProvider final : public CameraProvider {
+public:
+    LoggingProvider(std::shared_ptr<SimulatedCameraProvider> inner, CameraLogs& logs)
+        : inner_(std::move(inner))
+        , logs_(logs)
+    {
+    }
+    std::vector<VideoDeviceInfo> ListVideoDevices() override { return inner_->ListVideoDevices(); }
+    std::unique_ptr<CameraBackend> Open(const VideoDeviceInfo& d) override
+    {
+        auto camera = inner_->Open(d);
+        return camera ? std::make_unique<LoggingCamera>(std::move(camera), logs_) : nullptr;
+    }
+    std::vector<std::string> UsbInstanceIds(bool presentOnly) override
+    {
+        return inner_->UsbInstanceIds(presentOnly);
+    }
+
+private:
+    std::shared_ptr<SimulatedCameraProvider> inner_;
+    CameraLogs& logs_;
+};
+
+class RecordingControlTest : public MediaTest {
+public:
+    void SetUp() override
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        CountedCamera::open = 0;
+        CountedCamera::refuseStreaming = false;
+        StartApp("fullhd");
+        SetCameraProvider(std::make_shared<LoggingProvider>(simulated_, logs_));
+        std::filesystem::create_directories(dir_ / "root");
+        app_->settings.SetRootPath(Path("root"));
+        windows_ = std::make_unique<FakeWindows>(*app_);
+        windows_->fields = CaseInfo { "2017-02-26", "knee", "Dr. Moreau", "A. Patient", "General Hospital",
+            "left knee\narthroscopy" };
+        controller_ = std::make_unique<RecordingController>(*app_, *windows_);
+        controller_->SetClock([this] { return now_; });
+    }
+    void TearDown() override
+    {
+        controller_.reset();
+        MediaTest::TearDown();
+        unsetenv("TZ");
+        tzset();
+    }
+
+    QString MovieFolder() const { return app_->settings.moviepath; }
+    QStringList MovieFolderFiles() const { return QDir(MovieFolder()).entryList(QDir::Files, QDir::Name); }
+    // Lets the recording run for `d` while the GUI thread keeps serving events.
+    void RunFor(std::chrono::milliseconds d)
+    {
+        const auto end = std::chrono::steady_clock::now() + d;
+        WaitUntil([&] { return std::chrono::steady_clock::now() >= end; });
+    }
+    static std::string Local(const QString& path) { return path.toStdString(); }
+
+    CameraLogs logs_;
+    std::time_t now_ = kMorning;
+    std::unique_ptr<FakeWindows> windows_;
+    std::unique_ptr<RecordingController> controller_;
+};
+
+TEST_F(RecordingControlTest, RecordStartNamesTheMovieWritesItsCaseFileFirstAndStopCompletesIt)
+{
+    ASSERT_TRUE(app_->StartPreview());
+    QStringList finished;
+    QObject::connect(
+        controller_.get(), &RecordingController::movieFinished, [&](const QString& p) { finished << p; });
+
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording) << errors_.join(", ").toStdString();
+    const QString movie = MovieFolder() + "/knee_170226_140509.avi";
+    EXPECT_EQ(controller_->CurrentMovie(), movie);
+    EXPECT_EQ(QString::fromStdString(app_->recordGraph->OutputPath()), movie);
+    ASSERT_EQ(windows_->caseFileBeforeMovie, std::vector<bool> { true });
+    EXPECT_EQ(windows_->currentCaseFile, movie);
+    EXPECT_EQ(app_->previewGraph, nullptr);
+    EXPECT_TRUE(app_->recordGraph->WithAudio());
+    EXPECT_EQ(windows_->placements, 1);
+    EXPECT_TRUE(windows_->recordLook);
+    EXPECT_TRUE(controller_->IndicatorRunning());
+
+    // The case file: one section, the six keys in the form's order, the comment on one line.
+    EXPECT_EQ(ReadFileText(Local(MovieFolder() + "/knee_170226_140509.ini")),
+        "[Kestovar]\nDate=2017-02-26\nFile Name=knee\nDoctor Name=Dr. Moreau\nPatient Name=A. Patient\n"
+        "Hospital Name=General Hospital\nComment=left knee\\narthroscopy\n");
+    // The last doctor and hospital are remembered for the next case.
+    EXPECT_EQ(app_->settings.GetDoctorName(), "Dr. Moreau");
+    EXPECT_EQ(app_->settings.GetHospitalName(), "General Hospital");
+
+    RunFor(1500ms);
+    controller_->IndicatorTick();
+    controller_->IndicatorTick();
+    ASSERT_GE(windows_->pictures.size(), 2u);
+    for (int picture : windows_->pictures) {
+        EXPECT_GE(picture, 413);
+        EXPECT_LE(picture, 424);
+    }
+    const size_t n = windows_->pictures.size();
+    EXPECT_NE(windows_->pictures[n - 1], windows_->pictures[n - 2]) << "the indicator does not move";
+
+    now_ += 75; // 1 min 15 s on
+    controller_->StatusTick();
+    EXPECT_TRUE(windows_->panes[0].startsWith("Video Source Size : 640 x 480, Frame Rate : "))
+        << windows_->panes[0].toStdString();
+    EXPECT_TRUE(windows_->panes[1].startsWith("Record Time : 00.01.15, File Size : "))
+        << windows_->panes[1].toStdString();
+    EXPECT_FALSE(windows_->panes[1].endsWith("File Size : ")) << "no size shown";
+    EXPECT_EQ(app_->mode, AppMode::Recording) << "No Size Limit is the default here";
+
+    const int refreshesBefore = windows_->refreshes;
+    controller_->RecordStop();
+    EXPECT_EQ(finished, QStringList { movie });
+    EXPECT_EQ(app_->mode, AppMode::Live) << "not back to the live picture";
+    EXPECT_NE(app_->previewGraph, nullptr);
+    EXPECT_EQ(app_->recordGraph, nullptr);
+    EXPECT_GT(windows_->refreshes, refreshesBefore);
+    EXPECT_GE(windows_->clears, 1);
+    EXPECT_FALSE(windows_->recordLook);
+    EXPECT_FALSE(controller_->IndicatorRunning());
+    EXPECT_TRUE(windows_->messages.isEmpty()) << windows_->messages.join("|").toStdString();
+
+    const FileFacts facts = ReadFacts(Local(movie));
+    ASSERT_TRUE(facts.opened);
+    ASSERT_EQ(facts.streams.size(), 2u);
+    EXPECT_EQ(facts.streams[0].codec, "h264");
+    EXPECT_EQ(facts.streams[0].width, 640);
+    EXPECT_EQ(facts.streams[1].codec, "mp3");
+    EXPECT_GT(facts.streams[0].duration, 0.5);
+
+    controller_->StatusTick();
+    EXPECT_TRUE(windows_->panes[1].isEmpty()) << "record time shown while live";
+    ExpectStateConsistent();
+}
+
+TEST_F(RecordingControlTest, RecordStartTwiceStartsAndStopsAndASecondMovieOfTheSameSecondGetsASuffix)
+{
+    windows_->muted = true; // the Speaker toggle on: no sound in the movie
+    for (int round = 0; round < 2; ++round) {
+        controller_->RecordStart();
+        ASSERT_EQ(app_->mode, AppMode::Recording) << "round " << round;
+        RunFor(1000ms);
+        controller_->RecordStart(); // acts as Record Stop
+        EXPECT_EQ(app_->mode, AppMode::Live) << "round " << round;
+    }
+    EXPECT_EQ(MovieFolderFiles(),
+        (QStringList { "knee_170226_140509.avi", "knee_170226_140509.ini", "knee_170226_140509_2.avi",
+            "knee_170226_140509_2.ini" }));
+    for (const char* name : { "knee_170226_140509.avi", "knee_170226_140509_2.avi" }) {
+        const FileFacts facts = ReadFacts(Local(MovieFolder() + "/" + name));
+        ASSERT_TRUE(facts.opened) << name;
+        ASSERT_EQ(facts.streams.size(), 1u) << name << ": sound recorded with the Speaker toggle on";
+        EXPECT_FALSE(facts.streams[0].packets.empty()) << name;
+    }
+    ExpectStateConsistent();
+}
+
+TEST_F(RecordingControlTest, PauseTwicePausesAndResumesTheSameFileAndOutsideARecordingDoesNothing)
+{
+    ASSERT_TRUE(app_->StartPreview());
+    controller_->RecordPause();
+    EXPECT_EQ(app_->mode, AppMode::Live);
+    EXPECT_NE(app_->previewGraph, nullptr);
+
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording);
+    const std::string path = app_->recordGraph->OutputPath();
+    const auto started = std::chrono::steady_clock::now();
+    RunFor(800ms);
+
+    controller_->RecordPause();
+    EXPECT_EQ(app_->GetGraphState(), GraphRunState::Paused);
+    EXPECT_EQ(app_->mode, AppMode::Recording);
+    RunFor(1500ms);
+    controller_->IndicatorTick();
+    EXPECT_TRUE(controller_->IndicatorRunning()) << "the indicator stops during a pause";
+    now_ += 3;
+    controller_->StatusTick();
+    EXPECT_TRUE(windows_->panes[1].startsWith("Record Time : 00.00.03")) << "time stops during a pause";
+
+    controller_->RecordPause();
+    EXPECT_EQ(app_->GetGraphState(), GraphRunState::Running);
+    EXPECT_EQ(app_->recordGraph->OutputPath(), path) << "resumed into another file";
+    RunFor(800ms);
+    controller_->RecordStop();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    EXPECT_EQ(MovieFolderFiles().size(), 2u) << MovieFolderFiles().join(", ").toStdString();
+    const FileFacts facts = ReadFacts(path);
+    ASSERT_TRUE(facts.opened);
+    EXPECT_GT(facts.streams[0].duration, 0.3);
+    // The paused 1.5 s are not in the movie.
+    EXPECT_LT(facts.streams[0].duration, wall - 0.75);
+    EXPECT_EQ(facts.streams[0].emptyPackets, 0);
+}
+
+TEST_F(RecordingControlTest, AnEmptyOrHostileFileNameStartsNothingAndStopsNothing)
+{
+    ASSERT_TRUE(app_->StartPreview());
+    PreviewGraph* live = app_->previewGraph.get();
+
+    windows_->fields.fileName.clear();
+    controller_->RecordStart();
+    EXPECT_EQ(windows_->alerts, 1);
+    EXPECT_FALSE(windows_->recordLook);
+    EXPECT_TRUE(windows_->messages.isEmpty()) << "the alert brings its own message";
+
+    for (const char* hostile : { "../escape", "sub/dir", "line\nbreak" }) {
+        windows_->fields.fileName = hostile;
+        controller_->RecordStart();
+    }
+    EXPECT_EQ(windows_->messages.size(), 3);
+    EXPECT_EQ(windows_->alerts, 1);
+
+    EXPECT_EQ(app_->mode, AppMode::Live);
+    EXPECT_EQ(app_->previewGraph.get(), live) << "the live picture was stopped";
+    EXPECT_FALSE(controller_->IndicatorRunning());
+    EXPECT_TRUE(MovieFolderFiles().isEmpty()) << MovieFolderFiles().join(", ").toStdString();
+    EXPECT_TRUE(QDir(Path("root")).entryList({ "*.ini", "*.avi" }, QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(Path("")).entryList({ "*escape*" }, QDir::Files).isEmpty());
+    EXPECT_TRUE(windows_->caseFileBeforeMovie.empty());
+}
+
+TEST_F(RecordingControlTest, RecordStartIsIgnoredWhileAMovieIsOpen)
+{
+    ASSERT_TRUE(app_->OpenPlayback(Movie()));
+    controller_->RecordStart();
+    EXPECT_EQ(app_->mode, AppMode::PlaybackPaused);
+    EXPECT_TRUE(MovieFolderFiles().isEmpty());
+    EXPECT_EQ(windows_->alerts, 0);
+}
+
+// What the size check does with each limit: the windows in kilobytes through the rule.
+TEST_F(RecordingControlTest, SizeLimitWindowsDecideEachRollOver)
+{
+    controller_->SetSizeLimitRule(SizeLimitRule(1024));
+    std::uint64_t size = 0;
+    controller_->SetFileSizeQuery([&size](const QString&) { return std::optional<std::uint64_t>(size); });
+
+    struct Row {
+        int limit;
+        std::uint64_t size;
+        bool rolls;
+    };
+    const Row rows[] = {
+        { 0, 1023, false }, // "About 1GB" just under
+        { 0, 1024, true }, { 1, 2047, false }, { 4, 5119, false }, { 4, 9 * 1024, true }, { 5, 10239, false },
+        { 6, 100 * 1024, false }, // "No Size Limit"
+        { 7, 100 * 1024, false }, // unknown value: never
+        { -1, 100 * 1024, false }, { 1, 3 * 1024 + 1, true }, // first looked at past its window: still full
+    };
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording);
+    int files = 1;
+    for (const Row& row : rows) {
+        const QString before = controller_->CurrentMovie();
+        app_->settings.limitrecordsize = row.limit;
+        size = row.size;
+        controller_->StatusTick();
+        ASSERT_EQ(app_->mode, AppMode::Recording) << "limit " << row.limit << " size " << row.size;
+        const bool rolled = controller_->CurrentMovie() != before;
+        EXPECT_EQ(rolled, row.rolls) << "limit " << row.limit << " size " << row.size;
+        // The pane shows the full file's size, as measured before the roll-over.
+        EXPECT_TRUE(windows_->panes[1].endsWith(QString::fromStdString(FormatByteSize(row.size))))
+            << windows_->panes[1].toStdString();
+        files += rolled;
+    }
+    controller_->RecordStop();
+    EXPECT_EQ(MovieFolderFiles().size(), static_cast<qsizetype>(2 * files));
+}
+
+TEST_F(RecordingControlTest, RollOverContinuesInANewFileWithItsOwnCaseFileAndLosesNoPacket)
+{
+    QStringList started;
+    QObject::connect(
+        controller_.get(), &RecordingController::movieStarted, [&](const QString& p) { started << p; });
+    // Any file past 1 KiB is full ("About 1GB" scaled down).
+    app_->settings.limitrecordsize = 0;
+    controller_->SetSizeLimitRule(SizeLimitRule(1024));
+
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording);
+    now_ += 2;
+    // The status timer itself finds the file full.
+    ASSERT_TRUE(WaitUntil([&] { return started.size() >= 2; })) << "no roll-over";
+    ASSERT_EQ(app_->mode, AppMode::Recording) << errors_.join(", ").toStdString();
+    app_->settings.limitrecordsize = 6; // the second file runs to the stop
+    EXPECT_TRUE(app_->recordGraph->WithAudio());
+    now_ += 1;
+    controller_->StatusTick();
+    EXPECT_TRUE(windows_->panes[1].startsWith("Record Time : 00.00.01"))
+        << "the follow-on file counts afresh";
+    RunFor(1500ms);
+    controller_->RecordStop();
+
+    EXPECT_EQ(started,
+        (QStringList {
+            MovieFolder() + "/knee_170226_140509.avi", MovieFolder() + "/knee_170226_140511.avi" }));
+    EXPECT_EQ(windows_->caseFileBeforeMovie, (std::vector<bool> { true, true }));
+    EXPECT_EQ(windows_->placements, 1) << "the follow-on file is not laid out again";
+    for (const QString& movie : started) {
+        const CaseInfo info = ReadCaseInfoFile(Local(movie));
+        EXPECT_EQ(info, windows_->fields) << movie.toStdString();
+    }
+
+    // Each file holds exactly what its camera session delivered from its first key
+    // frame on: nothing lost at the end of the first, nothing repeated in the second.
+    std::lock_guard lock(logs_.mutex);
+    ASSERT_GE(logs_.opens.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        const FileFacts facts = ReadFacts(Local(started[i]));
+        ASSERT_TRUE(facts.opened) << i;
+        ASSERT_EQ(facts.streams.size(), 2u) << i;
+        EXPECT_EQ(facts.streams[1].codec, "mp3");
+        const auto& packets = facts.streams[0].packets;
+        const auto& delivered = logs_.opens[i];
+        ASSERT_FALSE(packets.empty()) << i;
+        const auto first = std::find(delivered.begin(), delivered.end(), packets.front());
+        ASSERT_NE(first, delivered.end()) << "file " << i << " holds a packet its camera never sent";
+        const auto skipped = static_cast<size_t>(first - delivered.begin());
+        std::printf("file %d: %zu packets, %zu delivered, %zu before the first key frame\n", i,
+            packets.size(), delivered.size(), skipped);
+        ASSERT_EQ(packets.size(), delivered.size() - skipped) << "file " << i;
+        for (size_t k = 0; k < packets.size(); ++k)
+            ASSERT_EQ(packets[k], delivered[skipped + k]) << "file " << i << " packet " << k;
+    }
+}
+
+TEST_F(RecordingControlTest, AStillDuringARecordingLeavesItUndisturbed)
+{
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording);
+    const std::string movie = app_->recordGraph->OutputPath();
+    RunFor(500ms);
+    const int refreshes = windows_->refreshes;
+    QStringList asked;
+    QObject::connect(
+        controller_.get(), &RecordingController::snapshotRequested, [&](const QString& p) { asked << p; });
+    controller_->SnapShot();
+    controller_->SnapShot(); // before the next frame: the same picture, asked for once
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], app_->settings.imagepath + "/170226_140509.jpg");
+    EXPECT_TRUE(WaitUntil([&] { return QFileInfo::exists(asked[0]); }));
+    controller_->SnapShot(); // the same second: a second picture, not a replacement
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[1], app_->settings.imagepath + "/170226_140509_2.jpg");
+    EXPECT_TRUE(WaitUntil([&] { return QFileInfo::exists(asked[1]); }));
+    EXPECT_TRUE(WaitUntil([&] { return windows_->refreshes > refreshes; })) << "the list was not refreshed";
+    EXPECT_EQ(app_->mode, AppMode::Recording);
+    EXPECT_EQ(app_->recordGraph->OutputPath(), movie);
+    EXPECT_EQ(app_->GetGraphState(), GraphRunState::Running);
+    EXPECT_FALSE(QImage(asked[0]).isNull());
+    RunFor(500ms);
+    controller_->RecordStop();
+    const FileFacts facts = ReadFacts(movie);
+    ASSERT_TRUE(facts.opened);
+    EXPECT_EQ(facts.streams[0].emptyPackets, 0) << "the recording skipped while the picture was taken";
+}
+
+TEST_F(RecordingControlTest, ARecordingFileThatVanishesOrAFullDiskEndsTheRecordingWithAMessage)
+{
+    // The size query fails: told after a few seconds' grace, the recording ends cleanly.
+    controller_->SetFileSizeQuery([](const QString&) { return std::optional<std::uint64_t>(); });
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording);
+    const std::string first = app_->recordGraph->OutputPath();
+    RunFor(700ms);
+    for (int tick = 0; tick < kFileLostTicks && app_->mode == AppMode::Recording; ++tick) {
+        ++now_;
+        controller_->StatusTick();
+    }
+    EXPECT_EQ(app_->mode, AppMode::Live);
+    ASSERT_EQ(windows_->messages.size(), 1);
+    EXPECT_EQ(windows_->messages[0].toStdString(), kRecordingFileLostMessage);
+    EXPECT_FALSE(controller_->IndicatorRunning());
+    EXPECT_FALSE(windows_->recordLook);
+    EXPECT_TRUE(ReadFacts(first).opened) << "the file was not completed";
+
+    // The writer reports a full disk: the same clean end, with the writer's reason.
+    controller_->SetFileSizeQuery(nullptr);
+    ++now_;
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording);
+    const std::string second = app_->recordGraph->OutputPath();
+    RunFor(700ms);
+    emit app_->recordingFailed(QStringLiteral("cannot write: No space left on device"));
+    EXPECT_EQ(app_->mode, AppMode::Live);
+    ASSERT_EQ(windows_->messages.size(), 2);
+    EXPECT_TRUE(windows_->messages[1].contains("No space left on device"));
+    EXPECT_TRUE(windows_->messages[1].contains("The recording was stopped"));
+    EXPECT_TRUE(ReadFacts(second).opened);
+    ExpectStateConsistent();
+}
+
+TEST_F(RecordingControlTest, TheIndicatorStopsWhenSomethingElseEndsTheRecording)
+{
+    controller_->RecordStart();
+    ASSERT_TRUE(controller_->IndicatorRunning());
+    app_->StartPreview(); // the Live action: the recording is closed, the picture goes on
+    controller_->IndicatorTick();
+    EXPECT_FALSE(controller_->IndicatorRunning());
+    EXPECT_FALSE(windows_->recordLook);
+    EXPECT_TRUE(controller_->CurrentMovie().isEmpty());
+}
+
+} // namespace
+} // namespace kestovar::test
