@@ -2,8 +2,14 @@
 // controller drives the real application object and graphs; the windows are a fake
 // that remembers what it was told. Recordings are kept to a second or two.
 
+#include "app/CCustomStatusBar.h"
+#include "app/CKestovarLeftFormView.h"
+#include "app/CMainFrame.h"
+#include "app/FrameRecordingWindows.h"
 #include "app/RecordingController.h"
 #include "app/RecordingWindows.h"
+#include "app/StationMedia.h"
+#include "ui/CGdipButton.h"
 
 #include "MediaTestFixture.h"
 
@@ -522,6 +528,56 @@ TEST_F(RecordingControlTest, TheIndicatorStopsWhenSomethingElseEndsTheRecording)
     EXPECT_FALSE(controller_->IndicatorRunning());
     EXPECT_FALSE(windows_->recordLook);
     EXPECT_TRUE(controller_->CurrentMovie().isEmpty());
+}
+
+} // namespace
+} // namespace kestovar::test
+
+namespace kestovar::test {
+namespace {
+
+// The frame's own recording control over the real windows.
+class FrameRecordingTest : public MediaTest { };
+
+QWidget* IndicatorOver(QWidget* button)
+{
+    for (QWidget* child : button->findChildren<QWidget*>()) {
+        if (child->geometry() == QRect(20, 12, 32, 32))
+            return child;
+    }
+    return nullptr;
+}
+
+TEST_F(FrameRecordingTest, TheFramesControlFillsTheStatusBarAndAnimatesTheRecordButton)
+{
+    AppStationMedia media(*app_);
+    CMainFrame frame(media, nullptr);
+    frame.resize(1280, 800);
+    RecordingController* recording = RecordingFor(frame);
+    ASSERT_NE(recording, nullptr);
+    EXPECT_EQ(RecordingFor(frame), recording) << "a second controller for the same frame";
+    EXPECT_TRUE(recording->StatusTimerRunning());
+
+    app_->settings.resolution = 1;
+    recording->StatusTick();
+    EXPECT_EQ(frame.StatusBar()->PaneText(0), "Video Source Size : 1280 x 720, Frame Rate : 0 fps");
+    EXPECT_TRUE(frame.StatusBar()->PaneText(1).isEmpty());
+
+    FrameRecordingWindows* windows = AttachRecording(frame);
+    CGdipButton* record = frame.ControlPanel()->RecordButton();
+    QWidget* indicator = IndicatorOver(record);
+    ASSERT_NE(indicator, nullptr);
+    windows->ShowIndicatorPicture(415);
+    EXPECT_TRUE(record->IsToggled());
+    EXPECT_TRUE(indicator->isVisibleTo(record));
+    EXPECT_TRUE(indicator->testAttribute(Qt::WA_TransparentForMouseEvents)) << "the picture swallows clicks";
+    windows->SetRecordButtonRecording(false);
+    EXPECT_FALSE(record->IsToggled());
+    EXPECT_FALSE(indicator->isVisibleTo(record));
+
+    EXPECT_FALSE(windows->SoundMuted());
+    frame.ControlPanel()->SpeakerButton()->SetToggled(true);
+    EXPECT_TRUE(windows->SoundMuted());
 }
 
 } // namespace
