@@ -96,7 +96,8 @@ public:
     bool GetFormat(CameraCurrentFormat& out) override { return inner_->GetFormat(out); }
     bool SetFormat(uint32_t f, uint32_t w, uint32_t h) override { return inner_->SetFormat(f, w, h); }
     bool SetFrameInterval(FrameInterval i) override { return inner_->SetFrameInterval(i); }
-    bool StartStreaming() override { return inner_->StartStreaming(); }
+    static inline std::atomic<bool> refuseStreaming { false };
+    bool StartStreaming() override { return !refuseStreaming && inner_->StartStreaming(); }
     CameraReadStatus ReadPacket(CameraPacket& out, int ms) override
     {
         const CameraReadStatus status = inner_->ReadPacket(out, ms);
@@ -166,6 +167,7 @@ public:
     void TearDown() override
     {
         controller_.reset();
+        LoggingCamera::refuseStreaming = false;
         MediaTest::TearDown();
         unsetenv("TZ");
         tzset();
@@ -346,6 +348,23 @@ TEST_F(RecordingControlTest, AnEmptyOrHostileFileNameStartsNothingAndStopsNothin
     EXPECT_TRUE(QDir(Path("root")).entryList({ "*.ini", "*.avi" }, QDir::Files).isEmpty());
     EXPECT_TRUE(QDir(Path("")).entryList({ "*escape*" }, QDir::Files).isEmpty());
     EXPECT_TRUE(windows_->caseFileBeforeMovie.empty());
+}
+
+TEST_F(RecordingControlTest, AFailedStartLeavesNeitherMovieNorCaseFileAndTheButtonIdle)
+{
+    LoggingCamera::refuseStreaming = true;
+    controller_->RecordStart();
+    EXPECT_EQ(errors_, QStringList { "record error" });
+    EXPECT_EQ(app_->mode, AppMode::Idle);
+    EXPECT_FALSE(controller_->IndicatorRunning());
+    EXPECT_FALSE(windows_->recordLook);
+    EXPECT_TRUE(MovieFolderFiles().isEmpty()) << MovieFolderFiles().join(", ").toStdString();
+    EXPECT_TRUE(app_->settings.GetDoctorName().isEmpty()) << "names saved for a recording that never ran";
+
+    LoggingCamera::refuseStreaming = false;
+    controller_->RecordStart(); // the name is free again
+    EXPECT_EQ(controller_->CurrentMovie(), MovieFolder() + "/knee_170226_140509.avi");
+    controller_->RecordStop();
 }
 
 TEST_F(RecordingControlTest, RecordStartIsIgnoredWhileAMovieIsOpen)
