@@ -1,0 +1,78 @@
+// AppStationMedia: the windows' view of the one CKestovarApp.
+
+#include "app/CKestovarApp.h"
+#include "app/StationMedia.h"
+#include "capture/DeviceDiscovery.h"
+#include "platform/CameraProvider.h"
+
+#include <QWidget>
+
+namespace kestovar {
+
+AppMode AppStationMedia::Mode() const
+{
+    return app_.mode;
+}
+
+CAppSettings& AppStationMedia::Settings()
+{
+    return app_.settings;
+}
+
+bool AppStationMedia::CameraPresent()
+{
+    return IsSupportedCameraPresent();
+}
+
+bool AppStationMedia::ProCameraPresent()
+{
+    return IsUsbDevicePresent("VID_06F8", "PID_4148", kDeviceArrival);
+}
+
+bool AppStationMedia::LiveSourceIsMjpeg()
+{
+    return app_.OpenCameraKind() == SourceKind::Mjpeg;
+}
+
+void AppStationMedia::SetVideoWindows(QWidget* videoWindow, QWidget* transportBar)
+{
+    app_.videoWindow = dynamic_cast<VideoSink*>(videoWindow);
+    app_.transportBarWindow = transportBar;
+}
+
+void AppStationMedia::CloseAll()
+{
+    app_.CloseAll();
+}
+
+bool AppStationMedia::StartPreview()
+{
+    return app_.StartPreview();
+}
+
+bool AppStationMedia::OpenPlayback(const QString& path)
+{
+    return app_.OpenPlayback(path);
+}
+
+void AppStationMedia::SetStillPath(const QString& path)
+{
+    app_.SetStillPath(path);
+}
+
+bool AppStationMedia::ShowStill(const QString& path)
+{
+    return app_.ShowStill(path);
+}
+
+bool AppStationMedia::HasFreeDiskSpace()
+{
+    return app_.HasFreeDiskSpace();
+}
+
+void AppStationMedia::SaveSettings()
+{
+    app_.settings.SaveSettings();
+}
+
+} // namespace kestovar

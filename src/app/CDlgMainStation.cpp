@@ -1,0 +1,189 @@
+// CDlgMain: start-up checks, the camera coming and going, messages to the operator,
+// and the window's own commands (File Size, Help); every other command goes to the
+// frame.
+
+#include "app/CDlgMain.h"
+
+#include "app/CKestovarApp.h"
+#include "app/CKestovarLeftFormView.h"
+#include "app/CMainFrame.h"
+#include "app/PlaceholderVideoView.h"
+#include "app/StationMedia.h"
+#include "capture/CameraTable.h"
+#include "dialogs/CDlgOk.h"
+#include "dialogs/CDlgSplash.h"
+#include "platform/CameraProvider.h"
+#include "recording/CAppSettings.h"
+#include "ui/CGdipButton.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QThread>
+#include <QUrl>
+
+namespace kestovar {
+
+void CDlgMain::Start()
+{
+    if (closing_ || startDone_)
+        return;
+    startDone_ = true;
+    const bool camera = media_.CameraPresent();
+    if (camera)
+        OnCameraReady();
+    // The splash goes first, so it never covers the message below.
+    HandOffSplash();
+    raise();
+    activateWindow();
+    if (!camera) {
+        frame_->ControlPanel()->ShowNoCameraNotice();
+        frame_->ControlPanel()->UpdateControlStates();
+        Tell(QStringLiteral("Kestovar camera is not detected!"));
+    }
+}
+
+void CDlgMain::HandOffSplash()
+{
+    if (!app_ || !app_->splash)
+        return;
+    if (auto* splash = qobject_cast<CDlgSplash*>(app_->splash.get())) {
+        splash->Complete();
+        splash->repaint();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        Wait(100);
+    }
+    app_->splash->hide();
+}
+
+bool CDlgMain::OnCameraReady()
+{
+    if (!media_.CameraPresent() || !frame_)
+        return false;
+    frame_->ControlPanel()->HideNoCameraNotice();
+    Wait(300);
+    frame_->ControlPanel()->UpdateControlStates();
+    frame_->ApplyModelDefault(!media_.ProCameraPresent());
+    return true;
+}
+
+void CDlgMain::OnDeviceChange(uint32_t event, const QString& devicePath)
+{
+    if (closing_)
+        return;
+    if (messageOpen_) {
+        pendingDeviceChanges_.emplace_back(event, devicePath);
+        return;
+    }
+    HandleDeviceChange(event, devicePath);
+}
+
+void CDlgMain::HandleDeviceChange(uint32_t event, const QString& devicePath)
+{
+    const CameraModelKind kind = ClassifyDevicePath(devicePath.toStdString());
+    if (kind == CameraModelKind::NotSupported || (event != kDeviceArrival && event != kDeviceRemoval)
+        || !frame_) {
+        DeviceChangeHandled();
+        return;
+    }
+    if (minimisedByButton_) {
+        showNormal();
+        minimisedByButton_ = false;
+    }
+    CKestovarLeftFormView* panel = frame_->ControlPanel();
+    const bool fullHd = kind == CameraModelKind::FullHd;
+    const AppMode mode = media_.Mode();
+    if (event == kDeviceArrival) {
+        if (mode == AppMode::Idle) {
+            panel->HideNoCameraNotice();
+            Wait(500);
+            panel->UpdateControlStates();
+            frame_->ApplyModelDefault(!devicePath.toUpper().contains(QStringLiteral("PID_4148")));
+        }
+        Tell(fullHd ? QStringLiteral("Kestovar Full HD camera is detected!")
+                    : QStringLiteral("Kestovar Pro camera is detected!"),
+            [this] { DeviceChangeHandled(); });
+        return;
+    }
+    // Removal. A movie or a picture on show stays; the camera's picture goes.
+    if (mode == AppMode::Idle || mode == AppMode::Live || mode == AppMode::Recording) {
+        frame_->LeaveFullScreen();
+        media_.CloseAll(); // a recording is completed here
+        panel->RecordButton()->SetToggled(false);
+        panel->UpdateControlStates();
+        panel->ShowNoCameraNotice();
+    }
+    Tell(fullHd ? QStringLiteral("Kestovar Full HD camera lost connecting!")
+                : QStringLiteral("Kestovar Pro camera lost connecting!"),
+        [this] { DeviceChangeHandled(); });
+}
+
+void CDlgMain::DeviceChangeHandled()
+{
+    if (messageOpen_ || pendingDeviceChanges_.empty() || closing_)
+        return;
+    const auto [event, path] = pendingDeviceChanges_.front();
+    pendingDeviceChanges_.pop_front();
+    HandleDeviceChange(event, path);
+}
+
+void CDlgMain::Tell(const QString& text, std::function<void()> done)
+{
+    messageOpen_ = true;
+    auto finished = [this, done = std::move(done)] {
+        messageOpen_ = false;
+        if (done)
+            done();
+        DeviceChangeHandled();
+    };
+    if (messenger_) {
+        messenger_(text, std::move(finished));
+        return;
+    }
+    auto* box = new CDlgOk(text, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QDialog::finished, this, finished);
+    box->open();
+}
+
+void CDlgMain::Wait(int ms)
+{
+    const int scaled = int(ms * waitScale_);
+    if (scaled > 0)
+        QThread::msleep(scaled);
+}
+
+void CDlgMain::OnCommand(int command)
+{
+    if (SizeLimitOfCommand(command) >= 0) {
+        SetFileSize(command);
+        return;
+    }
+    switch (command) {
+    case cmd::Help:
+        OpenHelp();
+        return;
+    case cmd::Version:
+        return;
+    default:
+        if (frame_)
+            frame_->RunCommand(command);
+        return;
+    }
+}
+
+void CDlgMain::SetFileSize(int command)
+{
+    // The limit is stored even when the disk is nearly full: the warning only informs.
+    if (!media_.HasFreeDiskSpace())
+        Tell(QStringLiteral("Insufficient disk space\n(5% of disk space remaining)"));
+    media_.Settings().limitrecordsize = SizeLimitOfCommand(command);
+    media_.SaveSettings();
+}
+
+void CDlgMain::OpenHelp()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/Kestovar_Full_HD_Help.chm");
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+} // namespace kestovar

@@ -1,0 +1,131 @@
+#include "app/CMainFrame.h"
+
+#include "app/CCustomStatusBar.h"
+#include "app/CKestovarLeftFormView.h"
+#include "app/PlaceholderVideoView.h"
+#include "app/StationGeometry.h"
+#include "app/StationMedia.h"
+#include "app/StationRules.h"
+#include "recording/CAppSettings.h"
+#include "ui/SkinPalette.h"
+
+#include <QEvent>
+#include <QPalette>
+
+namespace kestovar {
+
+CMainFrame::CMainFrame(StationMedia& media, std::shared_ptr<AudioBackend> audio, QWidget* parent)
+    : QWidget(parent)
+    , media_(media)
+{
+    panel_ = new CKestovarLeftFormView(media_, std::move(audio), this);
+    right_ = new QWidget(this);
+    right_->setAutoFillBackground(true);
+    QPalette pal = right_->palette();
+    pal.setColor(QPalette::Window, skin::Colour(skin::kBackground));
+    right_->setPalette(pal);
+    status_ = new CCustomStatusBar(this);
+
+    connect(panel_, &CKestovarLeftFormView::recordRequested, this, &CMainFrame::OnRecordStart);
+    connect(panel_, &CKestovarLeftFormView::snapShotRequested, this, &CMainFrame::OnSnapShot);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::RunCommand(int command)
+{
+    switch (command) {
+    case cmd::RecordStart:
+        OnRecordStart();
+        return true;
+    case cmd::RecordStop:
+        OnRecordStop();
+        return true;
+    case cmd::RecordPause:
+        OnRecordPause();
+        return true;
+    case cmd::SnapShot:
+        OnSnapShot();
+        return true;
+    case cmd::FullScreen:
+        EnterFullScreen();
+        return true;
+    case cmd::RecordDevice:
+        OnRecordDevice();
+        return true;
+    case cmd::VideoQuality:
+        OnVideoQuality();
+        return true;
+    case cmd::StoragePath:
+        OnStoragePath();
+        return true;
+    case cmd::Live:
+        panel_->GoLive();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::EnterFullScreen()
+{
+    if (fullScreen_)
+        return;
+    fullScreen_ = true;
+    panel_->VideoView()->EnterFullScreen();
+}
+
+void CMainFrame::LeaveFullScreen()
+{
+    if (!fullScreen_)
+        return;
+    fullScreen_ = false;
+    panel_->VideoView()->LeaveFullScreen();
+    window()->activateWindow();
+}
+
+bool CMainFrame::ApplyResolutionItem(int item)
+{
+    const int resolution = ResolutionOfPopupItem(item);
+    if (resolution < 0)
+        return false;
+    media_.Settings().resolution = resolution;
+    panel_->GoLive();
+    return true;
+}
+
+bool CMainFrame::ApplyRotationItem(int item)
+{
+    if (item < 0 || item > 7)
+        return false;
+    media_.Settings().rotation = item;
+    panel_->GoLive();
+    return true;
+}
+
+bool CMainFrame::ApplyModelDefault(bool fullHd)
+{
+    media_.Settings().resolution = ResolutionOfModelDefault(fullHd);
+    panel_->GoLive();
+    return true;
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    if (event->type() == QEvent::Type(kRequestFullScreenEvent)) {
+        EnterFullScreen();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent*)
+{
+    const FramePanes panes = SplitFrame(size(), CCustomStatusBar::kHeight);
+    panel_->setGeometry(panes.left);
+    right_->setGeometry(panes.right);
+    status_->setGeometry(panes.statusBar);
+    panel_->UpdateControlStates();
+}
+
+} // namespace kestovar

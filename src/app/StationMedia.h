@@ -1,0 +1,67 @@
+#pragma once
+// What the main window, the frame and the control panel need of AppState and its
+// media control operations. AppStationMedia forwards to CKestovarApp; tests give the
+// windows a fake, so the windows can be exercised without cameras or graphs.
+//
+// GUI thread only.
+
+#include "app/AppMode.h"
+
+#include <QString>
+
+namespace kestovar {
+
+class CAppSettings;
+
+class StationMedia {
+public:
+    virtual ~StationMedia() = default;
+
+    virtual AppMode Mode() const = 0;
+    virtual CAppSettings& Settings() = 0;
+    // A supported camera is listed now.
+    virtual bool CameraPresent() = 0;
+    // The camera that is present is the Pro model (VID_06F8 & PID_4148).
+    virtual bool ProCameraPresent() = 0;
+    // The running preview (or recording) shows an MJPG camera, which has only 480P.
+    virtual bool LiveSourceIsMjpeg() = 0;
+
+    // The windows every graph draws into (set once by the main window).
+    virtual void SetVideoWindows(QWidget* videoWindow, QWidget* transportBar) = 0;
+
+    virtual void CloseAll() = 0;
+    virtual bool StartPreview() = 0;
+    virtual bool OpenPlayback(const QString& path) = 0;
+    virtual void SetStillPath(const QString& path) = 0;
+    virtual bool ShowStill(const QString& path) = 0;
+    virtual bool HasFreeDiskSpace() = 0;
+    virtual void SaveSettings() = 0;
+};
+
+// The station's own: AppState of the one CKestovarApp.
+class CKestovarApp;
+class AppStationMedia final : public StationMedia {
+public:
+    explicit AppStationMedia(CKestovarApp& app)
+        : app_(app)
+    {
+    }
+    AppMode Mode() const override;
+    CAppSettings& Settings() override;
+    bool CameraPresent() override;
+    bool ProCameraPresent() override;
+    bool LiveSourceIsMjpeg() override;
+    void SetVideoWindows(QWidget* videoWindow, QWidget* transportBar) override;
+    void CloseAll() override;
+    bool StartPreview() override;
+    bool OpenPlayback(const QString& path) override;
+    void SetStillPath(const QString& path) override;
+    bool ShowStill(const QString& path) override;
+    bool HasFreeDiskSpace() override;
+    void SaveSettings() override;
+
+private:
+    CKestovarApp& app_;
+};
+
+} // namespace kestovar

@@ -1,0 +1,398 @@
+// The main window, the frame and the control panel over a fake AppState: buttons by
+// mode, menus that may open, the key filter, the camera coming and going, full
+// screen, sizes.
+
+#include "app/CDlgMain.h"
+#include "app/CKestovarLeftFormView.h"
+#include "app/CMainFrame.h"
+#include "app/PlaceholderVideoView.h"
+#include "app/StationMedia.h"
+#include "dialogs/CDlgNoCamera.h"
+#include "recording/CAppSettings.h"
+#include "ui/CBitSlider.h"
+#include "ui/CGdipButton.h"
+#include "ui/CMenuBarXP.h"
+#include "ui/CMenuXP.h"
+
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace kestovar;
+
+namespace {
+
+// AppState without graphs: the mode moves as the media control operations move it.
+class FakeMedia : public StationMedia {
+public:
+    explicit FakeMedia(const QString& root)
+        : settings(root)
+    {
+    }
+    AppMode Mode() const override { return mode; }
+    CAppSettings& Settings() override { return settings; }
+    bool CameraPresent() override { return camera; }
+    bool ProCameraPresent() override { return camera && pro; }
+    bool LiveSourceIsMjpeg() override { return pro; }
+    void SetVideoWindows(QWidget* v, QWidget*) override { video = v; }
+    void CloseAll() override
+    {
+        ++closeAlls;
+        mode = AppMode::Idle;
+    }
+    bool StartPreview() override
+    {
+        ++previews;
+        previewResolution = settings.resolution;
+        mode = AppMode::Live;
+        return true;
+    }
+    bool OpenPlayback(const QString&) override
+    {
+        mode = AppMode::PlaybackPaused;
+        return true;
+    }
+    void SetStillPath(const QString&) override { }
+    bool ShowStill(const QString&) override
+    {
+        mode = AppMode::StillShown;
+        return true;
+    }
+    bool HasFreeDiskSpace() override { return freeSpace; }
+    void SaveSettings() override { ++saves; }
+
+    CAppSettings settings;
+    AppMode mode = AppMode::Idle;
+    bool camera = true;
+    bool pro = false;
+    bool freeSpace = true;
+    QWidget* video = nullptr;
+    int closeAlls = 0;
+    int previews = 0;
+    int previewResolution = -1;
+    int saves = 0;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("KESTOVAR_REGISTRY_DIR", QByteArray::fromStdString(registry_.str()));
+        media_ = std::make_unique<FakeMedia>(QString::fromStdString(root_.str()));
+        dlg_ = std::make_unique<CDlgMain>(*media_, nullptr);
+        dlg_->SetWaitScale(0);
+        dlg_->SetMessenger([this](const QString& text, std::function<void()> done) {
+            messages_ << text;
+            pending_.push_back(std::move(done));
+        });
+        dlg_->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        dlg_.reset();
+        media_.reset();
+    }
+    // The operator presses Ok on every open message.
+    void CloseMessages()
+    {
+        while (!pending_.empty()) {
+            auto done = std::move(pending_.front());
+            pending_.erase(pending_.begin());
+            done();
+        }
+    }
+    CKestovarLeftFormView* Panel() { return dlg_->Frame()->ControlPanel(); }
+    void Key(int key, QWidget* to = nullptr)
+    {
+        QTest::keyClick(to ? to : static_cast<QWidget*>(Panel()), Qt::Key(key));
+    }
+
+    test::TempDir registry_;
+    test::TempDir root_;
+    std::unique_ptr<FakeMedia> media_;
+    std::unique_ptr<CDlgMain> dlg_;
+    QStringList messages_;
+    std::vector<std::function<void()>> pending_;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, FramelessTitledAndNeverSmallerThan1000By700)
+{
+    EXPECT_EQ(dlg_->windowTitle(), "Kestovar");
+    EXPECT_TRUE(dlg_->windowFlags() & Qt::FramelessWindowHint);
+    dlg_->resize(600, 400);
+    QApplication::processEvents();
+    EXPECT_GE(dlg_->width(), 1000);
+    EXPECT_GE(dlg_->height(), 700);
+    EXPECT_EQ(dlg_->minimumSize(), QSize(1000, 700));
+}
+
+TEST_F(MainWindowTest, RightPaneStaysThreeHundredPixelsAtEverySize)
+{
+    for (QSize s : { QSize(1000, 700), QSize(1280, 800), QSize(1900, 1000), QSize(1111, 777) }) {
+        dlg_->resize(s);
+        QApplication::processEvents();
+        EXPECT_EQ(dlg_->Frame()->CaseForm()->width(), 300) << s.width();
+        EXPECT_EQ(dlg_->Frame()->geometry(), QRect(5, 56, s.width() - 10, s.height() - 60));
+        EXPECT_EQ(Panel()->width() + 5 + 300, dlg_->Frame()->width());
+        EXPECT_EQ(dlg_->CaptionButton(0)->geometry(), QRect(s.width() - 25, 3, 19, 19));
+    }
+}
+
+TEST_F(MainWindowTest, ButtonsFollowTheTableForEveryModeAndCamera)
+{
+    for (bool camera : { true, false }) {
+        media_->camera = camera;
+        for (int m = 0; m <= 5; ++m) {
+            media_->mode = AppMode(m);
+            Panel()->UpdateControlStates();
+            EXPECT_EQ(Panel()->CurrentStates(), ControlStatesFor(camera, AppMode(m))) << camera << " " << m;
+            EXPECT_EQ(Panel()->RecordButton()->DisabledLook(), !Panel()->RecordButton()->isEnabled());
+        }
+    }
+}
+
+TEST_F(MainWindowTest, MenusThatMustNotOpenDoNot)
+{
+    CMenuBarXP* bar = dlg_->MenuBar();
+    ASSERT_EQ(bar->TitleCount(), 6);
+    media_->mode = AppMode::PlaybackPaused;
+    bar->OpenTitle(int(MenuTitle::Record));
+    EXPECT_EQ(bar->OpenMenu(), nullptr);
+    bar->OpenTitle(int(MenuTitle::FileSize));
+    EXPECT_EQ(bar->OpenMenu(), nullptr);
+    bar->OpenTitle(int(MenuTitle::Screen));
+    EXPECT_NE(bar->OpenMenu(), nullptr);
+    bar->CloseMenu();
+
+    media_->mode = AppMode::Recording;
+    bar->OpenTitle(int(MenuTitle::Config));
+    EXPECT_EQ(bar->OpenMenu(), nullptr);
+    bar->OpenTitle(int(MenuTitle::Record));
+    EXPECT_NE(bar->OpenMenu(), nullptr);
+    bar->CloseMenu();
+
+    media_->camera = false;
+    media_->mode = AppMode::Idle;
+    bar->OpenTitle(int(MenuTitle::Screen));
+    EXPECT_EQ(bar->OpenMenu(), nullptr);
+    bar->OpenTitle(int(MenuTitle::Help));
+    EXPECT_NE(bar->OpenMenu(), nullptr);
+    bar->CloseMenu();
+}
+
+TEST_F(MainWindowTest, FileSizeMenuChecksTheStoredLimitAndAChoiceIsSaved)
+{
+    media_->settings.limitrecordsize = 3;
+    CMenuBarXP* bar = dlg_->MenuBar();
+    bar->OpenTitle(int(MenuTitle::FileSize));
+    CMenuXP* menu = bar->OpenMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->FindCommand(cmd::SizeLimit4GB)->isChecked());
+    EXPECT_FALSE(menu->FindCommand(cmd::SizeLimit1GB)->isChecked());
+    bar->CloseMenu();
+
+    media_->freeSpace = false;
+    dlg_->OnCommand(cmd::SizeLimit10GB);
+    EXPECT_EQ(media_->settings.limitrecordsize, 5);
+    EXPECT_EQ(media_->saves, 1);
+    EXPECT_EQ(messages_, QStringList { "Insufficient disk space\n(5% of disk space remaining)" });
+    CloseMessages();
+
+    bar->OpenTitle(int(MenuTitle::FileSize));
+    ASSERT_NE(bar->OpenMenu(), nullptr);
+    EXPECT_TRUE(bar->OpenMenu()->FindCommand(cmd::SizeLimit10GB)->isChecked());
+    EXPECT_FALSE(bar->OpenMenu()->FindCommand(cmd::SizeLimit4GB)->isChecked());
+    bar->CloseMenu();
+}
+
+TEST_F(MainWindowTest, StartWithACameraGoesLiveWithTheModelDefault)
+{
+    media_->settings.resolution = 1;
+    dlg_->Start();
+    EXPECT_EQ(media_->mode, AppMode::Live);
+    EXPECT_EQ(media_->previewResolution, 0); // Full HD: 1080P
+    EXPECT_TRUE(messages_.isEmpty());
+    EXPECT_TRUE(Panel()->VideoView()->isVisible());
+    EXPECT_FALSE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+
+    media_->pro = true;
+    EXPECT_TRUE(dlg_->OnCameraReady());
+    EXPECT_EQ(media_->previewResolution, 2); // Pro: 480P
+}
+
+TEST_F(MainWindowTest, StartWithoutACameraShowsTheMessageAndTheNotice)
+{
+    media_->camera = false;
+    dlg_->Start();
+    EXPECT_EQ(messages_, QStringList { "Kestovar camera is not detected!" });
+    EXPECT_EQ(media_->previews, 0);
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->IsBlinking());
+    EXPECT_FALSE(dlg_->OnCameraReady());
+}
+
+TEST_F(MainWindowTest, KeyFilterPerMode)
+{
+    dlg_->Start();
+    ASSERT_EQ(media_->mode, AppMode::Live);
+    // F1 restarts the live picture (Live command), even during playback.
+    media_->mode = AppMode::Playing;
+    const int before = media_->previews;
+    Key(Qt::Key_F1);
+    EXPECT_EQ(media_->previews, before + 1);
+    EXPECT_EQ(media_->mode, AppMode::Live);
+
+    // F5 during playback passes on to the focused control: nothing runs.
+    media_->mode = AppMode::Playing;
+    EXPECT_EQ(dlg_->DecideKey(Qt::Key_F5).outcome, KeyOutcome::PassOn);
+    const int closes = media_->closeAlls;
+    Key(Qt::Key_F5);
+    EXPECT_EQ(media_->mode, AppMode::Playing);
+    EXPECT_EQ(media_->closeAlls, closes);
+    // F7 still reaches the SnapShot command; F9 still enters full screen.
+    EXPECT_EQ(dlg_->DecideKey(Qt::Key_F7).command, cmd::SnapShot);
+    Key(Qt::Key_F9);
+    EXPECT_TRUE(dlg_->Frame()->IsFullScreen());
+    EXPECT_TRUE(Panel()->VideoView()->isWindow());
+    // F9 again does nothing; Escape (sent to the full-screen window) leaves.
+    Key(Qt::Key_F9, Panel()->VideoView());
+    EXPECT_TRUE(dlg_->Frame()->IsFullScreen());
+    Key(Qt::Key_Escape, Panel()->VideoView());
+    EXPECT_FALSE(dlg_->Frame()->IsFullScreen());
+    EXPECT_FALSE(Panel()->VideoView()->isWindow());
+    EXPECT_EQ(Panel()->VideoView()->parentWidget(), Panel());
+}
+
+TEST_F(MainWindowTest, EscapeAndEnterNeverCloseTheWindow)
+{
+    auto* field = new QLineEdit(dlg_->Frame()->CaseForm());
+    field->show();
+    for (int key : { Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter }) {
+        Key(key);
+        Key(key, field);
+        Key(key, dlg_.get());
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(dlg_->isVisible());
+}
+
+TEST_F(MainWindowTest, RecordingKeysDoNothingWithoutACamera)
+{
+    media_->camera = false;
+    for (int key : { Qt::Key_F3, Qt::Key_F4, Qt::Key_F5 })
+        EXPECT_EQ(dlg_->DecideKey(key).outcome, KeyOutcome::PassOn);
+    // F1 still runs Live, which shows the notice.
+    Key(Qt::Key_F1);
+    EXPECT_EQ(media_->previews, 0);
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+}
+
+TEST_F(MainWindowTest, PulledDuringLiveThenPluggedBack)
+{
+    dlg_->Start();
+    ASSERT_EQ(media_->mode, AppMode::Live);
+    const QString path = "usb#VID_05A3&PID_9422#sim0#/dev/video0";
+    media_->camera = false;
+    dlg_->OnDeviceChange(0x8004, path);
+    EXPECT_EQ(media_->mode, AppMode::Idle);
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+    EXPECT_EQ(messages_, QStringList { "Kestovar Full HD camera lost connecting!" });
+    // Plugged back while the message is still open: handled once it is closed.
+    media_->camera = true;
+    dlg_->OnDeviceChange(0x8000, path);
+    EXPECT_EQ(messages_.size(), 1);
+    CloseMessages();
+    EXPECT_EQ(media_->mode, AppMode::Live);
+    EXPECT_FALSE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+    EXPECT_EQ(messages_.last(), "Kestovar Full HD camera is detected!");
+    EXPECT_EQ(media_->previewResolution, 0);
+}
+
+TEST_F(MainWindowTest, ProPathsOtherDevicesAndMediaOnShow)
+{
+    // A device that is no supported camera changes nothing.
+    dlg_->OnDeviceChange(0x8004, "usb#VID_1234&PID_5678#x#/dev/video3");
+    EXPECT_TRUE(messages_.isEmpty());
+
+    // The Pro model's arrival in Idle goes live at 480P.
+    media_->pro = true;
+    dlg_->OnDeviceChange(0x8000, "usb#VID_06F8&PID_4148#p#/dev/video1");
+    EXPECT_EQ(messages_.last(), "Kestovar Pro camera is detected!");
+    EXPECT_EQ(media_->previewResolution, 2);
+    CloseMessages();
+
+    // VID_06F8 with another product: the Pro message, but the Full HD default.
+    media_->mode = AppMode::Idle;
+    dlg_->OnDeviceChange(0x8000, "usb#VID_06F8&PID_0001#p#/dev/video1");
+    EXPECT_EQ(messages_.last(), "Kestovar Pro camera is detected!");
+    EXPECT_EQ(media_->previewResolution, 0);
+    CloseMessages();
+
+    // A picture on show stays when a camera arrives, and a movie when one leaves.
+    media_->mode = AppMode::StillShown;
+    const int previews = media_->previews;
+    dlg_->OnDeviceChange(0x8000, "usb#VID_05A3&PID_9422#s#/dev/video0");
+    EXPECT_EQ(media_->mode, AppMode::StillShown);
+    EXPECT_EQ(media_->previews, previews);
+    CloseMessages();
+    media_->mode = AppMode::Playing;
+    dlg_->OnDeviceChange(0x8004, "usb#VID_05A3&PID_9422#s#/dev/video0");
+    EXPECT_EQ(media_->mode, AppMode::Playing);
+    EXPECT_EQ(messages_.last(), "Kestovar Full HD camera lost connecting!");
+    CloseMessages();
+}
+
+TEST_F(MainWindowTest, ADeviceChangeRestoresAWindowMinimisedByTheButton)
+{
+    dlg_->MinimiseOrRestore();
+    EXPECT_TRUE(dlg_->MinimisedByButton());
+    dlg_->OnDeviceChange(0x8004, "usb#VID_05A3&PID_9422#s#/dev/video0");
+    EXPECT_FALSE(dlg_->MinimisedByButton());
+    EXPECT_FALSE(dlg_->isMinimized());
+}
+
+TEST_F(MainWindowTest, ChoicesFromThePopupsGoLive)
+{
+    CMainFrame* frame = dlg_->Frame();
+    EXPECT_TRUE(frame->ApplyResolutionItem(1));
+    EXPECT_EQ(media_->previewResolution, 1);
+    EXPECT_TRUE(frame->ApplyRotationItem(6));
+    EXPECT_EQ(media_->settings.rotation, 6);
+    const int previews = media_->previews;
+    EXPECT_FALSE(frame->ApplyRotationItem(8));
+    EXPECT_FALSE(frame->ApplyResolutionItem(3));
+    EXPECT_EQ(media_->previews, previews);
+}
+
+TEST_F(MainWindowTest, VideoWindowPlacedForTheResolution)
+{
+    dlg_->resize(1400 + 305 + 10, 800 + 70 + 20 + 60);
+    QApplication::processEvents();
+    // The panel is 1400 x 800 + 70 (its buttons) here.
+    ASSERT_EQ(Panel()->size(), QSize(1400, 870));
+    Panel()->PlaceVideoWindow(1, 1);
+    EXPECT_EQ(Panel()->VideoView()->geometry(), QRect(60, 40, 1280, 720));
+    Panel()->PlaceVideoWindow(1, 0);
+    EXPECT_EQ(Panel()->VideoView()->geometry(), QRect(0, 0, 1400, 800));
+}
+
+TEST_F(MainWindowTest, LevelMeterAndVolumeSlider)
+{
+    EXPECT_EQ(Panel()->SpeakerPicture(), "speaker");
+    Panel()->VolumeSlider()->setValue(40);
+    EXPECT_FLOAT_EQ(Panel()->LastVolume(), 0.4f);
+    // Speaker toggled (sound off) hides the slider; toggled back shows it.
+    QTest::mouseClick(Panel()->SpeakerButton(), Qt::LeftButton);
+    EXPECT_TRUE(Panel()->SpeakerButton()->IsToggled());
+    EXPECT_FALSE(Panel()->VolumeSlider()->isVisible());
+    QTest::mouseClick(Panel()->SpeakerButton(), Qt::LeftButton);
+    EXPECT_TRUE(Panel()->VolumeSlider()->isVisible());
+}

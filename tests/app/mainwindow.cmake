@@ -1,0 +1,7 @@
+# The main window, the frame and the control panel: layout arithmetic, the button and
+# menu rules, the key filter, the camera coming and going (over a fake AppState).
+kestovar_add_test(mainwindow_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/StationRules_test.cpp ${CMAKE_CURRENT_LIST_DIR}/StationGeometry_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MainWindow_test.cpp
+  DEPS kestovar::app QT
+  LABELS app)
