@@ -75,4 +75,51 @@ void AppStationMedia::SaveSettings()
     app_.settings.SaveSettings();
 }
 
+PlayerGraph* AppStationMedia::Player() const
+{
+    return app_.playerGraph.get();
+}
+
+int AppStationMedia::GraphState() const
+{
+    return int(app_.GetGraphState());
+}
+
+bool AppStationMedia::PlayPlayback()
+{
+    return app_.PlayPlayback();
+}
+
+bool AppStationMedia::PausePlayback()
+{
+    return app_.PausePlayback();
+}
+
+bool AppStationMedia::StopPlayback()
+{
+    return app_.StopPlayback();
+}
+
+void AppStationMedia::ClosePlayback()
+{
+    app_.ClosePlayback();
+}
+
+void AppStationMedia::UpdateVideoPosition()
+{
+    if (app_.previewGraph)
+        app_.previewGraph->UpdateVideoPosition();
+    else if (app_.recordGraph)
+        app_.recordGraph->UpdateVideoPosition();
+    else if (app_.playerGraph)
+        app_.playerGraph->UpdateVideoPosition();
+    else if (app_.mode == AppMode::StillShown)
+        app_.ShowStill();
+}
+
+std::shared_ptr<AudioBackend> AppStationMedia::Audio() const
+{
+    return app_.audio();
+}
+
 } // namespace kestovar

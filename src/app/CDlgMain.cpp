@@ -7,7 +7,8 @@
 #include "app/CKestovarApp.h"
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
-#include "app/PlaceholderVideoView.h"
+#include "playback/CDlgToolbarPlay.h"
+#include "playback/CDlgVideoView.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
 #include "dialogs/CDlgSplash.h"
@@ -152,8 +153,7 @@ void CDlgMain::Build(std::shared_ptr<AudioBackend> audio)
 
     frame_ = new CMainFrame(media_, std::move(audio), this);
     auto* video = frame_->ControlPanel()->VideoView();
-    // No transport bar yet: movies cannot be opened until the player window exists.
-    media_.SetVideoWindows(video, nullptr);
+    media_.SetVideoWindows(video, video->TransportBar());
 
     static const char* const kRoles[4]
         = { "caption_close", "caption_maximize", "caption_minimize", "caption_fullscreen" };

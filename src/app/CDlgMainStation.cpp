@@ -7,7 +7,7 @@
 #include "app/CKestovarApp.h"
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
-#include "app/PlaceholderVideoView.h"
+#include "playback/CDlgVideoView.h"
 #include "app/StationMedia.h"
 #include "capture/CameraTable.h"
 #include "dialogs/CDlgOk.h"

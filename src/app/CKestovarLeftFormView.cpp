@@ -1,9 +1,11 @@
 #include "app/CKestovarLeftFormView.h"
 
-#include "app/PlaceholderVideoView.h"
+#include "playback/CDlgVideoView.h"
+#include "app/FramePlaybackHost.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
 #include "capture/MediaProbe.h"
+#include "playback/CDlgToolbarPlay.h"
 #include "platform/AudioBackend.h"
 #include "recording/CAppSettings.h"
 #include "ui/CBitSlider.h"
@@ -48,12 +50,13 @@ CKestovarLeftFormView::CKestovarLeftFormView(
     : QWidget(parent)
     , media_(media)
     , audio_(std::move(audio))
+    , playbackHost_(std::make_unique<FramePlaybackHost>(media, *this))
     , centre_(LoadPicture(QStringLiteral("panel_centre")))
     , bottomBar_(LoadPicture(QStringLiteral("panel_bottom_bar")))
     , backdrop_(LoadPicture(QStringLiteral("slider_backdrop")))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    video_ = new PlaceholderVideoView(this);
+    video_ = new CDlgVideoView(*playbackHost_, this);
     video_->hide();
 
     resolution_ = MakeButton(this, "panel_resolution", "panel_resolution_open", "Resolution");
@@ -98,6 +101,8 @@ CKestovarLeftFormView::~CKestovarLeftFormView()
     levelTimer_.stop();
     // The graphs draw into the video window: none may outlive it.
     media_.CloseAll();
+    delete video_;
+    video_ = nullptr;
 }
 
 void CKestovarLeftFormView::LayoutControlPanel()
@@ -118,6 +123,7 @@ void CKestovarLeftFormView::PlaceVideoWindow(int resolution, int modeArgument)
 {
     if (video_->IsFullScreen())
         return; // the window covers the screen until Escape
+    video_->ForgetEnlargement();
     const QRect area = VideoArea(rect());
     const bool maximised = window() && window()->isMaximized();
     video_->setGeometry(PlaceVideoRect(area, resolution, modeArgument, maximised));
@@ -149,6 +155,7 @@ void CKestovarLeftFormView::GoLive()
     record_->SetToggled(false);
     LayoutControlPanel();
     PlaceVideoWindow(rememberedResolution_, 1);
+    video_->TransportBar()->SetTransportBarOpacity(0);
     if (media_.CameraPresent()) {
         media_.Settings().resolution = rememberedResolution_;
         video_->HideNoCameraNotice();
@@ -186,6 +193,7 @@ void CKestovarLeftFormView::ShowMovie(const QString& path)
     PlaceVideoWindow(ResolutionOfWidth(width), 4);
     video_->HideNoCameraNotice();
     video_->show();
+    video_->TransportBar()->SetTransportBarOpacity(255);
     media_.OpenPlayback(path);
     UpdateControlStates();
 }

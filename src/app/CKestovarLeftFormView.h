@@ -24,7 +24,8 @@ class AudioBackend;
 class CBitSlider;
 class CGdipButton;
 class CGdiPlusBitmapResource;
-class PlaceholderVideoView;
+class CDlgVideoView;
+class FramePlaybackHost;
 class StationMedia;
 
 class CKestovarLeftFormView : public QWidget {
@@ -37,7 +38,8 @@ public:
     CKestovarLeftFormView(StationMedia& media, std::shared_ptr<AudioBackend> audio, QWidget* parent = nullptr);
     ~CKestovarLeftFormView() override;
 
-    PlaceholderVideoView* VideoView() const { return video_; }
+    CDlgVideoView* VideoView() const { return video_; }
+    FramePlaybackHost& PlaybackHost() const { return *playbackHost_; }
     CGdipButton* ResolutionButton() const { return resolution_; }
     CGdipButton* RotationButton() const { return rotation_; }
     CGdipButton* SnapShotButton() const { return snapShot_; }
@@ -87,7 +89,8 @@ private:
 
     StationMedia& media_;
     std::shared_ptr<AudioBackend> audio_;
-    PlaceholderVideoView* video_;
+    std::unique_ptr<FramePlaybackHost> playbackHost_; // outlives the video window
+    CDlgVideoView* video_;
     CGdipButton* resolution_;
     CGdipButton* rotation_;
     CGdipButton* snapShot_;

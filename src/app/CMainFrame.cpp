@@ -2,7 +2,8 @@
 
 #include "app/CCustomStatusBar.h"
 #include "app/CKestovarLeftFormView.h"
-#include "app/PlaceholderVideoView.h"
+#include "app/FramePlaybackHost.h"
+#include "playback/CDlgVideoView.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
 #include "app/StationRules.h"
@@ -19,6 +20,7 @@ CMainFrame::CMainFrame(StationMedia& media, std::shared_ptr<AudioBackend> audio,
     , media_(media)
 {
     panel_ = new CKestovarLeftFormView(media_, std::move(audio), this);
+    panel_->PlaybackHost().SetFrame(this);
     right_ = new QWidget(this);
     right_->setAutoFillBackground(true);
     QPalette pal = right_->palette();

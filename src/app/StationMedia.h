@@ -9,9 +9,13 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace kestovar {
 
+class AudioBackend;
 class CAppSettings;
+class PlayerGraph;
 
 class StationMedia {
 public:
@@ -36,6 +40,19 @@ public:
     virtual bool ShowStill(const QString& path) = 0;
     virtual bool HasFreeDiskSpace() = 0;
     virtual void SaveSettings() = 0;
+
+    // The player and its operations, for the video window and its transport bar.
+    virtual PlayerGraph* Player() const = 0;
+    // GetGraphState: 0 stopped, 1 paused, 2 running.
+    virtual int GraphState() const = 0;
+    virtual bool PlayPlayback() = 0;
+    virtual bool PausePlayback() = 0;
+    virtual bool StopPlayback() = 0;
+    virtual void ClosePlayback() = 0;
+    // The graph on show draws again at the video window's new size.
+    virtual void UpdateVideoPosition() = 0;
+    // The station's sound; may be null.
+    virtual std::shared_ptr<AudioBackend> Audio() const = 0;
 };
 
 // The station's own: AppState of the one CKestovarApp.
@@ -59,6 +76,14 @@ public:
     bool ShowStill(const QString& path) override;
     bool HasFreeDiskSpace() override;
     void SaveSettings() override;
+    PlayerGraph* Player() const override;
+    int GraphState() const override;
+    bool PlayPlayback() override;
+    bool PausePlayback() override;
+    bool StopPlayback() override;
+    void ClosePlayback() override;
+    void UpdateVideoPosition() override;
+    std::shared_ptr<AudioBackend> Audio() const override;
 
 private:
     CKestovarApp& app_;

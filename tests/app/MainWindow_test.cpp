@@ -5,7 +5,7 @@
 #include "app/CDlgMain.h"
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
-#include "app/PlaceholderVideoView.h"
+#include "playback/CDlgVideoView.h"
 #include "app/StationMedia.h"
 #include "dialogs/CDlgNoCamera.h"
 #include "recording/CAppSettings.h"
@@ -65,6 +65,22 @@ public:
     }
     bool HasFreeDiskSpace() override { return freeSpace; }
     void SaveSettings() override { ++saves; }
+    PlayerGraph* Player() const override { return nullptr; }
+    int GraphState() const override { return mode == AppMode::Idle ? 0 : 2; }
+    bool PlayPlayback() override
+    {
+        mode = AppMode::Playing;
+        return true;
+    }
+    bool PausePlayback() override
+    {
+        mode = AppMode::PlaybackPaused;
+        return true;
+    }
+    bool StopPlayback() override { return PausePlayback(); }
+    void ClosePlayback() override { mode = AppMode::Idle; }
+    void UpdateVideoPosition() override { }
+    std::shared_ptr<AudioBackend> Audio() const override { return nullptr; }
 
     CAppSettings settings;
     AppMode mode = AppMode::Idle;
