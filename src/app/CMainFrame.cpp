@@ -2,7 +2,9 @@
 
 #include "app/CCustomStatusBar.h"
 #include "app/CKestovarLeftFormView.h"
+#include "app/FrameLibraryHost.h"
 #include "app/FramePlaybackHost.h"
+#include "library/CKestovarFormView.h"
 #include "playback/CDlgVideoView.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
@@ -21,18 +23,31 @@ CMainFrame::CMainFrame(StationMedia& media, std::shared_ptr<AudioBackend> audio,
 {
     panel_ = new CKestovarLeftFormView(media_, std::move(audio), this);
     panel_->PlaybackHost().SetFrame(this);
-    right_ = new QWidget(this);
-    right_->setAutoFillBackground(true);
-    QPalette pal = right_->palette();
-    pal.setColor(QPalette::Window, skin::Colour(skin::kBackground));
-    right_->setPalette(pal);
+    libraryHost_ = std::make_unique<FrameLibraryHost>(media_, *this);
+    form_ = new CKestovarFormView(*libraryHost_, this);
     status_ = new CCustomStatusBar(this);
+    form_->InitialUpdate();
+
+    // The form follows the mode after Live and while a movie is open.
+    panel_->SetAfterGoLive([this] {
+        form_->ApplyModeToForm(FormApply::ByMode);
+        form_->ClearCaseFields();
+    });
+    panel_->PlaybackHost().SetFormCallbacks([this] { form_->ApplyModeToForm(FormApply::OpenedMovie); },
+        [this] { form_->ApplyModeToForm(FormApply::ByMode); });
 
     connect(panel_, &CKestovarLeftFormView::recordRequested, this, &CMainFrame::OnRecordStart);
     connect(panel_, &CKestovarLeftFormView::snapShotRequested, this, &CMainFrame::OnSnapShot);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The form and the panel use the hosts, which are members: they go first.
+    delete form_;
+    form_ = nullptr;
+    delete panel_;
+    panel_ = nullptr;
+}
 
 bool CMainFrame::RunCommand(int command)
 {
@@ -125,7 +140,7 @@ void CMainFrame::resizeEvent(QResizeEvent*)
 {
     const FramePanes panes = SplitFrame(size(), CCustomStatusBar::kHeight);
     panel_->setGeometry(panes.left);
-    right_->setGeometry(panes.right);
+    form_->setGeometry(panes.right);
     status_->setGeometry(panes.statusBar);
     panel_->UpdateControlStates();
 }

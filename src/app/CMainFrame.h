@@ -17,7 +17,9 @@ namespace kestovar {
 
 class AudioBackend;
 class CCustomStatusBar;
+class CKestovarFormView;
 class CKestovarLeftFormView;
+class FrameLibraryHost;
 class StationMedia;
 
 // WM_REQUEST_FULLSCREEN: any window may post a plain QEvent of this type to the frame.
@@ -30,7 +32,8 @@ public:
     ~CMainFrame() override;
 
     CKestovarLeftFormView* ControlPanel() const { return panel_; }
-    QWidget* CaseForm() const { return right_; }
+    // The case information form and media list (the right pane).
+    CKestovarFormView* CaseForm() const { return form_; }
     CCustomStatusBar* StatusBar() const { return status_; }
 
     // A command of the command table; false when the frame has no handler for it.
@@ -65,8 +68,9 @@ protected:
 
 private:
     StationMedia& media_;
+    std::unique_ptr<FrameLibraryHost> libraryHost_; // outlives the form
     CKestovarLeftFormView* panel_;
-    QWidget* right_;
+    CKestovarFormView* form_;
     CCustomStatusBar* status_;
     bool fullScreen_ = false;
 };

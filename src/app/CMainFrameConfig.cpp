@@ -2,6 +2,7 @@
 // camera image dialog and the storage folder chooser.
 
 #include "app/CMainFrame.h"
+#include "library/CKestovarFormView.h"
 
 namespace kestovar {
 
@@ -9,6 +10,11 @@ void CMainFrame::OnRecordDevice() { }
 
 void CMainFrame::OnVideoQuality() { }
 
-void CMainFrame::OnStoragePath() { }
+void CMainFrame::OnStoragePath()
+{
+    // The form owns the chooser and applies the new root (folders made, settings
+    // saved, list refreshed).
+    form_->ChooseStorageFolder();
+}
 
 } // namespace kestovar

@@ -8,6 +8,7 @@
 #include "playback/CDlgVideoView.h"
 #include "app/StationMedia.h"
 #include "dialogs/CDlgNoCamera.h"
+#include "library/CKestovarFormView.h"
 #include "recording/CAppSettings.h"
 #include "ui/CBitSlider.h"
 #include "ui/CGdipButton.h"

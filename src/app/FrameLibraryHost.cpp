@@ -1,0 +1,69 @@
+#include "app/FrameLibraryHost.h"
+
+#include "app/CKestovarLeftFormView.h"
+#include "app/CMainFrame.h"
+#include "app/StationMedia.h"
+#include "playback/CDlgToolbarPlay.h"
+#include "playback/CDlgVideoView.h"
+
+namespace kestovar {
+
+FrameLibraryHost::FrameLibraryHost(StationMedia& media, CMainFrame& frame)
+    : media_(media)
+    , frame_(frame)
+{
+}
+
+FormMode FrameLibraryHost::CurrentMode() const
+{
+    return static_cast<FormMode>(media_.Mode());
+}
+
+CAppSettings& FrameLibraryHost::Settings()
+{
+    return media_.Settings();
+}
+
+void FrameLibraryHost::StopRecording()
+{
+    frame_.OnRecordStop();
+}
+
+void FrameLibraryHost::HideNoCameraNotice()
+{
+    frame_.ControlPanel()->HideNoCameraNotice();
+}
+
+void FrameLibraryHost::PrepareVideoWindowForMedia()
+{
+    CDlgVideoView* video = frame_.ControlPanel()->VideoView();
+    video->show();
+    CDlgToolbarPlay* bar = video->TransportBar();
+    bar->SetTransportBarOpacity(0);
+    bar->StopTimers();
+    bar->ResetTransportBar();
+}
+
+void FrameLibraryHost::ShowMovie(const QString& path)
+{
+    frame_.ControlPanel()->ShowMovie(path);
+}
+
+void FrameLibraryHost::ShowPicture(const QString& path)
+{
+    frame_.ControlPanel()->ShowPicture(path);
+}
+
+void FrameLibraryHost::UpdateControlStates()
+{
+    frame_.ControlPanel()->UpdateControlStates();
+}
+
+void FrameLibraryHost::ClosePlaybackBeforeDelete(const QString&)
+{
+    // Whatever the player shows: no player may hold a file that is about to go.
+    media_.StopPlayback();
+    media_.ClosePlayback();
+}
+
+} // namespace kestovar
