@@ -117,6 +117,11 @@ void AppStationMedia::UpdateVideoPosition()
         app_.ShowStill();
 }
 
+CameraBackend* AppStationMedia::OpenCamera() const
+{
+    return app_.OpenCamera();
+}
+
 std::shared_ptr<AudioBackend> AppStationMedia::Audio() const
 {
     return app_.audio();

@@ -4,10 +4,15 @@
 #include "app/CKestovarLeftFormView.h"
 #include "app/FrameLibraryHost.h"
 #include "app/FramePlaybackHost.h"
+#include "app/FrameSettingsHost.h"
+#include "dialogs/ApplyChoiceEvent.h"
+#include "dialogs/CDlgMenuResolution.h"
+#include "dialogs/CDlgMenuRotation.h"
 #include "library/CKestovarFormView.h"
 #include "playback/CDlgVideoView.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
+#include "ui/CGdipButton.h"
 #include "app/StationRules.h"
 #include "recording/CAppSettings.h"
 #include "ui/SkinPalette.h"
@@ -24,6 +29,7 @@ CMainFrame::CMainFrame(StationMedia& media, std::shared_ptr<AudioBackend> audio,
     panel_ = new CKestovarLeftFormView(media_, std::move(audio), this);
     panel_->PlaybackHost().SetFrame(this);
     libraryHost_ = std::make_unique<FrameLibraryHost>(media_, *this);
+    settingsHost_ = std::make_unique<FrameSettingsHost>(media_, *this);
     form_ = new CKestovarFormView(*libraryHost_, this);
     status_ = new CCustomStatusBar(this);
     form_->InitialUpdate();
@@ -38,10 +44,14 @@ CMainFrame::CMainFrame(StationMedia& media, std::shared_ptr<AudioBackend> audio,
 
     connect(panel_, &CKestovarLeftFormView::recordRequested, this, &CMainFrame::OnRecordStart);
     connect(panel_, &CKestovarLeftFormView::snapShotRequested, this, &CMainFrame::OnSnapShot);
+    connect(panel_, &CKestovarLeftFormView::resolutionRequested, this, &CMainFrame::OpenResolutionPopup);
+    connect(panel_, &CKestovarLeftFormView::rotationRequested, this, &CMainFrame::OpenRotationPopup);
 }
 
 CMainFrame::~CMainFrame()
 {
+    delete resolutionPopup_;
+    delete rotationPopup_;
     // The form and the panel use the hosts, which are members: they go first.
     delete form_;
     form_ = nullptr;
@@ -127,8 +137,26 @@ bool CMainFrame::ApplyModelDefault(bool fullHd)
     return true;
 }
 
+void CMainFrame::OpenResolutionPopup()
+{
+    delete resolutionPopup_;
+    resolutionPopup_ = CDlgMenuResolution::Open(*settingsHost_, panel_->ResolutionButton(), panel_);
+}
+
+void CMainFrame::OpenRotationPopup()
+{
+    delete rotationPopup_;
+    rotationPopup_ = CDlgMenuRotation::Open(*settingsHost_, panel_->RotationButton(), panel_);
+}
+
 bool CMainFrame::event(QEvent* event)
 {
+    if (event->type() == kApplyChoiceEventType) {
+        // Stored, then live again with the choice.
+        if (StoreChoice(static_cast<ApplyChoiceEvent&>(*event), media_.Settings()))
+            panel_->GoLive();
+        return true;
+    }
     if (event->type() == QEvent::Type(kRequestFullScreenEvent)) {
         EnterFullScreen();
         return true;

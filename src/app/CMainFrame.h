@@ -8,6 +8,7 @@
 //
 // GUI thread only.
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -20,6 +21,7 @@ class CCustomStatusBar;
 class CKestovarFormView;
 class CKestovarLeftFormView;
 class FrameLibraryHost;
+class FrameSettingsHost;
 class StationMedia;
 
 // WM_REQUEST_FULLSCREEN: any window may post a plain QEvent of this type to the frame.
@@ -53,6 +55,11 @@ public:
     // From the main window: the camera model's default resolution.
     bool ApplyModelDefault(bool fullHd);
 
+    // The pop-ups above the Resolution and Rotation buttons (a new one each press).
+    void OpenResolutionPopup();
+    void OpenRotationPopup();
+    FrameSettingsHost& SettingsHost() const { return *settingsHost_; }
+
     // The commands (one implementation each).
     void OnRecordStart();
     void OnRecordStop();
@@ -69,6 +76,9 @@ protected:
 private:
     StationMedia& media_;
     std::unique_ptr<FrameLibraryHost> libraryHost_; // outlives the form
+    std::unique_ptr<FrameSettingsHost> settingsHost_; // outlives the dialogs
+    QPointer<QWidget> resolutionPopup_;
+    QPointer<QWidget> rotationPopup_;
     CKestovarLeftFormView* panel_;
     CKestovarFormView* form_;
     CCustomStatusBar* status_;

@@ -15,6 +15,7 @@ namespace kestovar {
 
 class AudioBackend;
 class CAppSettings;
+class CameraBackend;
 class PlayerGraph;
 
 class StationMedia {
@@ -53,6 +54,9 @@ public:
     virtual void UpdateVideoPosition() = 0;
     // The station's sound; may be null.
     virtual std::shared_ptr<AudioBackend> Audio() const = 0;
+    // The camera of the preview (else the recording) for the image controls; null
+    // without either. Not to be kept across a start or stop.
+    virtual CameraBackend* OpenCamera() const = 0;
 };
 
 // The station's own: AppState of the one CKestovarApp.
@@ -84,6 +88,7 @@ public:
     void ClosePlayback() override;
     void UpdateVideoPosition() override;
     std::shared_ptr<AudioBackend> Audio() const override;
+    CameraBackend* OpenCamera() const override;
 
 private:
     CKestovarApp& app_;

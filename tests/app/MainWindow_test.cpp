@@ -7,6 +7,8 @@
 #include "app/CMainFrame.h"
 #include "playback/CDlgVideoView.h"
 #include "app/StationMedia.h"
+#include "dialogs/ApplyChoiceEvent.h"
+#include "dialogs/CDlgMenuResolution.h"
 #include "dialogs/CDlgNoCamera.h"
 #include "library/CKestovarFormView.h"
 #include "recording/CAppSettings.h"
@@ -82,6 +84,7 @@ public:
     void ClosePlayback() override { mode = AppMode::Idle; }
     void UpdateVideoPosition() override { }
     std::shared_ptr<AudioBackend> Audio() const override { return nullptr; }
+    CameraBackend* OpenCamera() const override { return nullptr; }
 
     CAppSettings settings;
     AppMode mode = AppMode::Idle;
@@ -387,6 +390,29 @@ TEST_F(MainWindowTest, ChoicesFromThePopupsGoLive)
     EXPECT_FALSE(frame->ApplyRotationItem(8));
     EXPECT_FALSE(frame->ApplyResolutionItem(3));
     EXPECT_EQ(media_->previews, previews);
+}
+
+TEST_F(MainWindowTest, ThePopupsChoiceEventIsStoredAndGoesLive)
+{
+    QApplication::sendEvent(dlg_->Frame(), new ApplyChoiceEvent(ChoiceKind::Resolution, 1, 1));
+    EXPECT_EQ(media_->settings.resolution, 1);
+    EXPECT_EQ(media_->previewResolution, 1);
+    QApplication::sendEvent(dlg_->Frame(), new ApplyChoiceEvent(ChoiceKind::Rotation, 5, 5));
+    EXPECT_EQ(media_->settings.rotation, 5);
+    // A choice out of range changes nothing and starts nothing.
+    const int previews = media_->previews;
+    QApplication::sendEvent(dlg_->Frame(), new ApplyChoiceEvent(ChoiceKind::Rotation, 9, 9));
+    EXPECT_EQ(media_->settings.rotation, 5);
+    EXPECT_EQ(media_->previews, previews);
+}
+
+TEST_F(MainWindowTest, TheResolutionButtonOpensItsPopupAboveItOncePerPress)
+{
+    QTest::mouseClick(Panel()->ResolutionButton(), Qt::LeftButton);
+    QTest::mouseClick(Panel()->ResolutionButton(), Qt::LeftButton);
+    const auto popups = Panel()->findChildren<CDlgMenuResolution*>();
+    ASSERT_EQ(popups.size(), 1);
+    EXPECT_TRUE(popups.front()->isVisible());
 }
 
 TEST_F(MainWindowTest, VideoWindowPlacedForTheResolution)
