@@ -7,12 +7,12 @@
 #include "app/CKestovarApp.h"
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
-#include "playback/CDlgToolbarPlay.h"
-#include "playback/CDlgVideoView.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
 #include "dialogs/CDlgSplash.h"
 #include "platform/AudioBackend.h"
+#include "playback/CDlgToolbarPlay.h"
+#include "playback/CDlgVideoView.h"
 #include "recording/CAppSettings.h"
 #include "ui/CGdiPlusBitmapResource.h"
 #include "ui/CGdipButton.h"
@@ -134,8 +134,8 @@ CDlgMain::~CDlgMain()
 
 void CDlgMain::Build(std::shared_ptr<AudioBackend> audio)
 {
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint
-        | Qt::WindowMinMaxButtonsHint);
+    setWindowFlags(
+        Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint);
     setWindowTitle(QStringLiteral("Kestovar"));
     setMinimumSize(kMinWidth, kMinHeight);
     QPalette dark = palette();
@@ -246,8 +246,8 @@ void CDlgMain::MinimiseOrRestore()
 
 KeyDecision CDlgMain::DecideKey(int qtKey) const
 {
-    return DecideMainKey(
-        ToStationKey(qtKey), media_.Mode(), media_.CameraPresent(), frame_ != nullptr, frame_ && frame_->IsFullScreen());
+    return DecideMainKey(ToStationKey(qtKey), media_.Mode(), media_.CameraPresent(), frame_ != nullptr,
+        frame_ && frame_->IsFullScreen());
 }
 
 bool CDlgMain::eventFilter(QObject* watched, QEvent* event)
@@ -260,7 +260,8 @@ bool CDlgMain::eventFilter(QObject* watched, QEvent* event)
     // Only keys meant for the main window or the full-screen video window; dialogs and
     // open menus handle their own keys.
     QWidget* top = widget->window();
-    const bool fullScreenVideo = frame_ && frame_->IsFullScreen() && top == frame_->ControlPanel()->VideoView();
+    const bool fullScreenVideo
+        = frame_ && frame_->IsFullScreen() && top == frame_->ControlPanel()->VideoView();
     if (top != this && !fullScreenVideo)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
@@ -351,7 +352,8 @@ void CDlgMain::mousePressEvent(QMouseEvent* event)
 void CDlgMain::mouseMoveEvent(QMouseEvent* event)
 {
     if (event->buttons() == Qt::NoButton)
-        setCursor(isMaximized() ? Qt::ArrowCursor : CursorOf(HitTestWindow(size(), event->position().toPoint())));
+        setCursor(
+            isMaximized() ? Qt::ArrowCursor : CursorOf(HitTestWindow(size(), event->position().toPoint())));
     QWidget::mouseMoveEvent(event);
 }
 

@@ -7,12 +7,12 @@
 #include "app/CKestovarApp.h"
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
-#include "playback/CDlgVideoView.h"
 #include "app/StationMedia.h"
 #include "capture/CameraTable.h"
 #include "dialogs/CDlgOk.h"
 #include "dialogs/CDlgSplash.h"
 #include "platform/CameraProvider.h"
+#include "playback/CDlgVideoView.h"
 #include "recording/CAppSettings.h"
 #include "ui/CGdipButton.h"
 
@@ -182,7 +182,8 @@ void CDlgMain::SetFileSize(int command)
 
 void CDlgMain::OpenHelp()
 {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/Kestovar_Full_HD_Help.chm");
+    const QString path
+        = QCoreApplication::applicationDirPath() + QStringLiteral("/Kestovar_Full_HD_Help.chm");
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

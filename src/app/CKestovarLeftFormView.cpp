@@ -1,12 +1,12 @@
 #include "app/CKestovarLeftFormView.h"
 
-#include "playback/CDlgVideoView.h"
 #include "app/FramePlaybackHost.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
 #include "capture/MediaProbe.h"
-#include "playback/CDlgToolbarPlay.h"
 #include "platform/AudioBackend.h"
+#include "playback/CDlgToolbarPlay.h"
+#include "playback/CDlgVideoView.h"
 #include "recording/CAppSettings.h"
 #include "ui/CBitSlider.h"
 #include "ui/CGdiPlusBitmapResource.h"
@@ -107,7 +107,8 @@ CKestovarLeftFormView::~CKestovarLeftFormView()
 
 void CKestovarLeftFormView::LayoutControlPanel()
 {
-    PanelSizes sizes { resolution_->size(), rotation_->size(), record_->size(), snapShot_->size(), live_->size() };
+    PanelSizes sizes { resolution_->size(), rotation_->size(), record_->size(), snapShot_->size(),
+        live_->size() };
     const PanelLayout l = LayoutPanel(size(), sizes);
     resolution_->move(l.resolution);
     rotation_->move(l.rotation);

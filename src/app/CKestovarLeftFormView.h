@@ -35,7 +35,8 @@ public:
     static constexpr int kLevelMs = 200;
 
     // `audio` may be null (no sound server): the slider still moves, nothing is metered.
-    CKestovarLeftFormView(StationMedia& media, std::shared_ptr<AudioBackend> audio, QWidget* parent = nullptr);
+    CKestovarLeftFormView(
+        StationMedia& media, std::shared_ptr<AudioBackend> audio, QWidget* parent = nullptr);
     ~CKestovarLeftFormView() override;
 
     CDlgVideoView* VideoView() const { return video_; }

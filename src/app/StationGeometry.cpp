@@ -36,8 +36,8 @@ QRect PlaceVideoRect(const QRect& area, int resolution, int modeArgument, bool m
         width = widthForHeight;
         height = area.height();
     }
-    const QRect fitted(area.left() + (area.width() - width) / 2, area.top() + (area.height() - height) / 2,
-        width, height);
+    const QRect fitted(
+        area.left() + (area.width() - width) / 2, area.top() + (area.height() - height) / 2, width, height);
 
     if (resolution == 1 || resolution == 2) {
         const QSize native = resolution == 1 ? QSize(1280, 720) : QSize(640, 480);

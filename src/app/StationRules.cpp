@@ -2,7 +2,8 @@
 
 namespace kestovar {
 
-const std::array<const char*, 6> kMenuTitles { "Record", "File Size", "SnapShot", "Screen", "Config", "Help" };
+const std::array<const char*, 6> kMenuTitles { "Record", "File Size", "SnapShot", "Screen", "Config",
+    "Help" };
 
 const std::array<MenuItemDef, 17> kMenuItems { {
     { MenuTitle::Record, cmd::RecordStart, "Record Start\tF5" },

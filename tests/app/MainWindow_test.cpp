@@ -5,12 +5,13 @@
 #include "app/CDlgMain.h"
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
-#include "playback/CDlgVideoView.h"
 #include "app/StationMedia.h"
 #include "dialogs/ApplyChoiceEvent.h"
 #include "dialogs/CDlgMenuResolution.h"
 #include "dialogs/CDlgNoCamera.h"
 #include "library/CKestovarFormView.h"
+#include "platform/AudioBackend.h"
+#include "playback/CDlgVideoView.h"
 #include "recording/CAppSettings.h"
 #include "ui/CBitSlider.h"
 #include "ui/CGdipButton.h"
@@ -98,13 +99,44 @@ public:
     int saves = 0;
 };
 
+// The default microphone as the level meter and the volume slider see it.
+class FakeAudio : public AudioBackend {
+public:
+    bool Available() const override { return true; }
+    std::vector<AudioDeviceInfo> ListInputDevices() override { return {}; }
+    std::unique_ptr<AudioRecordStream> OpenRecordStream(
+        const std::string&, AudioBlockCallback, std::string*) override
+    {
+        return nullptr;
+    }
+    std::unique_ptr<AudioPlaybackStream> OpenPlaybackStream(std::string*) override { return nullptr; }
+    std::optional<float> DefaultInputPeak() override { return peak; }
+    std::optional<float> DefaultInputVolume() override { return volume; }
+    bool SetDefaultInputVolume(float v) override
+    {
+        volume = v;
+        return true;
+    }
+    bool SetDefaultInputMuted(bool m) override
+    {
+        muted = m;
+        return true;
+    }
+    std::optional<float> DefaultOutputVolume() override { return 1.0f; }
+    bool SetDefaultOutputVolume(float) override { return true; }
+
+    float peak = 0.0f;
+    float volume = 0.7f;
+    bool muted = true;
+};
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         qputenv("KESTOVAR_REGISTRY_DIR", QByteArray::fromStdString(registry_.str()));
         media_ = std::make_unique<FakeMedia>(QString::fromStdString(root_.str()));
-        dlg_ = std::make_unique<CDlgMain>(*media_, nullptr);
+        dlg_ = std::make_unique<CDlgMain>(*media_, audio_);
         dlg_->SetWaitScale(0);
         dlg_->SetMessenger([this](const QString& text, std::function<void()> done) {
             messages_ << text;
@@ -136,6 +168,7 @@ protected:
     test::TempDir registry_;
     test::TempDir root_;
     std::unique_ptr<FakeMedia> media_;
+    std::shared_ptr<FakeAudio> audio_ = std::make_shared<FakeAudio>();
     std::unique_ptr<CDlgMain> dlg_;
     QStringList messages_;
     std::vector<std::function<void()>> pending_;
@@ -430,8 +463,28 @@ TEST_F(MainWindowTest, VideoWindowPlacedForTheResolution)
 TEST_F(MainWindowTest, LevelMeterAndVolumeSlider)
 {
     EXPECT_EQ(Panel()->SpeakerPicture(), "speaker");
+    // Moving the slider unmutes the microphone and sets its volume.
     Panel()->VolumeSlider()->setValue(40);
     EXPECT_FLOAT_EQ(Panel()->LastVolume(), 0.4f);
+    EXPECT_FALSE(audio_->muted);
+    EXPECT_FLOAT_EQ(audio_->volume, 0.4f);
+
+    // The level shows while live and recording, not while a movie plays.
+    media_->mode = AppMode::Live;
+    audio_->peak = 0.5f;
+    Panel()->LevelTick();
+    EXPECT_EQ(Panel()->SpeakerPicture(), "speaker_level_3");
+    media_->mode = AppMode::Playing;
+    audio_->peak = 0.95f;
+    Panel()->LevelTick();
+    EXPECT_FLOAT_EQ(Panel()->LastPeak(), 0.95f);
+    EXPECT_EQ(Panel()->SpeakerPicture(), "speaker_level_3");
+    media_->mode = AppMode::Recording;
+    Panel()->LevelTick();
+    EXPECT_EQ(Panel()->SpeakerPicture(), "speaker_level_5");
+    audio_->peak = 0.0f;
+    Panel()->LevelTick();
+    EXPECT_EQ(Panel()->SpeakerPicture(), "speaker");
     // Speaker toggled (sound off) hides the slider; toggled back shows it.
     QTest::mouseClick(Panel()->SpeakerButton(), Qt::LeftButton);
     EXPECT_TRUE(Panel()->SpeakerButton()->IsToggled());

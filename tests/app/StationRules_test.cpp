@@ -64,9 +64,9 @@ TEST(MenuAvailability, RulesPerModeWithACamera)
     const std::set<AppMode> record { AppMode::Idle, AppMode::Live, AppMode::Recording };
     std::set<AppMode> snap = all;
     snap.erase(AppMode::StillShown);
-    const std::pair<MenuTitle, std::set<AppMode>> rules[] = { { MenuTitle::Record, record },
-        { MenuTitle::FileSize, idleLive }, { MenuTitle::SnapShot, snap }, { MenuTitle::Screen, all },
-        { MenuTitle::Config, idleLive }, { MenuTitle::Help, all } };
+    const std::pair<MenuTitle, std::set<AppMode>> rules[]
+        = { { MenuTitle::Record, record }, { MenuTitle::FileSize, idleLive }, { MenuTitle::SnapShot, snap },
+              { MenuTitle::Screen, all }, { MenuTitle::Config, idleLive }, { MenuTitle::Help, all } };
     for (const auto& [title, modes] : rules)
         for (AppMode m : kModes)
             EXPECT_EQ(MenuOpens(title, m, true), modes.count(m) == 1) << int(title) << " in " << int(m);
@@ -108,8 +108,8 @@ TEST(KeyFilter, RecordingKeysPassOnDuringPlaybackAPictureOrWithoutCamera)
 
 TEST(KeyFilter, LiveSnapShotAndFullScreenAlwaysRun)
 {
-    const std::pair<StationKey, int> keys[]
-        = { { StationKey::F1, cmd::Live }, { StationKey::F7, cmd::SnapShot }, { StationKey::F9, cmd::FullScreen } };
+    const std::pair<StationKey, int> keys[] = { { StationKey::F1, cmd::Live },
+        { StationKey::F7, cmd::SnapShot }, { StationKey::F9, cmd::FullScreen } };
     for (const auto& [k, command] : keys)
         for (bool camera : { true, false })
             for (AppMode m : kModes) {
@@ -126,7 +126,8 @@ TEST(KeyFilter, EscapeAndEnterNeverCloseEscapeLeavesFullScreen)
 {
     for (AppMode m : kModes) {
         EXPECT_EQ(DecideMainKey(StationKey::Escape, m, true, true, false).outcome, KeyOutcome::Swallow);
-        EXPECT_EQ(DecideMainKey(StationKey::Escape, m, true, true, true).outcome, KeyOutcome::LeaveFullScreen);
+        EXPECT_EQ(
+            DecideMainKey(StationKey::Escape, m, true, true, true).outcome, KeyOutcome::LeaveFullScreen);
         EXPECT_EQ(DecideMainKey(StationKey::Enter, m, true, true, true).outcome, KeyOutcome::Swallow);
         EXPECT_EQ(DecideMainKey(StationKey::Enter, m, false, false, false).outcome, KeyOutcome::Swallow);
     }
