@@ -306,11 +306,18 @@ void CDlgMain::showEvent(QShowEvent* event)
 
 void CDlgMain::closeEvent(QCloseEvent* event)
 {
+    CloseStation();
+    event->accept();
+}
+
+void CDlgMain::CloseStation()
+{
+    if (closing_)
+        return;
     closing_ = true;
     if (frame_ && frame_->IsFullScreen())
         frame_->LeaveFullScreen();
     media_.CloseAll();
-    event->accept();
     emit closed();
 }
 

@@ -80,6 +80,11 @@ public:
     void ToggleMaximise();
     void MinimiseOrRestore();
 
+    // The one close path: completes a recording, closes every graph, then emits
+    // closed(). Called by the close event and directly by a termination signal,
+    // whose close event an open message box would otherwise hold back.
+    void CloseStation();
+
 signals:
     // The close was accepted; nothing runs any more.
     void closed();

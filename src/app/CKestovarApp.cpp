@@ -128,7 +128,8 @@ void CKestovarApp::RequestClose()
         if (QApplication::activeModalWidget() == modal)
             modal->hide();
     }
-    mainDialog->close();
+    mainDialog->CloseStation();
+    mainDialog->hide();
 }
 
 void CKestovarApp::StartDeviceWatch()
