@@ -1,0 +1,124 @@
+// CPU, latency and dropped frames of the live picture at 1080p30: the live preview and
+// a recording with sound, both through the station's real graphs, fed with packets
+// encoded beforehand (the camera's encoder costs the station nothing). Runs of the two
+// alternate, so a change in the machine's load touches both alike; every figure is the
+// median of the runs. Prints "figure | ours | reference | ratio"; the reference column
+// holds the goal.
+//
+//   bench_live [--runs N] [--seconds S] [--rotation R]
+
+#include "LiveSession.h"
+
+#include "../common/BenchSupport.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+using namespace kestovar;
+using namespace kestovar::bench;
+
+namespace {
+
+struct Figures {
+    std::vector<double> cpu, median, p99, dropped;
+    double frames = 0;
+    std::string microphone;
+};
+
+void Add(Figures& f, const SessionResult& r)
+{
+    f.cpu.push_back(r.cpuFractionOfCore * 100);
+    f.median.push_back(Median(r.latencyMs));
+    f.p99.push_back(Percentile(r.latencyMs, 99));
+    f.dropped.push_back(double(r.droppedAtCamera + r.notShown + r.droppedAtWindow));
+    f.frames = double(r.packetsDue);
+    if (!r.microphone.empty())
+        f.microphone = r.microphone;
+    std::fprintf(stderr,
+        "bench_live:   cpu %.1f %% latency median %.2f ms p99 %.2f ms; due %llu, dropped at camera %llu, "
+        "not shown %llu, replaced in the window %llu, painted %llu\n",
+        r.cpuFractionOfCore * 100, Median(r.latencyMs), Percentile(r.latencyMs, 99),
+        (unsigned long long)r.packetsDue, (unsigned long long)r.droppedAtCamera,
+        (unsigned long long)r.notShown, (unsigned long long)r.droppedAtWindow, (unsigned long long)r.painted);
+}
+
+void Print(const std::string& what, const Figures& f, double cpuGoal)
+{
+    const double cpu = Median(f.cpu);
+    if (cpuGoal > 0)
+        Row(what + ", CPU (process user+sys, % of one core)", Format("%.1f %%", cpu), Format("goal < %.0f %%", cpuGoal),
+            Ratio(cpu, cpuGoal));
+    else
+        Row(what + ", CPU (process user+sys, % of one core)", Format("%.1f %%", cpu), "-", "-");
+    const double median = Median(f.median), p99 = Median(f.p99);
+    Row(what + ", packet arrival to picture in the video window, median", Format("%.2f ms", median),
+        "goal < 15 ms", Ratio(median, 15));
+    Row(what + ", packet arrival to picture in the video window, 99th percentile", Format("%.2f ms", p99),
+        "goal < 40 ms", Ratio(p99, 40));
+    Row(what + Format(", frames dropped of %.0f", f.frames), Format("%.0f", Median(f.dropped)), "goal 0", "-");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int runs = 3;
+    double seconds = 10;
+    RotationMode rotation = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--runs")
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (a == "--seconds")
+            seconds = std::atof(argv[i + 1]);
+        else if (a == "--rotation")
+            rotation = std::atoi(argv[i + 1]);
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    auto stream = CameraStream1080();
+    if (!stream) {
+        std::fprintf(stderr, "bench_live: libx264 could not make the camera's stream\n");
+        return 1;
+    }
+    const auto dir = std::filesystem::temp_directory_path() / ("kestovar-bench-live-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+
+    Figures preview, recording;
+    std::vector<double> over;
+    for (int r = 0; r < runs; ++r) {
+        SessionOptions options;
+        options.rotation = rotation;
+        options.seconds = seconds;
+        std::fprintf(stderr, "bench_live: run %d, preview\n", r + 1);
+        const SessionResult p = RunSession(options, stream);
+        options.kind = SessionKind::Recording;
+        options.moviePath = (dir / "bench.avi").string();
+        std::fprintf(stderr, "bench_live: run %d, recording\n", r + 1);
+        const SessionResult c = RunSession(options, stream);
+        if (!p.ok || !c.ok) {
+            std::fprintf(stderr, "bench_live: %s\n", (!p.ok ? p.error : c.error).c_str());
+            std::filesystem::remove_all(dir);
+            return 1;
+        }
+        Add(preview, p);
+        Add(recording, c);
+        over.push_back((c.cpuFractionOfCore - p.cpuFractionOfCore) * 100);
+    }
+    std::filesystem::remove_all(dir);
+
+    const std::string shape = Format("1080p30 H.264, rotation %d, 1280x720 window", rotation);
+    Print("live preview " + shape, preview, 25);
+    Print("recording with sound (" + recording.microphone + ") " + shape, recording, 0);
+    const double extra = Median(over);
+    Row("recording CPU over preview (% of one core)", Format("%.1f %%", extra), "goal < 3 %", Ratio(extra, 3));
+    return 0;
+}
