@@ -1,6 +1,8 @@
 #include "capture/AviWriter.h"
 
 #include "capture/AviHeaderPatch.h"
+#include "capture/AviRepair.h"
+#include "capture/AviWriterFile.h"
 #include "capture/MediaHandles.h"
 #include "capture/VideoKeyFrames.h"
 #include "platform/AudioBackend.h"
@@ -10,6 +12,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +28,14 @@ constexpr int kMp3BitRate = 128000;
 constexpr int64_t kAudioSlackSamples = kAudioRate / 20;
 // Sound held while waiting for the first key frame of a stretch.
 constexpr size_t kPendingAudioBlocks = 300;
+// How much a kill or a power cut may cost: the file is made whole this often, and
+// handed to the disk itself every few of those.
+constexpr auto kCheckpointInterval = std::chrono::milliseconds(500);
+constexpr auto kSyncInterval = std::chrono::seconds(2);
+// Room kept free to complete the file: the index (16 bytes a chunk), the seconds
+// written before the next look and the muxer's last buffers.
+constexpr uint64_t kReserveBaseBytes = 2u << 20;
+constexpr double kReserveSeconds = 3.0;
 
 int64_t MicrosToSamples(int64_t us)
 {
@@ -39,6 +50,12 @@ public:
     explicit Writer(const AviWriterSettings& settings)
         : settings_(settings)
     {
+    }
+    ~Writer()
+    {
+        // The I/O context is the file's, not the muxer's to close.
+        if (out_)
+            out_->pb = nullptr;
     }
 
     bool Open(std::string* error);
@@ -60,6 +77,7 @@ private:
     bool EncodeFrames(bool flush);
     bool WritePacket(AVPacket* packet, AVStream* stream, AVRational from);
     bool WriteFailed(const char* what, int code);
+    bool MaybeCheckpoint();
     void CloseSegment();
     static int64_t CameraTime(const Item& item)
     {
@@ -71,6 +89,7 @@ private:
     }
 
     AviWriterSettings settings_;
+    AviWriterFile file_;
     media::OutputPtr out_;
     AVStream* videoStream_ = nullptr;
     AVStream* audioStream_ = nullptr;
@@ -100,6 +119,10 @@ private:
     double recordedUs_ = 0;
     std::deque<Item> pendingAudio_;
     AviWriterResult result_;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastCheckpoint_ = Clock::now();
+    Clock::time_point lastSync_ = Clock::now();
+    uint64_t bytesAtCheckpoint_ = 0;
 };
 
 bool AviWriter::Writer::Open(std::string* error)
@@ -141,11 +164,10 @@ bool AviWriter::Writer::Open(std::string* error)
     // Flushing after every packet keeps all but the last moments of a recording
     // readable when the station loses power mid-way.
     out_->flush_packets = 1;
-    rc = avio_open(&out_->pb, settings_.path.c_str(), AVIO_FLAG_WRITE);
-    if (rc < 0) {
-        *error = "cannot create " + settings_.path + ": " + media::ErrorText(rc);
+    if (!file_.Open(settings_.path, settings_.failAfterBytes, error))
         return false;
-    }
+    out_->pb = file_.Context();
+    out_->flags |= AVFMT_FLAG_CUSTOM_IO;
     rc = avformat_write_header(out_.get(), nullptr);
     if (rc < 0) {
         *error = "cannot write the AVI header: " + media::ErrorText(rc);
@@ -212,6 +234,30 @@ bool AviWriter::Writer::WritePacket(AVPacket* packet, AVStream* stream, AVRation
         return WriteFailed("cannot write", rc);
     if (out_->pb && out_->pb->error < 0)
         return WriteFailed("cannot write", out_->pb->error);
+    return MaybeCheckpoint();
+}
+
+bool AviWriter::Writer::MaybeCheckpoint()
+{
+    const Clock::time_point now = Clock::now();
+    const auto since = now - lastCheckpoint_;
+    if (since < kCheckpointInterval)
+        return true;
+    const bool sync = now - lastSync_ >= kSyncInterval;
+    lastCheckpoint_ = now;
+    if (sync)
+        lastSync_ = now;
+    if (!file_.Checkpoint(sync))
+        return WriteFailed("cannot write", out_->pb && out_->pb->error < 0 ? out_->pb->error : AVERROR(errno));
+    // Stop while the file can still be completed, not when the disk refuses a byte.
+    const uint64_t size = file_.Size();
+    const double seconds = std::chrono::duration<double>(since).count();
+    const double rate = size > bytesAtCheckpoint_ ? static_cast<double>(size - bytesAtCheckpoint_) / seconds : 0.0;
+    bytesAtCheckpoint_ = size;
+    const auto reserve = static_cast<uint64_t>(
+        static_cast<double>(kReserveBaseBytes) + kReserveSeconds * rate + 16.0 * 1.2 * static_cast<double>(file_.Chunks()));
+    if (const auto free = file_.FreeBytes(); free && *free < reserve)
+        return WriteFailed("cannot write", AVERROR(ENOSPC));
     return true;
 }
 
@@ -416,20 +462,33 @@ bool AviWriter::Writer::Finish(int64_t atUs, std::string* error)
             }
         }
     }
+    bool complete = false;
+    const bool hadHeader = headerWritten_;
     if (headerWritten_) {
         // Even after a failure the index makes what was written seekable.
         int rc = av_write_trailer(out_.get());
         if (rc < 0 && ok)
             ok = WriteFailed("cannot complete", rc);
+        complete = rc >= 0;
         headerWritten_ = false;
     }
     if (out_ && out_->pb) {
         avio_flush(out_->pb);
-        if (out_->pb->error < 0 && ok)
-            ok = WriteFailed("cannot complete", out_->pb->error);
-        avio_closep(&out_->pb);
+        if (out_->pb->error < 0) {
+            complete = false;
+            if (ok)
+                ok = WriteFailed("cannot complete", out_->pb->error);
+        }
+        out_->pb = nullptr;
     }
+    file_.Close();
     out_.reset();
+    if (hadHeader && !complete) {
+        // The disk refused the end of the file: finish what is on it in place.
+        const AviRepairResult repaired = RepairAvi(settings_.path);
+        std::fprintf(stderr, "avi: %s %s\n", settings_.path.c_str(),
+            repaired.ok ? "completed as far as it was written" : repaired.error.c_str());
+    }
 
     result_.recordedSeconds = recordedUs_ / 1e6;
     result_.frameRate = NominalRate();

@@ -11,6 +11,13 @@
 // resumes at the next key frame) rather than waiting. Any write failure (a full disk)
 // stops the writing; the error handler is called once, on the writer thread.
 //
+// Nothing recorded is lost to a crash: twice a second the file is made whole up to
+// what has been written (sizes and frame counts in its headers), so a station killed
+// mid-recording leaves a movie that plays to within a second of the end and only
+// lacks its index (AviRepair adds it at the next start). When the disk is about to
+// fill, the recording fails while there is still room to complete the file; a disk
+// filled by someone else ends it at once, and the file is completed as far as it got.
+//
 // Timing. Every timestamp is microseconds on the monotonic clock (MonotonicMicros).
 // Video packets are numbered in the frame rate's time base (AVI keeps no packet
 // times), the sound follows the timestamps so that a pause leaves no gap in either
@@ -44,6 +51,9 @@ struct AviWriterSettings {
     int frameRateDen = 1;
     bool withAudio = true;
     size_t queueLimitBytes = 64u << 20;
+    // Tests: writes that would grow the file past this size fail as on a full disk
+    // (0: never).
+    uint64_t failAfterBytes = 0;
 };
 
 // What a finished file holds.

@@ -1,0 +1,197 @@
+// Unfinished AVI files (cut off at any byte, as a kill or a power cut leaves them)
+// are completed in place: every whole frame before the cut stays and plays.
+#include "capture/AviRepair.h"
+
+#include "AviPlayCheck.h"
+#include "MediaFixtures.h"
+#include "SmallDisk.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace kestovar {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WritePrefix(const std::string& bytes, size_t length, const std::string& to)
+{
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(length));
+}
+
+class AviRepairTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        source_ = new test::TempDir;
+        movie_ = (source_->path() / "whole.avi").string();
+        ASSERT_TRUE(test::MakeRecordedAvi(movie_, 320, 240, 30, 4.0, true));
+    }
+    static void TearDownTestSuite()
+    {
+        delete source_;
+        source_ = nullptr;
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    static test::TempDir* source_;
+    static std::string movie_;
+    test::TempDir dir_;
+};
+test::TempDir* AviRepairTest::source_ = nullptr;
+std::string AviRepairTest::movie_;
+
+TEST_F(AviRepairTest, EveryCutKeepsAllWholeFramesBeforeItAndPlays)
+{
+    const std::string whole = Bytes(movie_);
+    const test::FileFacts original = test::ReadFacts(movie_);
+    const std::vector<int64_t> ends = test::VideoChunkEnds(movie_);
+    ASSERT_EQ(original.streams.size(), 2u);
+    ASSERT_EQ(ends.size(), original.streams[0].packets.size());
+
+    // Cuts from just after the header to inside the index at the very end.
+    std::vector<size_t> cuts;
+    for (int i = 1; i <= 18; ++i)
+        cuts.push_back(whole.size() * static_cast<size_t>(i) / 20 + static_cast<size_t>(i * 37));
+    cuts.push_back(static_cast<size_t>(ends[40])); // exactly after a frame
+    cuts.push_back(static_cast<size_t>(ends[41]) - 1); // one byte short of one
+    cuts.push_back(whole.size() - 40); // inside idx1
+    cuts.push_back(static_cast<size_t>(ends.back()) + 2);
+
+    for (size_t cut : cuts) {
+        SCOPED_TRACE("cut at " + std::to_string(cut) + " of " + std::to_string(whole.size()));
+        const std::string path = Path("cut.avi");
+        WritePrefix(whole, cut, path);
+        std::string why;
+        ASSERT_EQ(InspectAvi(path, &why), AviFileState::Unfinished);
+        EXPECT_FALSE(why.empty());
+
+        const AviRepairResult repaired = RepairAvi(path);
+        ASSERT_TRUE(repaired.ok) << repaired.error;
+        EXPECT_TRUE(repaired.changed);
+        ASSERT_EQ(InspectAvi(path, &why), AviFileState::Complete) << why;
+
+        const auto whole_frames = static_cast<size_t>(
+            std::count_if(ends.begin(), ends.end(), [cut](int64_t end) { return end <= static_cast<int64_t>(cut); }));
+        EXPECT_EQ(repaired.videoFrames, whole_frames);
+        const test::FileFacts facts = test::ReadFacts(path);
+        ASSERT_TRUE(facts.opened);
+        ASSERT_FALSE(facts.streams.empty());
+        const auto& packets = facts.streams[0].packets;
+        ASSERT_EQ(packets.size(), whole_frames);
+        for (size_t k = 0; k < packets.size(); ++k)
+            ASSERT_EQ(packets[k], original.streams[0].packets[k]) << "frame " << k;
+        // Key frames are marked again, so the movie seeks.
+        for (size_t k = 0; k < packets.size(); ++k)
+            ASSERT_EQ(facts.streams[0].keys[k], original.streams[0].keys[k]) << "frame " << k;
+        if (whole_frames > 30) {
+            ASSERT_EQ(facts.streams.size(), 2u);
+            EXPECT_FALSE(facts.streams[1].packets.empty()) << "the sound before the cut is kept";
+        }
+        EXPECT_EQ(test::FfprobeVideoPackets(path), static_cast<long>(whole_frames));
+        EXPECT_TRUE(test::ProbeFindsPicture(path));
+        std::string errors;
+        if (whole_frames > 0) {
+            EXPECT_TRUE(test::FfmpegDecodesCleanly(path, &errors)) << errors;
+        }
+
+        const AviRepairResult again = RepairAvi(path);
+        EXPECT_TRUE(again.ok);
+        EXPECT_FALSE(again.changed) << "a repaired file needs nothing more";
+    }
+}
+
+TEST_F(AviRepairTest, CompleteAndUnreadableFilesAreLeftAsTheyAre)
+{
+    const std::string whole = Bytes(movie_);
+    EXPECT_EQ(InspectAvi(movie_), AviFileState::Complete);
+    const AviRepairResult untouched = RepairAvi(movie_);
+    EXPECT_TRUE(untouched.ok);
+    EXPECT_FALSE(untouched.changed);
+    EXPECT_EQ(untouched.videoFrames, 120u);
+    EXPECT_EQ(Bytes(movie_), whole);
+
+    // Cut inside its header: there is nothing to save, and nothing is written.
+    WritePrefix(whole, 100, Path("header.avi"));
+    EXPECT_EQ(InspectAvi(Path("header.avi")), AviFileState::Unreadable);
+    EXPECT_FALSE(RepairAvi(Path("header.avi")).ok);
+    EXPECT_EQ(fs::file_size(Path("header.avi")), 100u);
+
+    ASSERT_TRUE(test::WriteFileText(Path("text.avi"), "not a movie at all, just words"));
+    EXPECT_EQ(InspectAvi(Path("text.avi")), AviFileState::Unreadable);
+    EXPECT_FALSE(RepairAvi(Path("text.avi")).ok);
+    EXPECT_EQ(test::ReadFileText(Path("text.avi")), "not a movie at all, just words");
+    EXPECT_EQ(InspectAvi(Path("missing.avi")), AviFileState::Unreadable);
+
+    // Zeros where the end should be (a file system that lost its last blocks).
+    std::string zeroed = whole.substr(0, whole.size() / 2) + std::string(5000, '\0');
+    WritePrefix(zeroed, zeroed.size(), Path("zeros.avi"));
+    ASSERT_EQ(InspectAvi(Path("zeros.avi")), AviFileState::Unfinished);
+    const AviRepairResult fromZeros = RepairAvi(Path("zeros.avi"));
+    ASSERT_TRUE(fromZeros.ok) << fromZeros.error;
+    EXPECT_GT(fromZeros.videoFrames, 50u);
+    EXPECT_EQ(test::FfprobeVideoPackets(Path("zeros.avi")), static_cast<long>(fromZeros.videoFrames));
+}
+
+TEST_F(AviRepairTest, TheFolderScanRepairsOnlyUnfinishedMovies)
+{
+    const std::string whole = Bytes(movie_);
+    WritePrefix(whole, whole.size(), Path("a_complete.avi"));
+    WritePrefix(whole, whole.size() / 2, Path("b_killed.AVI"));
+    WritePrefix(whole, whole.size() / 3, Path("c_killed.avi"));
+    ASSERT_TRUE(test::WriteFileText(Path("d_words.avi"), "words"));
+    WritePrefix(whole, whole.size() / 2, Path("e_picture.jpg"));
+    fs::create_directory(Path("f_folder.avi"));
+
+    const std::vector<RepairedMovie> repaired = RepairUnfinishedMovies(dir_.str());
+    ASSERT_EQ(repaired.size(), 2u);
+    EXPECT_EQ(fs::path(repaired[0].path).filename(), "b_killed.AVI");
+    EXPECT_EQ(fs::path(repaired[1].path).filename(), "c_killed.avi");
+    for (const RepairedMovie& movie : repaired) {
+        EXPECT_TRUE(movie.result.ok) << movie.result.error;
+        EXPECT_EQ(InspectAvi(movie.path), AviFileState::Complete);
+    }
+    EXPECT_EQ(Bytes(Path("a_complete.avi")), whole);
+    EXPECT_EQ(test::ReadFileText(Path("d_words.avi")), "words");
+    EXPECT_EQ(fs::file_size(Path("e_picture.jpg")), whole.size() / 2);
+    EXPECT_TRUE(RepairUnfinishedMovies(dir_.str()).empty()) << "a second start finds nothing more";
+    EXPECT_TRUE(RepairUnfinishedMovies(Path("no_such_folder")).empty());
+}
+
+TEST_F(AviRepairTest, OnAFullDiskTheLastMomentsMakeRoomForTheIndex)
+{
+    const std::string big = Path("big.avi");
+    ASSERT_TRUE(test::MakeRecordedAvi(big, 640, 480, 30, 8.0, true));
+    const std::string whole = Bytes(big);
+    test::SmallDisk disk(static_cast<unsigned>(whole.size() / 1024 + 512));
+    if (!disk.Ready())
+        GTEST_SKIP() << disk.WhyNot();
+    const size_t cut = whole.size() * 9 / 10;
+    WritePrefix(whole, cut, disk.Path("full.avi"));
+    disk.Fill();
+
+    const AviRepairResult repaired = RepairAvi(disk.Path("full.avi"));
+    ASSERT_TRUE(repaired.ok) << repaired.error;
+    EXPECT_GT(repaired.droppedBytes, 0u);
+    std::printf("full disk: kept %llu frames, gave up %llu bytes of %zu\n",
+        static_cast<unsigned long long>(repaired.videoFrames), static_cast<unsigned long long>(repaired.droppedBytes),
+        cut);
+    EXPECT_EQ(InspectAvi(disk.Path("full.avi")), AviFileState::Complete);
+    // Most of it stays: only enough for the index is given up.
+    EXPECT_GT(repaired.videoFrames, 8u * 30u * 9u / 10u - 30u);
+    EXPECT_EQ(test::FfprobeVideoPackets(disk.Path("full.avi")), static_cast<long>(repaired.videoFrames));
+}
+
+} // namespace
+} // namespace kestovar
