@@ -113,6 +113,7 @@ CDlgMain::CDlgMain(CKestovarApp& app, QWidget* parent)
     Build(app.audio());
     connect(&app, &CKestovarApp::deviceChanged, this,
         [this](int event, const QString& path) { OnDeviceChange(uint32_t(event), path); });
+    connect(&app, &CKestovarApp::streamEnded, this, &CDlgMain::OnStreamEnded);
     // The start-up checks run once the event loop turns, with the window on screen.
     QMetaObject::invokeMethod(this, &CDlgMain::Start, Qt::QueuedConnection);
 }

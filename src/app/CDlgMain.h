@@ -26,6 +26,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -74,6 +75,11 @@ public:
     bool OnCameraReady();
     // A USB device arrived (0x8000) or left (0x8004); devicePath names it.
     void OnDeviceChange(uint32_t event, const QString& devicePath);
+    // The live or recording camera stopped delivering (CKestovarApp::streamEnded): it
+    // was pulled out, also when no USB event says so (a V4L2 read failing with
+    // ENODEV). Handled as the camera pulled out; the USB removal that may follow
+    // shortly after tells the operator nothing new.
+    void OnStreamEnded(const QString& message);
     // The key filter's answer for a key pressed in the main window (Qt::Key).
     KeyDecision DecideKey(int qtKey) const;
 
@@ -105,6 +111,13 @@ private:
     void Tell(const QString& text, std::function<void()> done = {});
     void Wait(int ms);
     void HandleDeviceChange(uint32_t event, const QString& devicePath);
+    void HandleStreamEnded();
+    // The camera's picture goes: graphs closed (a recording completed and listed), the
+    // no-camera notice shown.
+    void CloseCameraGraphs();
+    // Movies a crash or power cut left unfinished in the movie folder, completed; the
+    // message that tells the operator, empty when there were none.
+    QString RepairMoviesLeftUnfinished();
     void DeviceChangeHandled();
     void SetFileSize(int command);
     void OpenHelp();
@@ -128,6 +141,10 @@ private:
     // Device changes wait while a message is open, as a modal box keeps them waiting.
     bool messageOpen_ = false;
     std::deque<std::pair<uint32_t, QString>> pendingDeviceChanges_;
+    // The camera's loss was told when its stream ended; a removal soon after is the
+    // same loss.
+    std::chrono::steady_clock::time_point cameraLossToldAt_ {};
+    bool cameraLossTold_ = false;
 };
 
 } // namespace kestovar

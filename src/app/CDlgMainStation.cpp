@@ -8,9 +8,11 @@
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
 #include "app/StationMedia.h"
+#include "capture/AviRepair.h"
 #include "capture/CameraTable.h"
 #include "dialogs/CDlgOk.h"
 #include "dialogs/CDlgSplash.h"
+#include "library/CKestovarFormView.h"
 #include "platform/CameraProvider.h"
 #include "playback/CDlgVideoView.h"
 #include "recording/CAppSettings.h"
@@ -18,16 +20,35 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QUrl>
 
+#include <cstdio>
+#include <utility>
+
 namespace kestovar {
+
+namespace {
+
+// Pseudo device event for a stream that ended, queued with the device changes.
+constexpr uint32_t kStreamEndedEvent = 0;
+// A USB removal this soon after the stream ended is the same loss.
+constexpr auto kSameLossWindow = std::chrono::seconds(10);
+// Names listed in the repair message; more are counted.
+constexpr int kRepairNamesShown = 5;
+
+} // namespace
 
 void CDlgMain::Start()
 {
     if (closing_ || startDone_)
         return;
     startDone_ = true;
+    // Before anything records again: a movie left unfinished by a crash is completed
+    // and listed.
+    const QString repaired = RepairMoviesLeftUnfinished();
     const bool camera = media_.CameraPresent();
     if (camera)
         OnCameraReady();
@@ -35,11 +56,55 @@ void CDlgMain::Start()
     HandOffSplash();
     raise();
     activateWindow();
+    auto tellRepaired = [this, repaired] {
+        if (!repaired.isEmpty())
+            Tell(repaired);
+    };
     if (!camera) {
         frame_->ControlPanel()->ShowNoCameraNotice();
         frame_->ControlPanel()->UpdateControlStates();
-        Tell(QStringLiteral("Kestovar camera is not detected!"));
+        Tell(QStringLiteral("Kestovar camera is not detected!"), tellRepaired);
+        return;
     }
+    tellRepaired();
+}
+
+QString CDlgMain::RepairMoviesLeftUnfinished()
+{
+    const QString folder = media_.Settings().GetMoviePath();
+    if (folder.isEmpty())
+        return {};
+    const std::vector<RepairedMovie> movies
+        = ::kestovar::RepairUnfinishedMovies(QFile::encodeName(folder).toStdString());
+    if (movies.empty())
+        return {};
+    if (frame_ && frame_->CaseForm())
+        frame_->CaseForm()->RefreshMediaList();
+    QStringList repaired, failed;
+    for (const RepairedMovie& movie : movies) {
+        const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(movie.path))).fileName();
+        (movie.result.ok ? repaired : failed) << name;
+    }
+    auto names = [](const QStringList& list) {
+        QStringList shown = list.mid(0, kRepairNamesShown);
+        if (list.size() > kRepairNamesShown)
+            shown << QStringLiteral("and %1 more").arg(list.size() - kRepairNamesShown);
+        return shown.join(QLatin1Char('\n'));
+    };
+    QString text;
+    if (repaired.size() == 1)
+        text = QStringLiteral("A movie was not completed when Kestovar stopped.\nIt has been repaired:\n%1")
+                   .arg(names(repaired));
+    else if (repaired.size() > 1)
+        text = QStringLiteral("%1 movies were not completed when Kestovar stopped.\nThey have been repaired:\n%2")
+                   .arg(repaired.size())
+                   .arg(names(repaired));
+    if (!failed.isEmpty()) {
+        if (!text.isEmpty())
+            text += QStringLiteral("\n\n");
+        text += QStringLiteral("These movies were not completed and could not be repaired:\n%1").arg(names(failed));
+    }
+    return text;
 }
 
 void CDlgMain::HandOffSplash()
@@ -77,8 +142,47 @@ void CDlgMain::OnDeviceChange(uint32_t event, const QString& devicePath)
     HandleDeviceChange(event, devicePath);
 }
 
+void CDlgMain::OnStreamEnded(const QString& message)
+{
+    std::fprintf(stderr, "app: the camera stopped delivering: %s\n", qPrintable(message));
+    OnDeviceChange(kStreamEndedEvent, message);
+}
+
+void CDlgMain::HandleStreamEnded()
+{
+    const AppMode mode = media_.Mode();
+    if (!frame_ || (mode != AppMode::Live && mode != AppMode::Recording)) {
+        DeviceChangeHandled();
+        return;
+    }
+    const bool fullHd = !media_.LiveSourceIsMjpeg();
+    CloseCameraGraphs();
+    cameraLossTold_ = true;
+    cameraLossToldAt_ = std::chrono::steady_clock::now();
+    Tell(fullHd ? QStringLiteral("Kestovar Full HD camera lost connecting!")
+                : QStringLiteral("Kestovar Pro camera lost connecting!"),
+        [this] { DeviceChangeHandled(); });
+}
+
+void CDlgMain::CloseCameraGraphs()
+{
+    const bool recording = media_.Mode() == AppMode::Recording;
+    CKestovarLeftFormView* panel = frame_->ControlPanel();
+    frame_->LeaveFullScreen();
+    media_.CloseAll(); // a recording is completed here
+    panel->RecordButton()->SetToggled(false);
+    panel->UpdateControlStates();
+    panel->ShowNoCameraNotice();
+    if (recording && frame_->CaseForm())
+        frame_->CaseForm()->RefreshMediaList(); // the completed movie is listed
+}
+
 void CDlgMain::HandleDeviceChange(uint32_t event, const QString& devicePath)
 {
+    if (event == kStreamEndedEvent) {
+        HandleStreamEnded();
+        return;
+    }
     const CameraModelKind kind = ClassifyDevicePath(devicePath.toStdString());
     if (kind == CameraModelKind::NotSupported || (event != kDeviceArrival && event != kDeviceRemoval)
         || !frame_) {
@@ -92,6 +196,8 @@ void CDlgMain::HandleDeviceChange(uint32_t event, const QString& devicePath)
     CKestovarLeftFormView* panel = frame_->ControlPanel();
     const bool fullHd = kind == CameraModelKind::FullHd;
     const AppMode mode = media_.Mode();
+    const bool lossTold = std::exchange(cameraLossTold_, false)
+        && std::chrono::steady_clock::now() - cameraLossToldAt_ < kSameLossWindow;
     if (event == kDeviceArrival) {
         if (mode == AppMode::Idle) {
             panel->HideNoCameraNotice();
@@ -105,12 +211,11 @@ void CDlgMain::HandleDeviceChange(uint32_t event, const QString& devicePath)
         return;
     }
     // Removal. A movie or a picture on show stays; the camera's picture goes.
-    if (mode == AppMode::Idle || mode == AppMode::Live || mode == AppMode::Recording) {
-        frame_->LeaveFullScreen();
-        media_.CloseAll(); // a recording is completed here
-        panel->RecordButton()->SetToggled(false);
-        panel->UpdateControlStates();
-        panel->ShowNoCameraNotice();
+    if (mode == AppMode::Idle || mode == AppMode::Live || mode == AppMode::Recording)
+        CloseCameraGraphs();
+    if (lossTold) {
+        DeviceChangeHandled();
+        return;
     }
     Tell(fullHd ? QStringLiteral("Kestovar Full HD camera lost connecting!")
                 : QStringLiteral("Kestovar Pro camera lost connecting!"),

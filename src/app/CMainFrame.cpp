@@ -4,6 +4,7 @@
 #include "app/CKestovarLeftFormView.h"
 #include "app/FrameLibraryHost.h"
 #include "app/FramePlaybackHost.h"
+#include "app/FrameRecordingWindows.h"
 #include "app/FrameSettingsHost.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
@@ -46,6 +47,10 @@ CMainFrame::CMainFrame(StationMedia& media, std::shared_ptr<AudioBackend> audio,
     connect(panel_, &CKestovarLeftFormView::snapShotRequested, this, &CMainFrame::OnSnapShot);
     connect(panel_, &CKestovarLeftFormView::resolutionRequested, this, &CMainFrame::OpenResolutionPopup);
     connect(panel_, &CKestovarLeftFormView::rotationRequested, this, &CMainFrame::OpenRotationPopup);
+
+    // The recording control's status timer runs from the start, so the status bar
+    // shows the live frame rate before the first recording.
+    AttachRecording(*this);
 }
 
 CMainFrame::~CMainFrame()

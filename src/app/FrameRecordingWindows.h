@@ -3,9 +3,9 @@
 // information form, the control panel's Record and Speaker buttons, the status bar,
 // the skinned Ok message) and the RecordingController that drives them.
 //
-// One exists per frame, as the frame's child; AttachRecording makes it (its status
-// timer runs from then on) and RecordingFor finds it, making it on first use. Without
-// an application object (window tests over a fake station) there is none.
+// One exists per frame, as the frame's child; the frame attaches it when it is built
+// (AttachRecording), so its status timer runs from the start, and RecordingFor finds
+// it. Without an application object (window tests over a fake station) there is none.
 //
 // GUI thread only.
 

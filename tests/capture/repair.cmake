@@ -18,3 +18,9 @@ kestovar_add_test(avi_kill_test
   LABELS recording)
 target_compile_definitions(avi_kill_test PRIVATE KESTOVAR_RECORD_CHILD="$<TARGET_FILE:avi_record_child>")
 add_dependencies(avi_kill_test avi_record_child)
+
+kestovar_add_test(avi_writer_fault_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/avi_writer_fault_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.h
+  DEPS kestovar::capture
+  LABELS recording)
