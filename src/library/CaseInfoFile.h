@@ -61,7 +61,7 @@ inline constexpr std::size_t kCaseCommentMaxChars = 1299;
 enum class CaseFileState {
     Missing, // no case file: all fields empty
     Ok,
-    Damaged, // read as far as it parses; a later write keeps it aside as "<name>.damaged"
+    Damaged, // read as far as it parses; a later write keeps it aside as "<name>.bad"
     Unreadable, // exists but cannot be read (or is not a file): all fields empty
 };
 

@@ -23,10 +23,12 @@ bool HasControlChar(const QString& text)
 // in the ANSI code page, which Latin-1 reads without losing a byte.
 QString DecodeFileText(const QByteArray& bytes)
 {
+    // A lone surrogate in UTF-16 has no UTF-8 form; it becomes what the file will say
+    // after the next write, so reading that file gives the same names again.
     if (bytes.startsWith("\xFF\xFE"))
-        return QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2));
+        return QString::fromUtf8(QString(QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2))).toUtf8());
     if (bytes.startsWith("\xFE\xFF"))
-        return QStringDecoder(QStringDecoder::Utf16BE)(bytes.mid(2));
+        return QString::fromUtf8(QString(QStringDecoder(QStringDecoder::Utf16BE)(bytes.mid(2))).toUtf8());
     QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(body);
@@ -348,16 +350,19 @@ QByteArray HiveFile::Serialize() const
             text += u'=';
             switch (value.type) {
             case RegSz: {
-                // A line break inside quotes would end the line; such text goes as
-                // hex(1), which reads back to the same string.
-                QString s = DecodeString(value.data);
-                if (HasControlChar(s)) {
-                    QByteArray utf8 = s.toUtf8();
-                    utf8.append('\0');
-                    text += QStringLiteral("hex(1):") + HexList(utf8);
-                } else {
+                // Quotes hold one line of text with its terminating null. Anything else -
+                // a line break, a null inside the text or text after it, a missing
+                // terminator - goes as hex(1), which reads back to the same data, so
+                // values of other programs survive the station's rewrites of the file.
+                // Data that is not UTF-16 text is written as the nearest text (the same
+                // for both forms), so a second write gives the same file.
+                const QString full = QString::fromUtf8(FromUtf16LeBytes(value.data).toUtf8());
+                const QString s
+                    = full.left(full.indexOf(QChar(u'\0')) < 0 ? full.size() : full.indexOf(QChar(u'\0')));
+                if (!HasControlChar(s) && EncodeString(s) == Utf16LeBytes(full))
                     text += Quote(s);
-                }
+                else
+                    text += QStringLiteral("hex(1):") + HexList(full.toUtf8());
                 break;
             }
             case RegExpandSz:

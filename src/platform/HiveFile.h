@@ -57,7 +57,9 @@ public:
     // Parses a file's bytes. On failure returns false, leaves `out` untouched and
     // sets `error` to what was wrong and on which line.
     static bool Parse(const QByteArray& bytes, HiveFile* out, QString* error);
-    // The REGEDIT4 text, UTF-8, LF line ends.
+    // The REGEDIT4 text, UTF-8, LF line ends. Parsing it gives back every key and value
+    // exactly; only string data that is not UTF-16 text (an odd byte count, a lone
+    // surrogate) comes back as the nearest text, since REGEDIT4 stores strings as text.
     QByteArray Serialize() const;
 
     // A key exists when it is listed or when a listed key lies below it.

@@ -9,42 +9,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <stdio.h>
 
 namespace kestovar {
-
-namespace {
-
-// Moves a damaged file to the first free "<name>.bad", "<name>.1.bad", ... without
-// ever replacing an earlier copy. Returns the new name, or empty with errno set.
-QString MoveAside(const QString& path)
-{
-    const QByteArray from = QFile::encodeName(path);
-    for (int i = 0; i < 1000; ++i) {
-        QString candidate = i == 0 ? path + QStringLiteral(".bad") : path + QStringLiteral(".%1.bad").arg(i);
-        const QByteArray to = QFile::encodeName(candidate);
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-            return candidate;
-        if (errno == EINVAL || errno == ENOSYS) {
-            // Filesystems without RENAME_NOREPLACE: check first (one station, one writer).
-            if (QFileInfo::exists(candidate))
-                continue;
-            if (::rename(from.constData(), to.constData()) == 0)
-                return candidate;
-        }
-        if (errno != EEXIST)
-            return {};
-    }
-    errno = EEXIST;
-    return {};
-}
-
-} // namespace
 
 HiveLoadResult LoadHiveFile(const QString& path)
 {
     HiveLoadResult result;
+    // Saves killed half-way (power cut, kill -9) leave their temporary files behind.
+    RemoveStaleTemporaries(QFile::encodeName(path).toStdString());
     QFile file(path);
     if (!file.exists()) {
         result.status = HiveLoadResult::Missing;
@@ -74,10 +46,12 @@ HiveLoadResult LoadHiveFile(const QString& path)
         return result;
     }
     result.problem = problem;
-    result.setAsidePath = MoveAside(path);
+    int moveError = 0;
+    result.setAsidePath = QFile::decodeName(
+        QByteArray::fromStdString(KeepDamagedFileAside(QFile::encodeName(path).toStdString(), moveError)));
     if (result.setAsidePath.isEmpty()) {
         result.status = HiveLoadResult::Unusable;
-        result.error = errno ? errno : EIO;
+        result.error = moveError ? moveError : EIO;
         std::fprintf(stderr,
             "kestovar: registry: %s is damaged (%s) and cannot be moved aside (%s); it is left as it is\n",
             qPrintable(path), qPrintable(problem), std::strerror(result.error));

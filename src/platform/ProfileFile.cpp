@@ -1,12 +1,11 @@
 #include "platform/ProfileFile.h"
 
-#include "platform/RenameNoReplace.h"
+#include "platform/AtomicFile.h"
+#include "platform/UniqueFd.h"
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,27 +16,6 @@ namespace kestovar {
 namespace {
 
 constexpr std::string_view kBlanks = " \t";
-
-struct UniqueFd {
-    int fd = -1;
-    explicit UniqueFd(int f)
-        : fd(f)
-    {
-    }
-    ~UniqueFd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int release()
-    {
-        const int f = fd;
-        fd = -1;
-        return f;
-    }
-};
 
 std::string_view Trim(std::string_view s)
 {
@@ -183,6 +161,10 @@ std::string DecodeProfileBytes(std::string_view bytes, bool& binary)
             bytes.remove_prefix(3);
         text = IsValidUtf8(bytes) ? std::string(bytes) : DecodeWindows1252(bytes);
     }
+    // More byte-order marks (a file converted twice) are not text either; one left at the
+    // start would be taken for the mark when the file is read again after a save.
+    while (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
     binary = LooksBinary(text);
     if (binary) {
         // Keep the parser and every value free of NULs.
@@ -236,93 +218,12 @@ bool HasControl(std::string_view s, bool allowTab)
     return false;
 }
 
-bool WriteAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 ProfileWriteResult Failure(int error, std::string what)
 {
     ProfileWriteResult r;
     r.error = error;
     r.what = std::move(what);
     return r;
-}
-
-// Temporary file beside the target, rename over it: the folder always holds either the
-// old file or the new one, whole.
-ProfileWriteResult AtomicWriteFile(const std::string& path, std::string_view data)
-{
-    const auto slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty())
-        return Failure(EINVAL, "file name");
-
-    static std::atomic<unsigned> counter { 0 };
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".tmp-"
-            + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-        // 0666 lets the process umask decide, like any other new file of the station.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return Failure(errno, "create temporary file");
-    }
-    if (fd < 0)
-        return Failure(EEXIST, "create temporary file");
-    UniqueFd file(fd);
-
-    struct stat old { };
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        (void)::fchmod(file.fd, old.st_mode & 07777);
-
-    auto fail = [&](const char* what) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        return Failure(err, what);
-    };
-    if (!WriteAll(file.fd, data))
-        return fail("write");
-    if (::fsync(file.fd) != 0)
-        return fail("flush to disk");
-    if (::close(file.release()) != 0)
-        return fail("close");
-    if (::rename(temp.c_str(), path.c_str()) != 0)
-        return fail("replace file");
-
-    // Make the rename itself durable.
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        (void)::fsync(dirFd);
-        ::close(dirFd);
-    }
-    ProfileWriteResult ok;
-    ok.ok = true;
-    return ok;
-}
-
-std::string KeepAside(const std::string& path, int& error)
-{
-    for (int n = 1; n <= 1000; ++n) {
-        const std::string aside = path + (n == 1 ? ".damaged" : ".damaged-" + std::to_string(n));
-        error = RenameNoReplace(path, aside);
-        if (error == 0)
-            return aside;
-        if (error != EEXIST)
-            return {};
-    }
-    return {};
 }
 
 } // namespace
@@ -399,7 +300,10 @@ ProfileFile ProfileFile::FromBytes(std::string_view bytes)
             end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+            // "\r\r\n" (a file converted twice) ends a line too; a carriage return left
+            // at the end would come back as a line end of its own after a save.
+            while (!line.empty() && line.back() == '\r')
+                line.pop_back();
             if (first)
                 profile.crlf_ = true;
         }
@@ -426,7 +330,7 @@ ProfileFile ProfileFile::Load(const std::string& path)
     }
     UniqueFd file(fd);
     struct stat st { };
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         missing.state_ = State::Unreadable;
         missing.loadError_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return missing;
@@ -435,7 +339,7 @@ ProfileFile ProfileFile::Load(const std::string& path)
     std::string bytes;
     std::array<char, 65536> buffer {};
     while (bytes.size() <= kMaxProfileFileBytes) {
-        const ssize_t n = ::read(file.fd, buffer.data(), buffer.size());
+        const ssize_t n = ::read(file.get(), buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -552,7 +456,12 @@ ProfileWriteResult ProfileFile::Save(const std::string& path) const
     const std::string text = Text();
     if (text.size() > kMaxProfileFileBytes)
         return Failure(EFBIG, "file too large");
-    return AtomicWriteFile(path, text);
+    const AtomicWriteResult written = WriteFileAtomically(path, text, true);
+    if (!written.ok())
+        return Failure(written.error, written.step);
+    ProfileWriteResult ok;
+    ok.ok = true;
+    return ok;
 }
 
 ProfileWriteResult LoadForUpdate(const std::string& path, ProfileFile& profile)
@@ -570,7 +479,7 @@ ProfileWriteResult LoadForUpdate(const std::string& path, ProfileFile& profile)
         break;
     }
     int err = 0;
-    result.keptAsidePath = KeepAside(path, err);
+    result.keptAsidePath = KeepDamagedFileAside(path, err);
     if (result.keptAsidePath.empty())
         return Failure(err ? err : EEXIST, "keep damaged file aside");
     profile = ProfileFile();

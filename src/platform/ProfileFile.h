@@ -18,10 +18,11 @@
 //   A value is cut to at most maxChars characters (Unicode code points), never inside one.
 // - A damaged file (NUL bytes outside UTF-16, larger than kMaxProfileFileBytes, not a
 //   regular file) is read as far as it parses without a crash. Writing into one moves it
-//   aside to "<name>.damaged" (or ".damaged-2", ...) and starts a fresh file, so nothing
-//   is silently replaced. A file that exists but cannot be read is never written over.
-// - Every save writes a temporary file in the same folder, flushes it to disk and renames
-//   it over the old one: a crash during a save leaves the old or the new file, whole.
+//   aside to "<name>.bad" (or ".1.bad", ...), as a damaged settings file is, and starts a
+//   fresh file, so nothing is silently replaced. A file that exists but cannot be read is
+//   never written over.
+// - Every save goes through WriteFileAtomically (AtomicFile.h): a crash during a save
+//   leaves the old or the new file, whole, and the next save removes its leftovers.
 //
 // Values, keys and section names cannot hold line breaks or NUL: a write with one is
 // refused (the caller encodes such text; see CaseInfoFile.h) instead of splitting the line.

@@ -45,6 +45,11 @@ NameCheck CheckText(std::string_view text, std::size_t maxTextBytes)
     }
     if (text.find("..") != std::string_view::npos)
         return Problem(NameProblem::DotDot, "A file name can't contain \"..\".");
+    // A leading dot hides the file: the media list and file browsers would not show it.
+    if (text.front() == '.')
+        return Problem(NameProblem::LeadingDot, "A file name can't start with \".\".");
+    if (text.find_first_not_of(' ') == std::string_view::npos)
+        return Problem(NameProblem::Blank, "A file name can't be made of blanks only.");
     if (text.size() > maxTextBytes)
         return Problem(NameProblem::TooLong, "The file name is too long. Please shorten it.");
     return {};

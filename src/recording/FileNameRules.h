@@ -8,8 +8,10 @@
 // - Whole texts (pasted, or typed into the media list when renaming): anything that could
 //   leave the storage folder or is not a valid file name here is refused with a message
 //   the operator can act on: "/" and "\", "..", control characters (line breaks, tabs,
-//   C1 controls, U+2028/U+2029), text that is not valid UTF-8, and names longer than the
-//   folder's file system allows (counted for the longest name the text can produce).
+//   C1 controls, U+2028/U+2029), text that is not valid UTF-8, a leading "." (the file
+//   would be hidden, and vanish from the media list), text of blanks only, and names
+//   longer than the folder's file system allows (counted for the longest name the text
+//   can produce). A leading "-" is an ordinary name here and is accepted.
 //
 // Pure functions; NameMaxBytes asks the file system.
 
@@ -35,6 +37,8 @@ enum class NameProblem {
     Empty,
     Separator, // "/" or "\"
     DotDot, // ".."
+    LeadingDot, // a hidden file, which the media list would not show
+    Blank, // nothing but blanks
     Control, // line break, tab or other control character
     InvalidText, // not valid UTF-8
     TooLong,

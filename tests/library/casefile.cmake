@@ -12,3 +12,10 @@ kestovar_add_test(fileops_test
           ${PROJECT_SOURCE_DIR}/src/library/MediaFileOperations.cpp
   DEPS kestovar::platform kestovar::recording
   LABELS library)
+
+kestovar_add_test(hostile_names_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/names_test.cpp
+          ${PROJECT_SOURCE_DIR}/src/library/CaseInfoFile.cpp
+          ${PROJECT_SOURCE_DIR}/src/library/MediaFileOperations.cpp
+  DEPS kestovar::platform kestovar::recording
+  LABELS library)

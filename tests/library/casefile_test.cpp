@@ -291,8 +291,8 @@ TEST(CaseInfoDamaged, ADamagedFileIsReadWithoutCrashingAndKeptAsideOnTheNextSave
 
     const CaseFileResult r = WriteCaseInfoFile(movie, Smith());
     ASSERT_TRUE(r.ok) << r.message;
-    EXPECT_EQ(r.keptAsidePath, (dir / "d.ini.damaged").string());
-    EXPECT_EQ(ReadFileText(dir / "d.ini.damaged"), garbage);
+    EXPECT_EQ(r.keptAsidePath, (dir / "d.ini.bad").string());
+    EXPECT_EQ(ReadFileText(dir / "d.ini.bad"), garbage);
     EXPECT_EQ(ReadCaseInfoFile(movie, &state), Smith());
     EXPECT_EQ(state, CaseFileState::Ok);
     ReadWithConfigParser((dir / "d.ini").string());

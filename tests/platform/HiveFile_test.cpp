@@ -232,3 +232,43 @@ TEST(HiveFile, DecodesStringDataLikeTheRegistryQuery)
     EXPECT_EQ(HiveFile::DecodeString(QByteArray("a\0b", 3)), "a");
     EXPECT_EQ(HiveFile::DecodeString(QByteArray()), "");
 }
+
+// Values other programs stored - a null inside the text, text after the terminator, no
+// terminator at all - must survive the station's rewrite of the file byte for byte, and
+// what cannot be text (a lone surrogate) settles after one write.
+TEST(HiveFile, ForeignStringDataSurvivesRewritesAndASecondWriteIsTheSame)
+{
+    const QByteArray text = QByteArray("Windows Registry Editor Version 5.00\n\n[") + kSettings.toUtf8()
+        + "]\n"
+          "\"inner null\"=hex(1):64,00,00,00,65,00,66,00,00,00\n"
+          "\"no terminator\"=hex(1):61,00,62,00\n"
+          "\"two nulls\"=hex(1):61,00,00,00,00,00\n"
+          "\"odd\"=hex(1):61,00,62\n"
+          "\"lone surrogate\"=hex(1):00,d8,61,00,00,00\n"
+          "@=\"plain\"\n";
+    const HiveFile read = MustParse(text);
+    const QByteArray written = read.Serialize();
+    const HiveFile back = MustParse(written);
+    for (const char* name : { "inner null", "no terminator", "two nulls", "" }) {
+        const HiveValue* a = read.FindValue(kSettings, name);
+        const HiveValue* b = back.FindValue(kSettings, name);
+        ASSERT_TRUE(a && b) << name;
+        EXPECT_EQ(a->type, b->type) << name;
+        EXPECT_EQ(a->data, b->data) << name;
+    }
+    EXPECT_TRUE(written.contains("@=\"plain\"\n")) << written.toStdString();
+    EXPECT_EQ(StringValue(back, kSettings, "odd"), QStringLiteral("a")); // the odd last byte is no character
+    EXPECT_EQ(back.Serialize(), written);
+
+    // A key name with a lone surrogate, from a UTF-16 file, reads the same after a write.
+    QByteArray utf16("\xFF\xFE", 2);
+    const QString withSurrogate
+        = QStringLiteral("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A") + QChar(0xD9D9)
+        + QStringLiteral("]\n\"x\"=dword:00000001\n");
+    utf16.append(reinterpret_cast<const char*>(withSurrogate.utf16()), withSurrogate.size() * 2);
+    const HiveFile odd = MustParse(utf16);
+    const HiveFile oddBack = MustParse(odd.Serialize());
+    ASSERT_EQ(oddBack.Keys().size(), 1u);
+    EXPECT_EQ(oddBack.Keys()[0].path, odd.Keys()[0].path);
+    EXPECT_NE(oddBack.FindValue(odd.Keys()[0].path, "x"), nullptr);
+}

@@ -193,6 +193,28 @@ TEST(ProfileFileRead, FilesOfOtherToolsAndEncodingsReadAlike)
     }
 }
 
+// What the station writes from a file it read must read back to the same text: stray
+// carriage returns and repeated byte-order marks would otherwise turn into line ends and
+// keys of their own after a save.
+TEST(ProfileFileRead, WhatIsWrittenFromAnOddFileReadsBackTheSame)
+{
+    const std::vector<std::string> odd = {
+        "[Kestovar]\r\r\nDate=2017-02-26\r\r\n",
+        "[Kestovar]\nDate=x\r\r\r\nComment=y\n",
+        "\xEF\xBB\xBF\xEF\xBB\xBF[Kestovar]\nDate=x\n",
+        std::string("\xFF\xFE\xFF\xFE[\0K\0]\0\n\0", 14),
+    };
+    for (const std::string& bytes : odd) {
+        const ProfileFile read = ProfileFile::FromBytes(bytes);
+        const ProfileFile again = ProfileFile::FromBytes(read.Text());
+        EXPECT_EQ(again.Text(), read.Text()) << bytes;
+        EXPECT_EQ(again.Find("Kestovar", "Date"), read.Find("Kestovar", "Date")) << bytes;
+    }
+    EXPECT_EQ(ProfileFile::FromBytes(odd[0]).Find("Kestovar", "Date"), "2017-02-26");
+    EXPECT_EQ(ProfileFile::FromBytes(odd[1]).Find("Kestovar", "Comment"), "y");
+    EXPECT_EQ(ProfileFile::FromBytes(odd[2]).Find("Kestovar", "Date"), "x");
+}
+
 TEST(ProfileFileRead, AWindows1252FileIsRewrittenAsUtf8WithItsTextIntact)
 {
     TempDir dir;
@@ -220,7 +242,7 @@ TEST(ProfileFileDamaged, GarbageIsReadWithoutCrashingAndKeptAsideBeforeAWrite)
 
     const ProfileWriteResult r = WriteProfileString(path, "Kestovar", "Date", "fresh");
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.keptAsidePath, path + ".damaged");
+    EXPECT_EQ(r.keptAsidePath, path + ".bad");
     EXPECT_EQ(ReadFileText(r.keptAsidePath), garbage);
     EXPECT_EQ(ReadFileText(path), "[Kestovar]\nDate=fresh\n");
 
@@ -228,8 +250,8 @@ TEST(ProfileFileDamaged, GarbageIsReadWithoutCrashingAndKeptAsideBeforeAWrite)
     ASSERT_TRUE(WriteFileText(path, std::string("\0\0\0", 3)));
     const ProfileWriteResult again = WriteProfileString(path, "Kestovar", "Date", "x");
     ASSERT_TRUE(again.ok);
-    EXPECT_EQ(again.keptAsidePath, path + ".damaged-2");
-    EXPECT_EQ(ReadFileText(path + ".damaged"), garbage);
+    EXPECT_EQ(again.keptAsidePath, path + ".1.bad");
+    EXPECT_EQ(ReadFileText(path + ".bad"), garbage);
 }
 
 TEST(ProfileFileDamaged, AnOversizedFileIsReadOnlyAsFarAsTheLimit)
@@ -259,7 +281,7 @@ TEST(ProfileFileDamaged, ThingsThatAreNotRegularFilesAreNeverReplacedAndDoNotHan
     ASSERT_TRUE(std::filesystem::create_directory(folder));
     EXPECT_FALSE(WriteProfileString(folder, "Kestovar", "Date", "x").ok);
     EXPECT_TRUE(std::filesystem::is_directory(folder));
-    EXPECT_FALSE(std::filesystem::exists(folder + ".damaged"));
+    EXPECT_FALSE(std::filesystem::exists(folder + ".bad"));
 }
 
 // A save killed at any moment leaves the old or the new file, whole.

@@ -161,6 +161,10 @@ TEST_F(LocalTime, HostileFileNamesAreRefusedWithAMessageAndNothingIsCreated)
         { "para\xE2\x80\xA8sep", NameProblem::Control },
         { "bad\xC3\x28utf8", NameProblem::InvalidText },
         { std::string(300, 'k'), NameProblem::TooLong },
+        // Hidden files would vanish from the media list.
+        { ".hidden", NameProblem::LeadingDot },
+        { ".", NameProblem::LeadingDot },
+        { "   ", NameProblem::Blank },
     };
     for (const Case& c : hostile) {
         const NameCheck check = CheckCapturePrefix(c.name);
@@ -175,7 +179,7 @@ TEST_F(LocalTime, HostileFileNamesAreRefusedWithAMessageAndNothingIsCreated)
 
     // Odd but harmless names stay inside the folder.
     for (const std::string name :
-        { "Smith.Jones", "-rf", "knee|+", "a.", ".hidden", "\xE5\x90\x8D\xE5\x89\x8D", "with  blanks " }) {
+        { "Smith.Jones", "-rf", "knee|+", "a.", " lead", "\xE5\x90\x8D\xE5\x89\x8D", "with  blanks " }) {
         const CapturePathResult r = NewMoviePath(movies.string(), name, t);
         ASSERT_TRUE(r.ok) << name << ": " << r.message;
         EXPECT_EQ(std::filesystem::path(r.path).parent_path(), movies) << name;
