@@ -1,21 +1,31 @@
-// Decode + turn + convert-to-window speed of the frame grabber on a 1080p H.264
-// stream made at run time with libx264 like the camera's, single thread, beside the
-// ffmpeg command line decoding the same stream through the `rotate`-style reference
-// filters with the same conversion. Prints "figure | ours | reference | ratio".
+// Speed of the frame grabber's picture path, single thread, beside the ffmpeg command
+// line doing the same work on the same stream (`ffmpeg -threads 1 ... -f null`, timed
+// by its own -benchmark, which leaves out process start and probing):
+// - 1080p H.264 made at run time with libx264 like the camera's: decode + turn/mirror
+//   + convert to a 1280x720 window picture, for every rotation. The reference runs the
+//   same chain for 2, 4 and 6 (the flips), the `rotate` chain for 1, 3, 5 and 7, and
+//   for 0 ffmpeg's decoding alone (a second row adds its conversion to the window).
+// - 640x480 MJPG (yuvj422p) like the Pro camera's: decode + flip + convert.
+// Ours and ffmpeg alternate run by run, so a change in the machine's load touches
+// both alike; every figure is the median of the runs.
+//
+//   bench_grabber [--ours-only] [--runs N] [h264 modes...] [--mjpg-only]
 
 #include "capture/CCaptureBufferCallback.h"
 #include "capture/RotationFilter.h"
 #include "platform/SimulatedH264Clip.h"
+#include "platform/SimulatedMjpegEncoder.h"
+
+#include "../common/BenchSupport.h"
 
 #include <QImage>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,13 +33,16 @@
 #include <unistd.h>
 
 using namespace kestovar;
+using namespace kestovar::bench;
 
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr int kWindowWidth = 1280, kWindowHeight = 720; // the video window
-constexpr int kLoops = 3; // 3 x 60 frames
-constexpr int kRuns = 5;
+constexpr int kH264Loops = 3; // 3 x 60 frames
+constexpr int kMjpgFrames = 300;
+
+using Packets = std::vector<std::vector<uint8_t>>;
 
 // Keeps the newest picture only, like the video window's mailbox.
 class MailboxSink final : public VideoSink {
@@ -46,20 +59,15 @@ private:
     QImage latest_;
 };
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double OursFps(const std::vector<std::vector<uint8_t>>& packets, RotationMode mode)
+// Seconds for the grabber to take every packet through; 0 when a frame was lost.
+double OursSeconds(const Packets& packets, int codec, RotationMode mode, int width, int height)
 {
     MailboxSink sink;
     CCaptureBufferCallback grabber;
     grabber.SetVideoSink(&sink);
-    grabber.SetFrameSize(kWidth, kHeight);
+    grabber.SetFrameSize(width, height);
     grabber.SetDecoderThreads(1);
-    if (!grabber.InitDecoder(CCaptureBufferCallback::CodecH264, mode))
+    if (!grabber.InitDecoder(codec, mode))
         return 0;
     const auto start = std::chrono::steady_clock::now();
     for (const auto& p : packets)
@@ -70,82 +78,143 @@ double OursFps(const std::vector<std::vector<uint8_t>>& packets, RotationMode mo
             static_cast<unsigned long long>(grabber.FrameCount()), packets.size());
         return 0;
     }
-    return packets.size() / seconds;
+    return seconds;
 }
 
-// ffmpeg's own measure of its decode-and-filter loop (-benchmark rtime), which leaves
-// out process start and input probing.
-double ReferenceFps(const std::string& stream, const std::string& chain, size_t frames)
+std::string WindowChain(const std::string& chain)
 {
-    std::string vf = chain.empty() ? "" : chain + ",";
-    vf += "scale=" + std::to_string(kWindowWidth) + ":" + std::to_string(kWindowHeight)
-        + ":flags=fast_bilinear,format=bgra";
-    const std::string cmd
-        = "ffmpeg -hide_banner -nostdin -loglevel info -benchmark -threads 1 -filter_threads 1 "
-          "-f h264 -framerate 30 -i '"
-        + stream + "' -vf '" + vf + "' -f null - 2>&1";
+    return (chain.empty() ? "" : chain + ",") + Format("scale=%d:%d:flags=fast_bilinear,format=bgra", kWindowWidth,
+                                                     kWindowHeight);
+}
+
+// ffmpeg's seconds for the same stream through `vf` (empty: decoding alone).
+double ReferenceSeconds(const std::string& demuxer, const std::string& stream, const std::string& vf)
+{
+    const std::string cmd = "ffmpeg -hide_banner -nostdin -loglevel info -benchmark -threads 1 -filter_threads 1 "
+                            "-f "
+        + demuxer + " -framerate 30 -i '" + stream + "' " + (vf.empty() ? "" : "-vf '" + vf + "' ") + "-f null -";
     std::fprintf(stderr, "bench_grabber: %s\n", cmd.c_str());
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe)
-        return 0;
-    char line[1024];
-    double rtime = 0;
-    while (std::fgets(line, sizeof line, pipe)) {
-        if (const char* p = std::strstr(line, "rtime="))
-            rtime = std::atof(p + 6);
+    bool ok = false;
+    const std::string output = RunCommand(cmd, &ok);
+    return ok ? FfmpegRealTime(output) : 0;
+}
+
+void WriteStream(const std::string& path, const Packets& packets)
+{
+    std::ofstream out(path, std::ios::binary);
+    for (const auto& p : packets)
+        out.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
+}
+
+struct Pair {
+    double ours = 0, reference = 0; // medians, seconds for the whole stream
+};
+
+Pair Measure(int runs, bool oursOnly, const std::function<double()>& ours, const std::function<double()>& reference)
+{
+    std::vector<double> o, r;
+    for (int i = 0; i < runs; ++i) {
+        o.push_back(ours());
+        if (!oursOnly)
+            r.push_back(reference());
     }
-    if (pclose(pipe) != 0 || rtime <= 0)
-        return 0;
-    return frames / rtime;
+    return { Median(o), Median(r) };
+}
+
+void FpsRow(const std::string& figure, const Pair& p, size_t frames)
+{
+    const double ours = p.ours > 0 ? frames / p.ours : 0;
+    const double reference = p.reference > 0 ? frames / p.reference : 0;
+    Row(figure, Format("%.1f fps", ours), reference > 0 ? Format("%.1f fps", reference) : "-", Ratio(ours, reference));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // Optional: the rotations to measure (default 0 2 4 1); --ours-only skips ffmpeg.
     std::vector<RotationMode> modes;
-    bool oursOnly = false;
+    bool oursOnly = false, h264 = true, mjpg = true;
+    int runs = 5;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--ours-only")
+        const std::string a = argv[i];
+        if (a == "--ours-only")
             oursOnly = true;
+        else if (a == "--mjpg-only")
+            h264 = false;
+        else if (a == "--h264-only")
+            mjpg = false;
+        else if (a == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
         else
-            modes.push_back(std::atoi(argv[i]));
+            modes.push_back(std::atoi(a.c_str()));
     }
     if (modes.empty())
-        modes = { 0, 2, 4, 1 };
-    auto clip = SimulatedH264Clip({ kWidth, kHeight, 30, 6682500, {} });
-    if (!clip) {
-        std::fprintf(stderr, "bench_grabber: libx264 could not make the stream\n");
-        return 1;
-    }
-    // The clip starts with an IDR frame, so repeating it is one valid stream.
-    std::vector<std::vector<uint8_t>> packets;
-    for (int i = 0; i < kLoops; ++i)
-        packets.insert(packets.end(), clip->packets.begin(), clip->packets.end());
+        modes = { 0, 2, 4, 6, 1, 3, 5, 7 };
     const auto dir = std::filesystem::temp_directory_path() / ("kestovar-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
-    const std::string stream = (dir / "camera.h264").string();
-    {
-        std::ofstream out(stream, std::ios::binary);
-        for (const auto& p : packets)
-            out.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
+
+    if (h264) {
+        auto clip = SimulatedH264Clip({ kWidth, kHeight, 30, 6682500, {} });
+        if (!clip) {
+            std::fprintf(stderr, "bench_grabber: libx264 could not make the stream\n");
+            return 1;
+        }
+        // The clip starts with an IDR frame, so repeating it is one valid stream.
+        Packets packets;
+        for (int i = 0; i < kH264Loops; ++i)
+            packets.insert(packets.end(), clip->packets.begin(), clip->packets.end());
+        const std::string stream = (dir / "camera.h264").string();
+        WriteStream(stream, packets);
+        auto ours = [&](RotationMode mode) {
+            return [&, mode] { return OursSeconds(packets, CCaptureBufferCallback::CodecH264, mode, kWidth, kHeight); };
+        };
+        auto reference = [&](const std::string& vf) { return [&, vf] { return ReferenceSeconds("h264", stream, vf); }; };
+        const std::string shape = Format("1080p H.264 decode+turn+convert to %dx%d, 1 thread", kWindowWidth, kWindowHeight);
+        for (RotationMode mode : modes) {
+            if (mode == 0) {
+                FpsRow(shape + ", rotation 0 (reference: ffmpeg decoding alone)",
+                    Measure(runs, oursOnly, ours(0), reference("")), packets.size());
+                FpsRow(shape + ", rotation 0 (reference: ffmpeg decoding + conversion)",
+                    Measure(runs, oursOnly, ours(0), reference(WindowChain(""))), packets.size());
+                continue;
+            }
+            // The flips are the same filters on both sides; the quarter turns are
+            // measured against the `rotate` filter they stand in for.
+            const std::string chain = RotationFilter::QuarterTurn(mode)
+                ? *RotationFilter::ReferenceChain(mode)
+                : *RotationFilter::Chain(mode, kWidth, kHeight);
+            FpsRow(shape + Format(", rotation %d (reference: %s)", mode, chain.c_str()),
+                Measure(runs, oursOnly, ours(mode), reference(WindowChain(chain))), packets.size());
+        }
     }
 
-    for (RotationMode mode : modes) {
-        // Interleaved runs, so a change in the machine's load touches both sides alike.
-        std::vector<double> oursRuns, referenceRuns;
-        for (int r = 0; r < kRuns; ++r) {
-            oursRuns.push_back(OursFps(packets, mode));
-            referenceRuns.push_back(
-                oursOnly ? 0 : ReferenceFps(stream, *RotationFilter::ReferenceChain(mode), packets.size()));
+    if (mjpg) {
+        SimulatedMjpegEncoder encoder;
+        if (!encoder.Open(640, 480)) {
+            std::fprintf(stderr, "bench_grabber: the MJPEG encoder could not be opened\n");
+            return 1;
         }
-        const double ours = Median(oursRuns);
-        const double reference = Median(referenceRuns);
-        std::printf("grabber fps, 1080p H.264 decode+turn+convert to %dx%d, rotation %d, 1 thread | %.1f | "
-                    "%.1f | %.2f\n",
-            kWindowWidth, kWindowHeight, mode, ours, reference, reference > 0 ? ours / reference : 0.0);
-        std::fflush(stdout);
+        Packets frames(kMjpgFrames);
+        for (int i = 0; i < kMjpgFrames; ++i)
+            if (!encoder.Encode(i, {}, frames[i])) {
+                std::fprintf(stderr, "bench_grabber: MJPEG encoding failed\n");
+                return 1;
+            }
+        const std::string stream = (dir / "camera.mjpeg").string();
+        WriteStream(stream, frames);
+        // The Mjpeg camera shows the mixer's flips only: 2 both, 4 left-right, 6 upside down.
+        for (RotationMode mode : { 0, 4, 2, 6 }) {
+            const std::string chain = *RotationFilter::Chain(mode, 640, 480);
+            const Pair p = Measure(
+                runs, oursOnly,
+                [&] { return OursSeconds(frames, CCaptureBufferCallback::CodecMjpeg, mode, 640, 480); },
+                [&] { return ReferenceSeconds("mjpeg", stream, WindowChain(chain)); });
+            const double ours = p.ours * 1000 / kMjpgFrames, reference = p.reference * 1000 / kMjpgFrames;
+            Row(Format("640x480 MJPG decode+flip+convert to %dx%d, 1 thread, ms per frame, flip %d (%s; lower is "
+                       "better)",
+                    kWindowWidth, kWindowHeight, mode, chain.empty() ? "none" : chain.c_str()),
+                Format("%.2f ms", ours), reference > 0 ? Format("%.2f ms", reference) : "-", Ratio(ours, reference));
+        }
     }
     std::filesystem::remove_all(dir);
     return 0;

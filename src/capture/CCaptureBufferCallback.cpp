@@ -2,9 +2,47 @@
 
 #include "capture/FrameConvert.h"
 
+extern "C" {
+#include <libavutil/mem.h>
+}
+
+#include <algorithm>
 #include <cstdio>
 
 namespace kestovar {
+namespace {
+
+// Scaling YUV to YUV: as fast as bilinear or area when shrinking 1080p to the window
+// (about 1 ms here), clearly faster when enlarging a 640x480 MJPG picture.
+constexpr int kScaleFlags = SWS_FAST_BILINEAR;
+
+// libswscale's SIMD YUV-to-RGB conversion writes whole blocks of pixels, up to this
+// many bytes past the end of each row it converts.
+constexpr int kRowOverrun = 128;
+
+// A window picture whose rows have room for that overrun, so a width that is not a
+// multiple of the block never writes outside the picture.
+QImage MakeWindowImage(int width, int height)
+{
+    const qsizetype stride = (qsizetype(width) * 4 + kRowOverrun + 63) & ~qsizetype(63);
+    auto* data = static_cast<uchar*>(av_malloc(size_t(stride) * height));
+    if (!data)
+        return {};
+    return QImage(data, width, height, stride, QImage::Format_RGB32, [](void* p) { av_free(p); }, data);
+}
+
+// KESTOVAR_REPORT_FIRST_FRAME set: the process writes one line to stderr when its
+// first picture has been handed to the video window (the start-up benchmark waits
+// for it). Costs one atomic load a frame otherwise.
+void ReportFirstPicture()
+{
+    static const bool wanted = !qEnvironmentVariableIsEmpty("KESTOVAR_REPORT_FIRST_FRAME");
+    static std::atomic<bool> reported { false };
+    if (wanted && !reported.exchange(true))
+        std::fprintf(stderr, "kestovar: first frame shown\n");
+}
+
+} // namespace
 
 CCaptureBufferCallback::CCaptureBufferCallback() = default;
 
@@ -22,15 +60,21 @@ void CCaptureBufferCallback::SetFrameSize(int width, int height)
 void CCaptureBufferCallback::Release()
 {
     filter_.Reset();
+    sws_freeContext(toScaled_);
+    toScaled_ = nullptr;
     sws_freeContext(toWindow_);
     toWindow_ = nullptr;
     toWindowShape_ = {};
     turned_.reset();
+    scaled_.reset();
+    view_.reset();
     decoded_.reset();
     packet_.reset();
     decoder_.reset();
     for (auto& image : images_)
         image = QImage();
+    for (auto& layout : imageLayouts_)
+        layout = 0;
     std::lock_guard lock(lastFrameMutex_);
     lastFrame_.reset();
 }
@@ -58,13 +102,17 @@ bool CCaptureBufferCallback::InitDecoder(int codec, RotationMode rotation)
         return false;
     av::PacketPtr packet = av::MakePacket();
     av::FramePtr decoded = av::MakeFrame();
+    av::FramePtr view = av::MakeFrame();
+    av::FramePtr scaled = av::MakeFrame();
     av::FramePtr turned = av::MakeFrame();
-    if (!packet || !decoded || !turned)
+    if (!packet || !decoded || !view || !scaled || !turned)
         return false;
     codec_ = codec;
     decoder_ = std::move(ctx);
     packet_ = std::move(packet);
     decoded_ = std::move(decoded);
+    view_ = std::move(view);
+    scaled_ = std::move(scaled);
     turned_ = std::move(turned);
     if (!BuildRotateFilter(rotation)) {
         Release();
@@ -83,10 +131,16 @@ bool CCaptureBufferCallback::BuildRotateFilter(RotationMode rotation)
         filter_.Reset();
         return true;
     }
-    // H.264 decodes to yuv420p, MJPG (as UVC cameras send it) to yuvj422p; a stream
-    // that turns out different rebuilds the filter at its first frame.
+    // Built for the picture as it will reach the turn: scaled to the sink's size when
+    // it is known. H.264 decodes to yuv420p, MJPG (as UVC cameras send it) to
+    // yuvj422p; a stream or window that turns out different rebuilds it at a frame.
+    const QSize target = sink_ ? sink_->TargetSize() : QSize();
+    const Layout layout
+        = LayoutFor(rotation, width_, height_, target.isValid() && !target.isEmpty() ? target : QSize(width_, height_));
     const AVPixelFormat expected = codec_ == CodecMjpeg ? AV_PIX_FMT_YUVJ422P : AV_PIX_FMT_YUV420P;
-    return filter_.Build(rotation, width_, height_, expected, { 1, 1 });
+    const bool scaled = layout.scaledWidth != layout.cropWidth || layout.scaledHeight != layout.cropHeight;
+    return filter_.Build(rotation, layout.scaledWidth, layout.scaledHeight,
+        scaled && expected == AV_PIX_FMT_YUVJ422P ? AV_PIX_FMT_YUV422P : expected, { 1, 1 }, false);
 }
 
 bool CCaptureBufferCallback::BufferCB(double, const uint8_t* buffer, size_t length)
@@ -123,24 +177,39 @@ void CCaptureBufferCallback::PresentDecodedFrame(const AVFrame* frame)
     frameCount_.fetch_add(1, std::memory_order_relaxed);
     if (snapshotFlag_.load(std::memory_order_acquire))
         ServeSnapshot(frame);
+    Present(frame);
+}
 
-    if (rotation_ == 0) {
-        Present(frame);
-        return;
+CCaptureBufferCallback::Layout CCaptureBufferCallback::LayoutFor(
+    RotationMode rotation, int width, int height, QSize target)
+{
+    Layout l;
+    const int tw = target.width(), th = target.height();
+    l.cropWidth = width;
+    l.cropHeight = height;
+    l.areaWidth = tw;
+    l.areaHeight = th;
+    if (RotationFilter::QuarterTurn(rotation)) {
+        // The kept square lands where the padded turn would put it, stretched as the
+        // whole picture is stretched over the window.
+        const RotationFilter::Square sq = RotationFilter::KeptSquare(width, height);
+        l.cropX = sq.x;
+        l.cropY = sq.y;
+        l.cropWidth = l.cropHeight = sq.side;
+        auto map = [](int v, int to, int from) { return int((int64_t(v) * to + from / 2) / from); };
+        l.areaX = map(sq.x, tw, width);
+        l.areaY = map(sq.y, th, height);
+        l.areaWidth = std::max(1, map(sq.x + sq.side, tw, width) - l.areaX);
+        l.areaHeight = std::max(1, map(sq.y + sq.side, th, height) - l.areaY);
+        l.partial = l.areaWidth != tw || l.areaHeight != th;
+        // A quarter turn swaps the sides: scale to the area's size turned back.
+        l.scaledWidth = l.areaHeight;
+        l.scaledHeight = l.areaWidth;
+    } else {
+        l.scaledWidth = tw;
+        l.scaledHeight = th;
     }
-    if (!turned_)
-        turned_ = av::MakeFrame();
-    if (!filter_.Fits(frame)
-        && !filter_.Build(rotation_, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-            frame->sample_aspect_ratio)) {
-        std::fprintf(stderr, "capture: the turn for rotation %d cannot be built for %dx%d\n", rotation_,
-            frame->width, frame->height);
-        return;
-    }
-    if (turned_ && filter_.Process(frame, turned_.get())) {
-        Present(turned_.get());
-        av_frame_unref(turned_.get());
-    }
+    return l;
 }
 
 int CCaptureBufferCallback::TakeImage(int width, int height, QImage& out)
@@ -161,48 +230,140 @@ int CCaptureBufferCallback::TakeImage(int width, int height, QImage& out)
         }
     }
     if (reuse < 0) {
-        out = QImage(width, height, QImage::Format_RGB32);
+        out = MakeWindowImage(width, height);
         return -1;
     }
     out = std::move(images_[reuse]);
     images_[reuse] = QImage();
-    if (out.width() != width || out.height() != height)
-        out = QImage(width, height, QImage::Format_RGB32);
+    if (out.width() != width || out.height() != height) {
+        out = MakeWindowImage(width, height);
+        imageLayouts_[reuse] = 0;
+    }
     return reuse;
 }
 
-void CCaptureBufferCallback::Present(const AVFrame* picture)
+void CCaptureBufferCallback::Present(const AVFrame* decoded)
 {
-    if (!sink_)
+    if (!sink_ || !view_ || !scaled_ || !turned_)
         return;
     const QSize target = sink_->TargetSize();
     if (target.width() <= 0 || target.height() <= 0)
         return;
     bool full = false;
-    const AVPixelFormat in = SwsInputFormat(picture, full);
-    SwsContext* ctx = sws_getCachedContext(toWindow_, picture->width, picture->height, in, target.width(),
-        target.height(), AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
-    if (!ctx)
+    const AVPixelFormat format = SwsInputFormat(decoded, full);
+    const Layout l = LayoutFor(rotation_, decoded->width, decoded->height, target);
+
+    // The part shown, as a view into the decoded picture (no copy).
+    if (av_frame_ref(view_.get(), decoded) < 0)
         return;
-    // Setting the colour details rebuilds the scaler's tables: only when anything
-    // changed (a rebuilt context may sit at the old address, so the shape counts too).
-    const std::array<int, 6> shape { picture->width, picture->height, int(in), target.width(),
-        target.height(), (full ? 1 : 0) | (int(picture->colorspace) << 1) };
-    if (ctx != toWindow_ || shape != toWindowShape_) {
-        SetSwsColorDetails(ctx, picture, full);
-        toWindowShape_ = shape;
+    if (l.cropWidth != decoded->width || l.cropHeight != decoded->height) {
+        view_->crop_left = l.cropX;
+        view_->crop_top = l.cropY;
+        view_->crop_right = decoded->width - l.cropX - l.cropWidth;
+        view_->crop_bottom = decoded->height - l.cropY - l.cropHeight;
+        if (av_frame_apply_cropping(view_.get(), AV_FRAME_CROP_UNALIGNED) < 0) {
+            av_frame_unref(view_.get());
+            return;
+        }
     }
-    toWindow_ = ctx;
-    QImage image;
-    const int slot = TakeImage(target.width(), target.height(), image);
-    if (image.isNull())
-        return;
-    uint8_t* dst[4] = { image.bits(), nullptr, nullptr, nullptr };
-    int stride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
-    sws_scale(ctx, picture->data, picture->linesize, 0, picture->height, dst, stride);
-    if (slot >= 0)
-        images_[slot] = image;
-    sink_->Present(std::move(image));
+
+    // Scaled as YUV to its size in the window (the same format, so no colour change).
+    const AVFrame* picture = view_.get();
+    if (l.scaledWidth != l.cropWidth || l.scaledHeight != l.cropHeight) {
+        if (scaled_->width != l.scaledWidth || scaled_->height != l.scaledHeight || scaled_->format != format
+            || !av_frame_is_writable(scaled_.get())) {
+            av_frame_unref(scaled_.get());
+            scaled_->width = l.scaledWidth;
+            scaled_->height = l.scaledHeight;
+            scaled_->format = format;
+            if (av_frame_get_buffer(scaled_.get(), 0) < 0) {
+                av_frame_unref(view_.get());
+                return;
+            }
+        }
+        toScaled_ = sws_getCachedContext(toScaled_, l.cropWidth, l.cropHeight, format, l.scaledWidth,
+            l.scaledHeight, format, kScaleFlags, nullptr, nullptr, nullptr);
+        if (!toScaled_) {
+            av_frame_unref(view_.get());
+            return;
+        }
+        sws_scale(toScaled_, view_->data, view_->linesize, 0, l.cropHeight, scaled_->data, scaled_->linesize);
+        scaled_->sample_aspect_ratio = decoded->sample_aspect_ratio;
+        picture = scaled_.get();
+    }
+
+    // Turned and mirrored on the smaller picture.
+    if (rotation_ != 0) {
+        if ((!filter_.Fits(picture) || filter_.Padded())
+            && !filter_.Build(rotation_, picture->width, picture->height,
+                static_cast<AVPixelFormat>(picture->format), picture->sample_aspect_ratio, false)) {
+            std::fprintf(stderr, "capture: the turn for rotation %d cannot be built for %dx%d\n", rotation_,
+                picture->width, picture->height);
+            av_frame_unref(view_.get());
+            return;
+        }
+        const bool turned = filter_.Process(picture, turned_.get());
+        av_frame_unref(view_.get());
+        if (!turned)
+            return;
+        picture = turned_.get();
+    }
+    if (picture->width != l.areaWidth || picture->height != l.areaHeight) {
+        av_frame_unref(turned_.get());
+        av_frame_unref(view_.get());
+        return; // a filter that changed the size: nothing sensible to draw
+    }
+
+    // Converted 1:1 into the window's picture.
+    bool unusedFull = false;
+    const AVPixelFormat pictureFormat = SwsInputFormat(picture, unusedFull);
+    SwsContext* ctx = sws_getCachedContext(toWindow_, l.areaWidth, l.areaHeight, pictureFormat, l.areaWidth,
+        l.areaHeight, AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+    if (ctx) {
+        // Setting the colour details rebuilds the scaler's tables: only when anything
+        // changed (a rebuilt context may sit at the old address, so the shape counts too).
+        const std::array<int, 6> shape { l.areaWidth, l.areaHeight, int(pictureFormat), int(format),
+            (full ? 1 : 0) | (int(decoded->colorspace) << 1), 0 };
+        if (ctx != toWindow_ || shape != toWindowShape_) {
+            SetSwsColorDetails(ctx, decoded, full);
+            toWindowShape_ = shape;
+        }
+        toWindow_ = ctx;
+        QImage image;
+        const int slot = TakeImage(target.width(), target.height(), image);
+        if (!image.isNull()) {
+            // Black sides are drawn once per picture buffer and layout; the turned
+            // picture then only ever overwrites its own area.
+            const uint64_t layoutKey = l.partial ? (uint64_t(l.areaX) << 48 | uint64_t(l.areaY) << 32
+                                                       | uint64_t(l.areaWidth) << 16 | uint64_t(l.areaHeight))
+                                                 : 0;
+            if (layoutKey != 0 && (slot < 0 || imageLayouts_[slot] != layoutKey))
+                image.fill(qRgb(0, 0, 0));
+            uint8_t* dst[4] = { image.bits() + qsizetype(l.areaY) * image.bytesPerLine() + qsizetype(l.areaX) * 4,
+                nullptr, nullptr, nullptr };
+            int stride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
+            sws_scale(ctx, picture->data, picture->linesize, 0, l.areaHeight, dst, stride);
+            if (l.partial) {
+                // What the conversion wrote past the area's right edge lands on the
+                // black side: paint it black again.
+                const int from = l.areaX + l.areaWidth;
+                const int count = std::min(kRowOverrun / 4, image.width() - from);
+                for (int y = l.areaY; count > 0 && y < l.areaY + l.areaHeight; ++y)
+                    std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(y)) + from, count, qRgb(0, 0, 0));
+            }
+            if (slot >= 0) {
+                images_[slot] = image;
+                imageLayouts_[slot] = layoutKey;
+            }
+            av_frame_unref(turned_.get());
+            av_frame_unref(view_.get());
+            sink_->Present(std::move(image));
+            ReportFirstPicture();
+            return;
+        }
+    }
+    av_frame_unref(turned_.get());
+    av_frame_unref(view_.get());
 }
 
 void CCaptureBufferCallback::RequestSnapshot(const std::string& path)

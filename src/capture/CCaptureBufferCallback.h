@@ -5,6 +5,13 @@
 // writes a requested still picture from the decoded picture before turning, and
 // counts decoded frames.
 //
+// The way to the window is ordered for speed: the decoded picture (for a quarter
+// turn only its kept square, cropped without a copy) is first scaled as YUV to the
+// size it has in the window, then turned or mirrored, then converted 1:1 to RGB32
+// into the window's picture, whose black sides are drawn only when the layout
+// changes. Scaling YUV and converting unscaled are libswscale's fast paths; scaling
+// straight to RGB32 is not, and turning the smaller picture costs less.
+//
 // Threads and ownership:
 // - GUI thread, graph stopped: construction, SetVideoSink, SetFrameSize, InitDecoder,
 //   BuildRotateFilter, Release, destruction. The owning graph joins its capture thread
@@ -14,6 +21,9 @@
 //   TakeFrameCount, SaveLastFrameAsJpeg. The still request is a path handed over whole
 //   under a mutex plus an atomic flag; the frame count is an atomic.
 // The sink must outlive the grabber (or be reset with SetVideoSink while stopped).
+// With KESTOVAR_REPORT_FIRST_FRAME set in the environment, the first picture the
+// process hands to a sink is announced on stderr ("kestovar: first frame shown"),
+// for the start-up benchmark.
 
 #include "capture/CaptureTypes.h"
 #include "capture/RotationFilter.h"
@@ -57,7 +67,7 @@ public:
     // Opens a new decoder for the codec and builds the turn for `rotation`; false for
     // an unknown codec, a rotation outside 0..7, or when FFmpeg refuses.
     bool InitDecoder(int codec, RotationMode rotation);
-    // Rebuilds the turn for the frame size set (or last decoded); 0 builds nothing.
+    // Rebuilds the turn for the frame size set (and the sink's size); 0 builds nothing.
     bool BuildRotateFilter(RotationMode rotation);
     RotationMode Rotation() const { return rotation_; }
     // The turn's filters from "in" to "out"; empty when no filter graph is built.
@@ -85,7 +95,15 @@ public:
     bool SaveLastFrameAsJpeg(const std::string& path, std::string* message = nullptr);
 
 private:
-    void Present(const AVFrame* turned);
+    // Where a decoded picture of this size goes in a window of `target`.
+    struct Layout {
+        int cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0; // the part shown
+        int scaledWidth = 0, scaledHeight = 0; // that part's size before turning
+        int areaX = 0, areaY = 0, areaWidth = 0, areaHeight = 0; // where it lands
+        bool partial = false; // the area leaves black sides
+    };
+    static Layout LayoutFor(RotationMode rotation, int width, int height, QSize target);
+    void Present(const AVFrame* decoded);
     void ServeSnapshot(const AVFrame* decoded);
     int TakeImage(int width, int height, QImage& out);
 
@@ -101,12 +119,17 @@ private:
     av::CodecContextPtr decoder_;
     av::PacketPtr packet_;
     av::FramePtr decoded_;
+    av::FramePtr view_; // the decoded picture, cropped to what is shown
+    av::FramePtr scaled_; // that part at its size in the window, before turning
     av::FramePtr turned_;
-    RotationFilter filter_;
-    SwsContext* toWindow_ = nullptr; // sws_getCachedContext keeps it; freed in Release
+    RotationFilter filter_; // built for scaled_, without crop and pad
+    SwsContext* toScaled_ = nullptr; // YUV to YUV at the window's scale; freed in Release
+    SwsContext* toWindow_ = nullptr; // YUV to RGB32, 1:1; freed in Release
     std::array<int, 6> toWindowShape_ {}; // what toWindow_'s colour details were set up for
     static constexpr int kImageSlots = 3;
     QImage images_[kImageSlots]; // reused once the sink has let go of them
+    // The black-sided layout each slot's picture was drawn with (0: none, or unknown).
+    uint64_t imageLayouts_[kImageSlots] {};
 
     // Shared between threads.
     std::atomic<bool> snapshotFlag_ { false };

@@ -5,6 +5,7 @@ extern "C" {
 #include <libavfilter/buffersrc.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -20,12 +21,12 @@ struct Step {
 // The steps for a mode: the crop/transpose/pad turns keep the centre square of the
 // picture, turn it, and put it back centred on black, which is what a turn about
 // the centre shows inside a picture of unchanged size.
-std::optional<std::vector<Step>> Steps(RotationMode mode, int w, int h)
+std::optional<std::vector<Step>> Steps(RotationMode mode, int w, int h, bool padded)
 {
-    auto turn = [w, h](const char* dir) {
-        const int side = std::min(w, h);
-        const int x = ((w - side) / 2) & ~1;
-        const int y = ((h - side) / 2) & ~1;
+    auto turn = [w, h, padded](const char* dir) {
+        if (!padded)
+            return std::vector<Step> { { "transpose", "transpose1", dir } };
+        const auto [x, y, side] = RotationFilter::KeptSquare(w, h);
         char crop[64], pad[64];
         std::snprintf(crop, sizeof crop, "%d:%d:%d:%d", side, side, x, y);
         std::snprintf(pad, sizeof pad, "%d:%d:%d:%d:black", w, h, x, y);
@@ -56,9 +57,18 @@ std::optional<std::vector<Step>> Steps(RotationMode mode, int w, int h)
 
 } // namespace
 
+RotationFilter::Square RotationFilter::KeptSquare(int width, int height)
+{
+    Square s;
+    s.side = std::min(width, height);
+    s.x = ((width - s.side) / 2) & ~1;
+    s.y = ((height - s.side) / 2) & ~1;
+    return s;
+}
+
 std::optional<std::string> RotationFilter::Chain(RotationMode mode, int width, int height)
 {
-    auto steps = Steps(mode, width, height);
+    auto steps = Steps(mode, width, height, true);
     if (!steps)
         return std::nullopt;
     std::string chain;
@@ -88,18 +98,20 @@ void RotationFilter::Reset()
     in_ = out_ = nullptr;
     names_.clear();
     mode_ = 0;
+    padded_ = true;
     width_ = height_ = 0;
     format_ = AV_PIX_FMT_NONE;
 }
 
 bool RotationFilter::Build(
-    RotationMode mode, int width, int height, AVPixelFormat format, AVRational sampleAspect)
+    RotationMode mode, int width, int height, AVPixelFormat format, AVRational sampleAspect, bool padded)
 {
     Reset();
-    auto steps = Steps(mode, width, height);
+    auto steps = Steps(mode, width, height, padded);
     if (!steps)
         return false;
     mode_ = mode;
+    padded_ = padded;
     if (steps->empty())
         return true;
     if (width <= 0 || height <= 0 || format == AV_PIX_FMT_NONE)

@@ -5,6 +5,7 @@
 #include "GrabberTestSupport.h"
 #include "TestSupport.h"
 #include "capture/CCaptureBufferCallback.h"
+#include "capture/FrameConvert.h"
 #include "capture/RotationFilter.h"
 #include "platform/SimulatedMjpegEncoder.h"
 
@@ -85,6 +86,35 @@ av::FramePtr ApplyChain(const AVFrame* in, const std::string& chain)
     return out;
 }
 
+// A decoded picture converted 1:1 to RGB32 the way the grabber converts it.
+QImage ToRgb32(const AVFrame* frame)
+{
+    bool full = false;
+    const AVPixelFormat format = SwsInputFormat(frame, full);
+    av::SwsPtr sws(sws_getContext(frame->width, frame->height, format, frame->width, frame->height,
+        AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+    SetSwsColorDetails(sws.get(), frame, full);
+    // Room for the conversion's block overrun at the end of the last row.
+    QImage image(frame->width, frame->height + 1, QImage::Format_RGB32);
+    uint8_t* dst[4] = { image.bits(), nullptr, nullptr, nullptr };
+    int stride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
+    sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, stride);
+    return image.copy(0, 0, frame->width, frame->height);
+}
+
+// The columns in which two pictures of one size differ anywhere.
+std::vector<int> DifferingColumns(const QImage& a, const QImage& b)
+{
+    std::vector<int> columns;
+    for (int x = 0; x < a.width(); ++x)
+        for (int y = 0; y < a.height(); ++y)
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                columns.push_back(x);
+                break;
+            }
+    return columns;
+}
+
 QImage ReadJpeg(const std::string& path, QByteArray* format = nullptr)
 {
     QImageReader reader(QString::fromStdString(path));
@@ -105,9 +135,15 @@ TEST(RotationFilterTest, TheTableBuildsTheFiltersEachCodeNeeds)
     EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string> { "in", "hflip1", "out" }));
     ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 2));
     EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string> { "in", "hflip1", "vflip1", "out" }));
+    // A quarter turn: the grabber crops the square itself and places it on black, so
+    // only the transpose is left for the filter graph.
     ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 1));
-    EXPECT_EQ(
-        grabber.FilterNames(), (std::vector<std::string> { "in", "crop1", "transpose1", "pad1", "out" }));
+    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string> { "in", "transpose1", "out" }));
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 7));
+    EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string> { "in", "transpose1", "out" }));
+    RotationFilter padded;
+    ASSERT_TRUE(padded.Build(1, 1920, 1080, AV_PIX_FMT_YUV420P, { 1, 1 }));
+    EXPECT_EQ(padded.FilterNames(), (std::vector<std::string> { "in", "crop1", "transpose1", "pad1", "out" }));
     EXPECT_EQ(*RotationFilter::Chain(1, 1920, 1080),
         "crop=1080:1080:420:0,transpose=clock,pad=1920:1080:420:0:black");
     EXPECT_EQ(*RotationFilter::Chain(6, 1920, 1080), "vflip");
@@ -150,6 +186,92 @@ TEST(RotationFilterTest, EveryCodeGivesTheReferenceRotatePicture)
             }
         EXPECT_LT(diff / n, 1.0) << "rotation " << mode;
     }
+}
+
+TEST(RotationFilterTest, QuarterTurnsShowTheRotatePictureSaveItsSmearColumns)
+{
+    // `rotate` interpolates one column past each edge of the turned square into the
+    // black: luma column x-1 and x+side, chroma column x/2-1 and (x+side)/2. Every
+    // other sample of the fast turn (crop, transpose, pad) is the same to the bit, and
+    // so is what the window shows at the picture's own size, where each smeared chroma
+    // column colours the two pixel columns it is sampled for.
+    for (auto [width, height] : { std::pair { 640, 480 }, std::pair { 1280, 720 } }) {
+        auto clip = H264Clip(width, height);
+        ASSERT_TRUE(clip);
+        av::FramePtr frame = DecodeFirst(*clip);
+        ASSERT_TRUE(frame);
+        const RotationFilter::Square square = RotationFilter::KeptSquare(width, height);
+        ASSERT_EQ(square.x, (width - height) / 2);
+        const int x = square.x, end = square.x + square.side;
+        for (RotationMode mode : { 1, 3, 5, 7 }) {
+            SCOPED_TRACE(testing::Message() << width << "x" << height << " rotation " << mode);
+            av::FramePtr reference = ApplyChain(frame.get(), *RotationFilter::ReferenceChain(mode));
+            ASSERT_TRUE(reference);
+
+            RotationFilter fast;
+            ASSERT_TRUE(fast.Build(mode, width, height, AV_PIX_FMT_YUV420P, { 1, 1 }));
+            av::FramePtr turned = av::MakeFrame();
+            ASSERT_TRUE(fast.Process(frame.get(), turned.get()));
+            for (int plane = 0; plane < 3; ++plane) {
+                const int w = plane ? width / 2 : width, h = plane ? height / 2 : height;
+                std::vector<int> columns;
+                for (int c = 0; c < w; ++c)
+                    for (int r = 0; r < h; ++r)
+                        if (turned->data[plane][r * turned->linesize[plane] + c]
+                            != reference->data[plane][r * reference->linesize[plane] + c]) {
+                            columns.push_back(c);
+                            break;
+                        }
+                const std::vector<int> smear
+                    = plane ? std::vector<int> { x / 2 - 1, end / 2 } : std::vector<int> { x - 1, end };
+                EXPECT_EQ(columns, smear) << "plane " << plane;
+            }
+
+            MemoryVideoSink sink(QSize(width, height));
+            CCaptureBufferCallback grabber;
+            grabber.SetVideoSink(&sink);
+            grabber.SetFrameSize(width, height);
+            ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, mode));
+            ASSERT_TRUE(grabber.BufferCB(0, clip->packets[0].data(), clip->packets[0].size()));
+            const QImage shown = sink.Latest();
+            const QImage expected = ToRgb32(reference.get());
+            ASSERT_EQ(shown.size(), expected.size());
+            EXPECT_EQ(DifferingColumns(shown, expected), (std::vector<int> { x - 2, x - 1, end, end + 1 }));
+            for (int c : { x - 2, x - 1, end, end + 1 })
+                for (int r = 0; r < height; r += 7)
+                    ASSERT_EQ(shown.pixel(c, r), qRgb(0, 0, 0)) << "ours is black outside the square, column " << c;
+        }
+    }
+}
+
+TEST(GrabberTest, QuarterTurnIntoAnOddSizedWindowKeepsItsSidesBlack)
+{
+    // 1001 pixels wide: the turned area's width is no multiple of the converter's
+    // pixel block, whose overrun must not reach the black side or past the picture.
+    auto clip = H264Clip(1280, 720);
+    ASSERT_TRUE(clip);
+    MemoryVideoSink sink(QSize(1001, 563));
+    CCaptureBufferCallback grabber;
+    grabber.SetVideoSink(&sink);
+    grabber.SetFrameSize(1280, 720);
+    ASSERT_TRUE(grabber.InitDecoder(CCaptureBufferCallback::CodecH264, 3));
+    for (size_t i = 0; i < 6; ++i)
+        ASSERT_TRUE(grabber.BufferCB(0, clip->packets[i].data(), clip->packets[i].size()));
+    const QImage shown = sink.Latest();
+    ASSERT_EQ(shown.size(), QSize(1001, 563));
+    // The square (280..999 of 1280) lands at 219..781 of 1001.
+    const int left = (280 * 1001 + 640) / 1280, right = (1000 * 1001 + 640) / 1280;
+    int litInside = 0;
+    for (int y = 0; y < 563; ++y) {
+        for (int x = 0; x < 1001; ++x) {
+            const bool inside = x >= left && x < right;
+            if (!inside)
+                ASSERT_EQ(shown.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
+            else if (y % 10 == 0 && x % 10 == 0)
+                litInside += !IsBlack(shown.pixel(x, y));
+        }
+    }
+    EXPECT_GT(litInside, 57 * 56 * 9 / 10) << "the turned picture fills its area";
 }
 
 TEST(GrabberTest, Rotation1On1080pDrawsFullSizeWithBlackSides)
