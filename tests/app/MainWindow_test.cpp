@@ -6,10 +6,12 @@
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
 #include "app/StationMedia.h"
+#include "capture/AviRepair.h"
 #include "dialogs/ApplyChoiceEvent.h"
 #include "dialogs/CDlgMenuResolution.h"
 #include "dialogs/CDlgNoCamera.h"
 #include "library/CKestovarFormView.h"
+#include "library/MediaListModel.h"
 #include "platform/AudioBackend.h"
 #include "playback/CDlgVideoView.h"
 #include "recording/CAppSettings.h"
@@ -18,6 +20,8 @@
 #include "ui/CMenuBarXP.h"
 #include "ui/CMenuXP.h"
 
+#include "../capture/MediaFixtures.h"
+#include "MediaTestFixture.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -491,4 +495,109 @@ TEST_F(MainWindowTest, LevelMeterAndVolumeSlider)
     EXPECT_FALSE(Panel()->VolumeSlider()->isVisible());
     QTest::mouseClick(Panel()->SpeakerButton(), Qt::LeftButton);
     EXPECT_TRUE(Panel()->VolumeSlider()->isVisible());
+}
+
+TEST_F(MainWindowTest, AStreamThatEndsWhileRecordingIsTheCameraPulledOutToldOnce)
+{
+    dlg_->Start();
+    ASSERT_EQ(media_->mode, AppMode::Live);
+    media_->mode = AppMode::Recording;
+    Panel()->RecordButton()->SetToggled(true);
+    const int closes = media_->closeAlls;
+
+    // The camera's reads fail (ENODEV) before, or without, any USB event.
+    dlg_->OnStreamEnded("the camera was unplugged");
+    EXPECT_EQ(media_->closeAlls, closes + 1) << "the recording is completed";
+    EXPECT_EQ(media_->mode, AppMode::Idle);
+    EXPECT_FALSE(Panel()->RecordButton()->IsToggled());
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+    EXPECT_EQ(messages_, QStringList { "Kestovar Full HD camera lost connecting!" });
+
+    // The USB removal that follows is the same loss: nothing more to tell.
+    const QString path = "usb#VID_05A3&PID_9422#sim0#/dev/video0";
+    media_->camera = false;
+    dlg_->OnDeviceChange(0x8004, path);
+    CloseMessages();
+    EXPECT_EQ(messages_.size(), 1);
+
+    // Plugged back in: live again, and a later pull is told again.
+    media_->camera = true;
+    dlg_->OnDeviceChange(0x8000, path);
+    CloseMessages();
+    EXPECT_EQ(media_->mode, AppMode::Live);
+    EXPECT_EQ(messages_.last(), "Kestovar Full HD camera is detected!");
+    media_->camera = false;
+    dlg_->OnDeviceChange(0x8004, path);
+    EXPECT_EQ(messages_.last(), "Kestovar Full HD camera lost connecting!");
+    EXPECT_EQ(messages_.size(), 3);
+}
+
+TEST_F(MainWindowTest, AStreamEndIsToldForTheProModelAndIgnoredWithoutACameraPicture)
+{
+    dlg_->Start();
+    media_->pro = true;
+    dlg_->OnStreamEnded("gone");
+    EXPECT_EQ(media_->mode, AppMode::Idle);
+    EXPECT_EQ(messages_, QStringList { "Kestovar Pro camera lost connecting!" });
+    CloseMessages();
+
+    // A late report after the picture is gone, or while a movie plays, changes nothing.
+    const int closes = media_->closeAlls;
+    dlg_->OnStreamEnded("late");
+    media_->mode = AppMode::Playing;
+    dlg_->OnStreamEnded("late");
+    EXPECT_EQ(media_->closeAlls, closes);
+    EXPECT_EQ(media_->mode, AppMode::Playing);
+    EXPECT_EQ(messages_.size(), 1);
+}
+
+TEST_F(MainWindowTest, MoviesLeftUnfinishedAreRepairedListedAndToldOnceAtStart)
+{
+    const std::filesystem::path movies = media_->settings.GetMoviePath().toStdString();
+    std::filesystem::create_directories(movies);
+    const std::string whole = (movies / "knee_261209_101010.avi").string();
+    ASSERT_TRUE(test::MakeRecordedAvi(whole, 320, 240, 30, 2.0, false));
+    // A recording killed half-way: the same movie without its end.
+    const std::string cut = (movies / "knee_261209_111111.avi").string();
+    std::filesystem::copy_file(whole, cut);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(whole) * 2 / 3);
+    ASSERT_EQ(InspectAvi(cut), AviFileState::Unfinished);
+
+    dlg_->Start();
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_EQ(messages_[0],
+        "A movie was not completed when Kestovar stopped.\nIt has been repaired:\nknee_261209_111111.avi");
+    EXPECT_EQ(InspectAvi(cut), AviFileState::Complete);
+    EXPECT_EQ(InspectAvi(whole), AviFileState::Complete);
+    MediaListModel* list = dlg_->Frame()->CaseForm()->ListModel();
+    ASSERT_TRUE(test::WaitUntil([&] { return list->RowOf(cut) >= 0; })) << "the repaired movie is listed";
+    CloseMessages();
+
+    // The next start finds nothing to repair.
+    CDlgMain again(*media_, audio_);
+    again.SetWaitScale(0);
+    QStringList later;
+    again.SetMessenger([&](const QString& text, std::function<void()> done) {
+        later << text;
+        done();
+    });
+    again.Start();
+    EXPECT_TRUE(later.isEmpty()) << later.join("|").toStdString();
+}
+
+TEST_F(MainWindowTest, WithoutACameraTheRepairIsToldAfterTheMissingCamera)
+{
+    const std::filesystem::path movies = media_->settings.GetMoviePath().toStdString();
+    std::filesystem::create_directories(movies);
+    for (const char* name : { "a.avi", "b.avi" }) {
+        const std::string path = (movies / name).string();
+        ASSERT_TRUE(test::MakeRecordedAvi(path, 320, 240, 30, 1.0, false));
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) - 100);
+    }
+    media_->camera = false;
+    dlg_->Start();
+    EXPECT_EQ(messages_, QStringList { "Kestovar camera is not detected!" });
+    CloseMessages();
+    ASSERT_EQ(messages_.size(), 2);
+    EXPECT_EQ(messages_[1], "2 movies were not completed when Kestovar stopped.\nThey have been repaired:\na.avi\nb.avi");
 }

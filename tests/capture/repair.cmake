@@ -24,3 +24,10 @@ kestovar_add_test(avi_writer_fault_test
           ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.h
   DEPS kestovar::capture
   LABELS recording)
+
+kestovar_add_test(record_unplug_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/record_unplug_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/../platform/FakeV4l2Io.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/MediaFixtures.h
+  DEPS kestovar::capture
+  LABELS recording)
