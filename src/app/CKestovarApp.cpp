@@ -11,6 +11,8 @@
 #include <QMetaObject>
 #include <QSocketNotifier>
 
+#include <malloc.h>
+
 #include <cstdio>
 
 namespace kestovar {
@@ -18,6 +20,13 @@ namespace kestovar {
 namespace {
 
 CKestovarApp* g_app = nullptr;
+
+// Picture buffers (3 MB for a 1080p frame) go back to the system when freed. Left
+// alone, glibc raises its mmap threshold at the first such free and keeps every later
+// picture buffer in the heap of whichever thread freed it, so the station's memory
+// grew with every graph started (each roll-over, each camera plugged in) by up to ten
+// megabytes before levelling off.
+constexpr int kMmapThresholdBytes = 1 << 20;
 
 } // namespace
 
@@ -32,6 +41,7 @@ CKestovarApp::CKestovarApp(const AppOptions& options, const QString& defaultStor
 {
     Q_ASSERT(!g_app);
     g_app = this;
+    mallopt(M_MMAP_THRESHOLD, kMmapThresholdBytes);
     connect(&signalBridge_, &SignalBridge::terminateRequested, this, &CKestovarApp::RequestClose);
 
     // The camera and the sound are chosen before any window asks for a camera.

@@ -16,6 +16,7 @@
 #include "platform/CameraProvider.h"
 #include "platform/SimulatedAudioBackend.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -79,6 +80,9 @@ int main(int argc, char** argv)
     if (argc >= 6 && std::strcmp(argv[4], "--stats") == 0)
         statsEvery = std::strtod(argv[5], nullptr);
 
+    // As the station does at start (CKestovarApp): picture buffers go back to the
+    // system when freed.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (!SelectSimulatedCamera("fullhd")) {
         std::fprintf(stderr, "no simulated camera\n");
         return 2;

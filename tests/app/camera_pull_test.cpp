@@ -1,0 +1,286 @@
+// The camera pulled out and plugged back in, with the whole station running (the
+// application object, its main window and frame) and the simulated Full HD camera:
+// a recording is completed with every frame the camera delivered, the notice and the
+// message appear once, plugging back in goes live, and fifty cycles leave the
+// process's descriptors and memory as they were.
+#include "app/CDlgMain.h"
+#include "app/CKestovarApp.h"
+#include "app/CKestovarLeftFormView.h"
+#include "app/CMainFrame.h"
+#include "capture/AviRepair.h"
+#include "dialogs/CDlgNoCamera.h"
+#include "library/CExEdit.h"
+#include "library/CKestovarFormView.h"
+#include "library/MediaListModel.h"
+#include "platform/CameraProvider.h"
+#include "platform/SimulatedCameraProvider.h"
+#include "playback/CDlgVideoView.h"
+
+#include "../capture/AviPlayCheck.h"
+#include "../capture/MediaFixtures.h"
+#include "MediaTestFixture.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+namespace kestovar::test {
+namespace {
+
+// Counts the packets each opened camera hands out; `vanish` makes every camera's
+// reads fail as a V4L2 camera's do once it is gone (ENODEV), without a USB event.
+struct CameraLog {
+    std::atomic<uint64_t> lastOpened { 0 }; // packets of the camera opened last
+    std::atomic<bool> vanish { false };
+};
+
+class LoggedCamera final : public CameraBackend {
+public:
+    LoggedCamera(std::unique_ptr<CameraBackend> inner, CameraLog& log)
+        : inner_(std::move(inner))
+        , log_(log)
+    {
+        log_.lastOpened = 0;
+    }
+    std::vector<CameraFormatInfo> Formats() override { return inner_->Formats(); }
+    bool GetFormat(CameraCurrentFormat& out) override { return inner_->GetFormat(out); }
+    bool SetFormat(uint32_t f, uint32_t w, uint32_t h) override { return inner_->SetFormat(f, w, h); }
+    bool SetFrameInterval(FrameInterval i) override { return inner_->SetFrameInterval(i); }
+    bool StartStreaming() override { return inner_->StartStreaming(); }
+    CameraReadStatus ReadPacket(CameraPacket& out, int ms) override
+    {
+        if (log_.vanish)
+            return CameraReadStatus::Gone;
+        const CameraReadStatus status = inner_->ReadPacket(out, ms);
+        if (status == CameraReadStatus::Packet)
+            ++log_.lastOpened;
+        return status;
+    }
+    void StopStreaming() override { inner_->StopStreaming(); }
+    int ExtensionUnitQuery(uint8_t u, uint8_t s, uint8_t q, uint8_t* d, uint16_t n) override
+    {
+        return inner_->ExtensionUnitQuery(u, s, q, d, n);
+    }
+    bool QueryControl(uint32_t id, CameraControlInfo& out) override { return inner_->QueryControl(id, out); }
+    bool GetControl(uint32_t id, int32_t& v) override { return inner_->GetControl(id, v); }
+    bool SetControl(uint32_t id, int32_t v) override { return inner_->SetControl(id, v); }
+    std::string LastError() const override { return inner_->LastError(); }
+
+private:
+    std::unique_ptr<CameraBackend> inner_;
+    CameraLog& log_;
+};
+
+class LoggedProvider final : public CameraProvider {
+public:
+    LoggedProvider(std::shared_ptr<SimulatedCameraProvider> inner, CameraLog& log)
+        : inner_(std::move(inner))
+        , log_(log)
+    {
+    }
+    std::vector<VideoDeviceInfo> ListVideoDevices() override { return inner_->ListVideoDevices(); }
+    std::unique_ptr<CameraBackend> Open(const VideoDeviceInfo& d) override
+    {
+        auto camera = inner_->Open(d);
+        return camera ? std::make_unique<LoggedCamera>(std::move(camera), log_) : nullptr;
+    }
+    std::vector<std::string> UsbInstanceIds(bool presentOnly) override
+    {
+        return inner_->UsbInstanceIds(presentOnly);
+    }
+
+private:
+    std::shared_ptr<SimulatedCameraProvider> inner_;
+    CameraLog& log_;
+};
+
+long OpenDescriptors()
+{
+    long n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+long ResidentKib()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
+
+class CameraPullTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("KESTOVAR_REGISTRY_DIR", (dir_.str() + "/registry").c_str());
+        std::filesystem::create_directories(dir_ / "storage");
+        app_ = std::make_unique<CKestovarApp>(AppOptions { "fullhd" }, QString::fromStdString((dir_ / "storage").string()));
+        simulated_ = ActiveSimulatedCamera();
+        ASSERT_NE(simulated_, nullptr);
+        // Wrapped after the application object hooked the camera's plug events.
+        SetCameraProvider(std::make_shared<LoggedProvider>(simulated_, log_));
+        app_->SetErrorReporter([this](const QString& m) { messages_ << m; });
+        ASSERT_TRUE(app_->InitInstance());
+        dlg_ = app_->mainDialog.get();
+        dlg_->SetWaitScale(0);
+        // The operator presses Ok at once.
+        dlg_->SetMessenger([this](const QString& text, std::function<void()> done) {
+            messages_ << text;
+            QTimer::singleShot(0, dlg_, std::move(done));
+        });
+        ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Live; })) << "the station did not go live";
+    }
+    void TearDown() override
+    {
+        if (app_ && app_->mainDialog) {
+            app_->mainDialog->close();
+            app_->mainDialog.reset();
+            app_->ExitInstance();
+        }
+        app_.reset();
+        SetCameraProvider(nullptr);
+        qunsetenv("KESTOVAR_REGISTRY_DIR");
+    }
+
+    CMainFrame* Frame() const { return dlg_->Frame(); }
+    int Count(const QString& text) const { return static_cast<int>(messages_.count(text)); }
+    void StartRecording()
+    {
+        Frame()->CaseForm()->FileNameEdit()->setText(QStringLiteral("knee"));
+        Frame()->OnRecordStart();
+        ASSERT_EQ(app_->mode, AppMode::Recording);
+    }
+    // Lets queued reports (the stream's end, the USB event, the closed messages) arrive.
+    void Settle()
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        while (std::chrono::steady_clock::now() < end)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    void PullAndPlug(bool recording)
+    {
+        if (recording) {
+            StartRecording();
+            ASSERT_TRUE(WaitUntil([this] { return log_.lastOpened >= 10; }));
+        }
+        std::raise(SIGUSR1);
+        ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Idle && Count(kLost) > lost_; }));
+        Settle();
+        ++lost_;
+        ASSERT_EQ(Count(kLost), lost_) << "the loss was told more than once";
+        std::raise(SIGUSR2);
+        ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Live; })) << "not live after plugging back";
+    }
+    std::vector<std::filesystem::path> Movies() const
+    {
+        std::vector<std::filesystem::path> found;
+        for (const auto& e : std::filesystem::directory_iterator(app_->settings.GetMoviePath().toStdString()))
+            if (e.path().extension() == ".avi")
+                found.push_back(e.path());
+        return found;
+    }
+
+    const QString kLost = QStringLiteral("Kestovar Full HD camera lost connecting!");
+    TempDir dir_;
+    CameraLog log_;
+    std::shared_ptr<SimulatedCameraProvider> simulated_;
+    std::unique_ptr<CKestovarApp> app_;
+    CDlgMain* dlg_ = nullptr;
+    QStringList messages_;
+    int lost_ = 0;
+};
+
+TEST_F(CameraPullTest, PulledWhileRecordingTheMovieKeepsEveryDeliveredFrameAndPluggingBackGoesLive)
+{
+    StartRecording();
+    ASSERT_TRUE(WaitUntil([this] { return log_.lastOpened >= 45; }));
+    std::raise(SIGUSR1);
+    ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Idle && Count(kLost) == 1; }));
+    Settle();
+    EXPECT_EQ(Count(kLost), 1);
+    CKestovarLeftFormView* panel = Frame()->ControlPanel();
+    EXPECT_TRUE(panel->VideoView()->NoCameraNotice()->isVisible());
+    EXPECT_EQ(app_->recordGraph, nullptr);
+
+    const auto movies = Movies();
+    ASSERT_EQ(movies.size(), 1u);
+    const std::string movie = movies[0].string();
+    EXPECT_EQ(InspectAvi(movie), AviFileState::Complete);
+    const FileFacts facts = ReadFacts(movie);
+    ASSERT_TRUE(facts.opened);
+    const uint64_t delivered = log_.lastOpened;
+    const uint64_t inFile = facts.streams.at(0).packets.size();
+    std::printf("pulled: %llu frames delivered, %llu in the movie\n", static_cast<unsigned long long>(delivered),
+        static_cast<unsigned long long>(inFile));
+    EXPECT_LE(inFile, delivered);
+    EXPECT_GE(inFile + 1, delivered) << "more than one frame before the pull is missing";
+    EXPECT_EQ(FfprobeVideoPackets(movie), static_cast<long>(inFile));
+    MediaListModel* list = Frame()->CaseForm()->ListModel();
+    EXPECT_TRUE(WaitUntil([&] { return list->RowOf(movie) >= 0; })) << "the completed movie is not listed";
+
+    std::raise(SIGUSR2);
+    ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Live; }));
+    EXPECT_FALSE(panel->VideoView()->NoCameraNotice()->isVisible());
+    EXPECT_EQ(messages_.last(), "Kestovar Full HD camera is detected!");
+}
+
+TEST_F(CameraPullTest, ACameraThatVanishesWithoutAUsbEventEndsTheRecordingJustTheSame)
+{
+    StartRecording();
+    ASSERT_TRUE(WaitUntil([this] { return log_.lastOpened >= 30; }));
+    log_.vanish = true; // reads fail, no device event
+    ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Idle && Count(kLost) == 1; }));
+    const uint64_t delivered = log_.lastOpened;
+    const auto movies = Movies();
+    ASSERT_EQ(movies.size(), 1u);
+    EXPECT_EQ(InspectAvi(movies[0].string()), AviFileState::Complete);
+    const uint64_t inFile = ReadFacts(movies[0].string()).streams.at(0).packets.size();
+    EXPECT_GE(inFile + 1, delivered);
+    EXPECT_TRUE(Frame()->ControlPanel()->VideoView()->NoCameraNotice()->isVisible());
+
+    // The USB events come late: the removal tells nothing new, the arrival goes live.
+    log_.vanish = false;
+    simulated_->Pull();
+    Settle();
+    EXPECT_EQ(Count(kLost), 1);
+    simulated_->Plug();
+    ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Live; }));
+}
+
+TEST_F(CameraPullTest, FiftyPullAndPlugCyclesLeaveDescriptorsAndMemoryAsTheyWere)
+{
+    // Warm up: the first cycles fill caches (the simulated camera's clip, fonts, the
+    // allocator's heaps of each thread).
+    for (int i = 0; i < 10; ++i)
+        ASSERT_NO_FATAL_FAILURE(PullAndPlug(i == 1));
+    const long fdsBefore = OpenDescriptors();
+    const long rssBefore = ResidentKib();
+    for (int i = 0; i < 50; ++i) {
+        SCOPED_TRACE("cycle " + std::to_string(i));
+        ASSERT_NO_FATAL_FAILURE(PullAndPlug(i % 10 == 5)); // every tenth while recording
+        if (i % 10 == 9)
+            std::printf("after %d cycles: %ld descriptors, resident %ld KiB\n", i + 1, OpenDescriptors(), ResidentKib());
+    }
+    const long fdsAfter = OpenDescriptors();
+    const long rssAfter = ResidentKib();
+    std::printf("50 pull/plug cycles: descriptors %ld -> %ld, resident %ld KiB -> %ld KiB\n", fdsBefore, fdsAfter,
+        rssBefore, rssAfter);
+    EXPECT_EQ(fdsAfter, fdsBefore) << "descriptors leaked";
+    EXPECT_LT(rssAfter - rssBefore, 10 * 1024) << "memory grew with every cycle";
+    for (const auto& movie : Movies())
+        EXPECT_EQ(InspectAvi(movie.string()), AviFileState::Complete) << movie;
+}
+
+} // namespace
+} // namespace kestovar::test
