@@ -11,10 +11,14 @@
 #include "app/StationMedia.h"
 #include "ui/CGdipButton.h"
 
+#include "capture/AviRepair.h"
+
+#include "../capture/SmallDisk.h"
 #include "MediaTestFixture.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstdlib>
 #include <mutex>
@@ -536,6 +540,50 @@ TEST_F(RecordingControlTest, ARecordingFileThatVanishesOrAFullDiskEndsTheRecordi
     EXPECT_TRUE(windows_->messages[1].contains("The recording was stopped"));
     EXPECT_TRUE(ReadFacts(second).opened);
     ExpectStateConsistent();
+}
+
+TEST_F(RecordingControlTest, AFillingDiskShowsTheTimeLeftEndsTheRecordingOnceAndTheNextDiskWorks)
+{
+    SmallDisk disk(12 * 1024);
+    if (!disk.Ready())
+        GTEST_SKIP() << disk.WhyNot();
+    app_->settings.SetRootPath(QString::fromStdString(disk.Folder()));
+    app_->settings.resolution = Res1080; // fills the small disk in seconds
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording);
+    const std::string movie = app_->recordGraph->OutputPath();
+
+    // The status bar warns while the disk fills (less than ten minutes at this rate).
+    QString warned;
+    for (int tick = 0; tick < 40 && app_->mode == AppMode::Recording; ++tick) {
+        RunFor(500ms);
+        ++now_;
+        controller_->StatusTick();
+        if (windows_->panes[1].contains("Time Left : "))
+            warned = windows_->panes[1];
+    }
+    ASSERT_EQ(app_->mode, AppMode::Live) << "the recording did not end on the full disk";
+    std::printf("status while filling: %s\n", qPrintable(warned));
+    EXPECT_TRUE(warned.contains(QRegularExpression("Time Left : 0 min \\d\\d s"))) << warned.toStdString();
+    ASSERT_EQ(windows_->messages.size(), 1) << "told exactly once";
+    EXPECT_TRUE(windows_->messages[0].contains("No space left on device")) << windows_->messages[0].toStdString();
+    EXPECT_TRUE(windows_->messages[0].contains("What was recorded up to then is kept"));
+    EXPECT_FALSE(controller_->IndicatorRunning());
+    EXPECT_EQ(InspectAvi(movie), AviFileState::Complete);
+    EXPECT_GT(FfprobeVideoPackets(movie), 30);
+    ExpectStateConsistent();
+
+    // A disk with room: the next recording works.
+    app_->settings.SetRootPath(Path("root"));
+    ++now_;
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording);
+    const std::string next = app_->recordGraph->OutputPath();
+    RunFor(1500ms);
+    controller_->RecordStop();
+    EXPECT_EQ(windows_->messages.size(), 1);
+    EXPECT_EQ(InspectAvi(next), AviFileState::Complete);
+    EXPECT_GT(FfprobeVideoPackets(next), 20);
 }
 
 TEST_F(RecordingControlTest, TheIndicatorStopsWhenSomethingElseEndsTheRecording)
