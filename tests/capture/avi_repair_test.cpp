@@ -1,6 +1,9 @@
 // Unfinished AVI files (cut off at any byte, as a kill or a power cut leaves them)
 // are completed in place: every whole frame before the cut stays and plays.
 #include "capture/AviRepair.h"
+#include "capture/AviRepairScan.h"
+#include "capture/MediaHandles.h"
+#include "platform/UniqueFd.h"
 
 #include "AviPlayCheck.h"
 #include "MediaFixtures.h"
@@ -8,6 +11,9 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -191,6 +197,99 @@ TEST_F(AviRepairTest, OnAFullDiskTheLastMomentsMakeRoomForTheIndex)
     // Most of it stays: only enough for the index is given up.
     EXPECT_GT(repaired.videoFrames, 8u * 30u * 9u / 10u - 30u);
     EXPECT_EQ(test::FfprobeVideoPackets(disk.Path("full.avi")), static_cast<long>(repaired.videoFrames));
+}
+
+} // namespace
+} // namespace kestovar
+
+namespace kestovar {
+namespace {
+
+// Writes `frames` H.264 chunks of about `bytes` each (an access unit padded with
+// trailing zero bytes, which Annex B allows) with libavformat's avi muxer, so the
+// file passes 1 GiB and goes on in an OpenDML "AVIX" part.
+bool WriteLargeAvi(const std::string& path, int frames, size_t bytes)
+{
+    const auto base = test::EncodeH264(320, 240, 30, 30, 30);
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str()) < 0)
+        return false;
+    media::OutputPtr out(raw);
+    AVStream* st = avformat_new_stream(out.get(), nullptr);
+    st->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+    st->codecpar->codec_id = AV_CODEC_ID_H264;
+    st->codecpar->codec_tag = MKTAG('H', '2', '6', '4');
+    st->codecpar->width = 320;
+    st->codecpar->height = 240;
+    st->time_base = AVRational { 1, 30 };
+    if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 || avformat_write_header(out.get(), nullptr) < 0)
+        return false;
+    std::vector<uint8_t> data;
+    media::PacketPtr packet(av_packet_alloc());
+    for (int i = 0; i < frames; ++i) {
+        const auto& unit = base[static_cast<size_t>(i % 30)];
+        data.assign(unit.begin(), unit.end());
+        data.resize(std::max(bytes, unit.size()), 0);
+        packet->data = data.data();
+        packet->size = static_cast<int>(data.size());
+        packet->pts = packet->dts = i;
+        packet->duration = 1;
+        packet->flags = i % 30 == 0 ? AV_PKT_FLAG_KEY : 0;
+        packet->stream_index = 0;
+        if (av_write_frame(out.get(), packet.get()) < 0)
+            return false;
+    }
+    packet->data = nullptr;
+    packet->size = 0;
+    return av_write_trailer(out.get()) >= 0;
+}
+
+TEST(AviRepairOpenDml, AFileCutInItsSecondPartKeepsEveryWholeFrameAndItsIndex)
+{
+    test::TempDir dir;
+    const std::string path = (dir / "long.avi").string();
+    constexpr int kFrames = 2800;
+    ASSERT_TRUE(WriteLargeAvi(path, kFrames, 400 * 1024));
+    const uint64_t size = fs::file_size(path);
+    ASSERT_GT(size, 1ull << 30);
+    EXPECT_EQ(InspectAvi(path), AviFileState::Complete) << "a finished OpenDML file needs nothing";
+    const std::vector<int64_t> ends = test::VideoChunkEnds(path);
+    ASSERT_EQ(ends.size(), static_cast<size_t>(kFrames));
+
+    // Killed in the second part: sizes, its ix00 and the header's indx are missing.
+    const uint64_t cut = size - 30'000'000 - 123;
+    fs::resize_file(path, cut);
+    ASSERT_EQ(InspectAvi(path), AviFileState::Unfinished);
+    const AviRepairResult repaired = RepairAvi(path);
+    ASSERT_TRUE(repaired.ok) << repaired.error;
+    EXPECT_EQ(InspectAvi(path), AviFileState::Complete);
+    const auto whole = static_cast<uint64_t>(
+        std::count_if(ends.begin(), ends.end(), [cut](int64_t end) { return end <= static_cast<int64_t>(cut); }));
+    EXPECT_EQ(repaired.videoFrames, whole);
+    EXPECT_EQ(test::VideoChunkEnds(path).size(), whole);
+    EXPECT_EQ(test::FfprobeVideoPackets(path), static_cast<long>(whole));
+    // The header's super index lists both parts' ix00 now.
+    {
+        UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        AviHeaderFields header;
+        ASSERT_TRUE(ReadAviHeaderFields(fd.get(), fs::file_size(path), header, nullptr));
+        ASSERT_EQ(header.streams.size(), 1u);
+        ASSERT_NE(header.streams[0].indxOffset, 0u);
+        uint8_t entries[4];
+        ASSERT_EQ(pread(fd.get(), entries, 4, static_cast<off_t>(header.streams[0].indxOffset + 12)), 4);
+        EXPECT_EQ(AviLe32(entries), 2u);
+        uint8_t frames[4];
+        ASSERT_EQ(pread(fd.get(), frames, 4, static_cast<off_t>(header.streams[0].lengthOffset)), 4);
+        EXPECT_EQ(AviLe32(frames), whole) << "the stream's length counts both parts";
+    }
+    // Seeking near the end uses the rebuilt index.
+    std::string out;
+    EXPECT_EQ(test::RunCommand("ffprobe -v error -read_intervals 85%+#1 -select_streams v:0 -show_entries "
+                               "packet=pts -of csv=p=0 "
+                                   + test::Quoted(path),
+                  &out),
+        0);
+    EXPECT_FALSE(out.empty());
 }
 
 } // namespace
