@@ -14,6 +14,7 @@
 #include "library/MediaListModel.h"
 #include "platform/AudioBackend.h"
 #include "playback/CDlgVideoView.h"
+#include "playback/PlayerGraph.h"
 #include "recording/CAppSettings.h"
 #include "ui/CBitSlider.h"
 #include "ui/CGdipButton.h"
@@ -569,6 +570,18 @@ TEST_F(MainWindowTest, MoviesLeftUnfinishedAreRepairedListedAndToldOnceAtStart)
         "A movie was not completed when Kestovar stopped.\nIt has been repaired:\nknee_261209_111111.avi");
     EXPECT_EQ(InspectAvi(cut), AviFileState::Complete);
     EXPECT_EQ(InspectAvi(whole), AviFileState::Complete);
+    // Our own player opens it, shows its first picture and knows how long it lasts.
+    {
+        test::MemoryVideoSink sink(QSize(320, 240));
+        PlayerGraph player(nullptr);
+        player.SetVideoWindow(&sink);
+        std::string error;
+        ASSERT_TRUE(player.Open(cut, &error)) << error;
+        int64_t duration = 0;
+        ASSERT_TRUE(player.GetDuration(duration));
+        EXPECT_GT(duration, 10'000'000) << "over a second of the two recorded";
+        EXPECT_TRUE(player.SetPositions(duration * 3 / 4)) << "the repaired index seeks";
+    }
     MediaListModel* list = dlg_->Frame()->CaseForm()->ListModel();
     ASSERT_TRUE(test::WaitUntil([&] { return list->RowOf(cut) >= 0; })) << "the repaired movie is listed";
     CloseMessages();
