@@ -109,4 +109,15 @@ inline double FfmpegRealTime(const std::string& output)
     return rtime;
 }
 
+// The "utime=" plus "stime=" figures of `ffmpeg -benchmark`: CPU seconds of its
+// transcoding loop; 0 when absent.
+inline double FfmpegCpuTime(const std::string& output)
+{
+    const size_t at = output.rfind("utime=");
+    const size_t st = output.rfind("stime=");
+    if (at == std::string::npos || st == std::string::npos)
+        return 0;
+    return std::atof(output.c_str() + at + 6) + std::atof(output.c_str() + st + 6);
+}
+
 } // namespace kestovar::bench

@@ -1,6 +1,8 @@
 // Speed of the frame grabber's picture path, single thread, beside the ffmpeg command
 // line doing the same work on the same stream (`ffmpeg -threads 1 ... -f null`, timed
-// by its own -benchmark, which leaves out process start and probing):
+// by its own -benchmark, which leaves out process start and probing). Both sides are
+// timed in CPU seconds of the process (user + system), not wall time, so other work
+// on a busy machine changes the figures little:
 // - 1080p H.264 made at run time with libx264 like the camera's: decode + turn/mirror
 //   + convert to a 1280x720 window picture, for every rotation. The reference runs the
 //   same chain for 2, 4 and 6 (the flips), the `rotate` chain for 1, 3, 5 and 7, and
@@ -20,7 +22,6 @@
 
 #include <QImage>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -69,10 +70,10 @@ double OursSeconds(const Packets& packets, int codec, RotationMode mode, int wid
     grabber.SetDecoderThreads(1);
     if (!grabber.InitDecoder(codec, mode))
         return 0;
-    const auto start = std::chrono::steady_clock::now();
+    const double start = ProcessCpuSeconds();
     for (const auto& p : packets)
         grabber.BufferCB(0, p.data(), p.size());
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = ProcessCpuSeconds() - start;
     if (grabber.FrameCount() != packets.size()) {
         std::fprintf(stderr, "bench_grabber: decoded %llu of %zu frames\n",
             static_cast<unsigned long long>(grabber.FrameCount()), packets.size());
@@ -96,7 +97,7 @@ double ReferenceSeconds(const std::string& demuxer, const std::string& stream, c
     std::fprintf(stderr, "bench_grabber: %s\n", cmd.c_str());
     bool ok = false;
     const std::string output = RunCommand(cmd, &ok);
-    return ok ? FfmpegRealTime(output) : 0;
+    return ok ? FfmpegCpuTime(output) : 0;
 }
 
 void WriteStream(const std::string& path, const Packets& packets)
@@ -125,7 +126,8 @@ void FpsRow(const std::string& figure, const Pair& p, size_t frames)
 {
     const double ours = p.ours > 0 ? frames / p.ours : 0;
     const double reference = p.reference > 0 ? frames / p.reference : 0;
-    Row(figure, Format("%.1f fps", ours), reference > 0 ? Format("%.1f fps", reference) : "-", Ratio(ours, reference));
+    Row(figure, Format("%.1f fps", ours), reference > 0 ? Format("%.1f fps", reference) : "-",
+        Ratio(ours, reference));
 }
 
 } // namespace
@@ -169,7 +171,9 @@ int main(int argc, char** argv)
             return [&, mode] { return OursSeconds(packets, CCaptureBufferCallback::CodecH264, mode, kWidth, kHeight); };
         };
         auto reference = [&](const std::string& vf) { return [&, vf] { return ReferenceSeconds("h264", stream, vf); }; };
-        const std::string shape = Format("1080p H.264 decode+turn+convert to %dx%d, 1 thread", kWindowWidth, kWindowHeight);
+        const std::string shape
+            = Format("1080p H.264 decode+turn+convert to %dx%d, 1 thread, frames per CPU second", kWindowWidth,
+                kWindowHeight);
         for (RotationMode mode : modes) {
             if (mode == 0) {
                 FpsRow(shape + ", rotation 0 (reference: ffmpeg decoding alone)",
@@ -210,8 +214,8 @@ int main(int argc, char** argv)
                 [&] { return OursSeconds(frames, CCaptureBufferCallback::CodecMjpeg, mode, 640, 480); },
                 [&] { return ReferenceSeconds("mjpeg", stream, WindowChain(chain)); });
             const double ours = p.ours * 1000 / kMjpgFrames, reference = p.reference * 1000 / kMjpgFrames;
-            Row(Format("640x480 MJPG decode+flip+convert to %dx%d, 1 thread, ms per frame, flip %d (%s; lower is "
-                       "better)",
+            Row(Format("640x480 MJPG decode+flip+convert to %dx%d, 1 thread, CPU ms per frame, flip %d (%s; lower "
+                       "is better)",
                     kWindowWidth, kWindowHeight, mode, chain.empty() ? "none" : chain.c_str()),
                 Format("%.2f ms", ours), reference > 0 ? Format("%.2f ms", reference) : "-", Ratio(ours, reference));
         }
