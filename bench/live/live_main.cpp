@@ -69,7 +69,7 @@ void Print(const std::string& what, const Figures& f, double cpuGoal)
 int main(int argc, char** argv)
 {
     int runs = 3;
-    double seconds = 10;
+    double seconds = 15;
     RotationMode rotation = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
