@@ -96,13 +96,15 @@ QString CDlgMain::RepairMoviesLeftUnfinished()
         text = QStringLiteral("A movie was not completed when Kestovar stopped.\nIt has been repaired:\n%1")
                    .arg(names(repaired));
     else if (repaired.size() > 1)
-        text = QStringLiteral("%1 movies were not completed when Kestovar stopped.\nThey have been repaired:\n%2")
+        text = QStringLiteral(
+            "%1 movies were not completed when Kestovar stopped.\nThey have been repaired:\n%2")
                    .arg(repaired.size())
                    .arg(names(repaired));
     if (!failed.isEmpty()) {
         if (!text.isEmpty())
             text += QStringLiteral("\n\n");
-        text += QStringLiteral("These movies were not completed and could not be repaired:\n%1").arg(names(failed));
+        text += QStringLiteral("These movies were not completed and could not be repaired:\n%1")
+                    .arg(names(failed));
     }
     return text;
 }

@@ -48,7 +48,7 @@ bool ReadLe32At(int fd, uint64_t at, uint32_t& value)
 // What lies on disk, read once.
 AviFileState ReadLayout(int fd, bool keepChunks, Layout& layout, std::string* why)
 {
-    struct stat st {};
+    struct stat st { };
     if (fstat(fd, &st) != 0) {
         *why = std::strerror(errno);
         return AviFileState::Unreadable;
@@ -99,7 +99,8 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 
 void PutId(std::vector<uint8_t>& out, uint16_t stream, const char* two)
 {
-    const char id[4] = { static_cast<char>('0' + stream / 10), static_cast<char>('0' + stream % 10), two[0], two[1] };
+    const char id[4]
+        = { static_cast<char>('0' + stream / 10), static_cast<char>('0' + stream % 10), two[0], two[1] };
     out.insert(out.end(), id, id + 4);
 }
 
@@ -133,7 +134,8 @@ struct IxChunk {
     uint32_t bytes;
     uint32_t entries;
 };
-std::vector<uint8_t> BuildIx(const AviRiffPart& part, const AviHeaderFields& header, std::vector<IxChunk>& made)
+std::vector<uint8_t> BuildIx(
+    const AviRiffPart& part, const AviHeaderFields& header, std::vector<IxChunk>& made)
 {
     std::vector<uint8_t> out;
     const uint64_t base = part.moviOffset + 8;
@@ -158,7 +160,8 @@ std::vector<uint8_t> BuildIx(const AviRiffPart& part, const AviHeaderFields& hea
             Put32(out, static_cast<uint32_t>(c->offset + 8 - base));
             Put32(out, c->size | (c->key ? 0 : kNotKeyBit));
         }
-        made.push_back({ s, start, static_cast<uint32_t>(out.size() - start), static_cast<uint32_t>(mine.size()) });
+        made.push_back(
+            { s, start, static_cast<uint32_t>(out.size() - start), static_cast<uint32_t>(mine.size()) });
     }
     return out;
 }

@@ -248,14 +248,16 @@ bool AviWriter::Writer::MaybeCheckpoint()
     if (sync)
         lastSync_ = now;
     if (!file_.Checkpoint(sync))
-        return WriteFailed("cannot write", out_->pb && out_->pb->error < 0 ? out_->pb->error : AVERROR(errno));
+        return WriteFailed(
+            "cannot write", out_->pb && out_->pb->error < 0 ? out_->pb->error : AVERROR(errno));
     // Stop while the file can still be completed, not when the disk refuses a byte.
     const uint64_t size = file_.Size();
     const double seconds = std::chrono::duration<double>(since).count();
-    const double rate = size > bytesAtCheckpoint_ ? static_cast<double>(size - bytesAtCheckpoint_) / seconds : 0.0;
+    const double rate
+        = size > bytesAtCheckpoint_ ? static_cast<double>(size - bytesAtCheckpoint_) / seconds : 0.0;
     bytesAtCheckpoint_ = size;
-    const auto reserve = static_cast<uint64_t>(
-        static_cast<double>(kReserveBaseBytes) + kReserveSeconds * rate + 16.0 * 1.2 * static_cast<double>(file_.Chunks()));
+    const auto reserve = static_cast<uint64_t>(static_cast<double>(kReserveBaseBytes) + kReserveSeconds * rate
+        + 16.0 * 1.2 * static_cast<double>(file_.Chunks()));
     if (const auto free = file_.FreeBytes(); free && *free < reserve)
         return WriteFailed("cannot write", AVERROR(ENOSPC));
     return true;

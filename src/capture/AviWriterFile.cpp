@@ -41,7 +41,8 @@ bool AviWriterFile::Open(const std::string& path, uint64_t failAfterBytes, std::
     scanner_.reset();
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
     if (buffer)
-        io_ = avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &AviWriterFile::Write, &AviWriterFile::Seek);
+        io_ = avio_alloc_context(
+            buffer, kIoBufferBytes, 1, this, nullptr, &AviWriterFile::Write, &AviWriterFile::Seek);
     if (!io_) {
         av_free(buffer);
         *error = "out of memory for writing " + path;
@@ -125,7 +126,8 @@ bool AviWriterFile::Checkpoint(bool sync)
         uint64_t video = 0;
         for (size_t s = 0; s < header_.streams.size(); ++s) {
             const AviStreamFields& f = header_.streams[s];
-            const uint64_t length = f.sampleSize ? scanner_->BytesOf(s) / f.sampleSize : scanner_->ChunksOf(s);
+            const uint64_t length
+                = f.sampleSize ? scanner_->BytesOf(s) / f.sampleSize : scanner_->ChunksOf(s);
             ok = ok && AviWrite32(fd_.get(), f.lengthOffset, static_cast<uint32_t>(length));
             if (f.IsVideo())
                 video += scanner_->ChunksOf(s);
@@ -145,7 +147,7 @@ bool AviWriterFile::Checkpoint(bool sync)
 
 std::optional<uint64_t> AviWriterFile::FreeBytes() const
 {
-    struct statvfs st {};
+    struct statvfs st { };
     if (!fd_ || fstatvfs(fd_.get(), &st) != 0)
         return std::nullopt;
     return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;

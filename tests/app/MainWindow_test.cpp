@@ -612,5 +612,6 @@ TEST_F(MainWindowTest, WithoutACameraTheRepairIsToldAfterTheMissingCamera)
     EXPECT_EQ(messages_, QStringList { "Kestovar camera is not detected!" });
     CloseMessages();
     ASSERT_EQ(messages_.size(), 2);
-    EXPECT_EQ(messages_[1], "2 movies were not completed when Kestovar stopped.\nThey have been repaired:\na.avi\nb.avi");
+    EXPECT_EQ(messages_[1],
+        "2 movies were not completed when Kestovar stopped.\nThey have been repaired:\na.avi\nb.avi");
 }

@@ -125,7 +125,8 @@ protected:
     {
         qputenv("KESTOVAR_REGISTRY_DIR", (dir_.str() + "/registry").c_str());
         std::filesystem::create_directories(dir_ / "storage");
-        app_ = std::make_unique<CKestovarApp>(AppOptions { "fullhd" }, QString::fromStdString((dir_ / "storage").string()));
+        app_ = std::make_unique<CKestovarApp>(
+            AppOptions { "fullhd" }, QString::fromStdString((dir_ / "storage").string()));
         simulated_ = ActiveSimulatedCamera();
         ASSERT_NE(simulated_, nullptr);
         // Wrapped after the application object hooked the camera's plug events.
@@ -139,7 +140,8 @@ protected:
             messages_ << text;
             QTimer::singleShot(0, dlg_, std::move(done));
         });
-        ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Live; })) << "the station did not go live";
+        ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Live; }))
+            << "the station did not go live";
     }
     void TearDown() override
     {
@@ -180,7 +182,8 @@ protected:
         ++lost_;
         ASSERT_EQ(Count(kLost), lost_) << "the loss was told more than once";
         std::raise(SIGUSR2);
-        ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Live; })) << "not live after plugging back";
+        ASSERT_TRUE(WaitUntil([this] { return app_->mode == AppMode::Live; }))
+            << "not live after plugging back";
     }
     std::vector<std::filesystem::path> Movies() const
     {
@@ -221,8 +224,8 @@ TEST_F(CameraPullTest, PulledWhileRecordingTheMovieKeepsEveryDeliveredFrameAndPl
     ASSERT_TRUE(facts.opened);
     const uint64_t delivered = log_.lastOpened;
     const uint64_t inFile = facts.streams.at(0).packets.size();
-    std::printf("pulled: %llu frames delivered, %llu in the movie\n", static_cast<unsigned long long>(delivered),
-        static_cast<unsigned long long>(inFile));
+    std::printf("pulled: %llu frames delivered, %llu in the movie\n",
+        static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(inFile));
     EXPECT_LE(inFile, delivered);
     EXPECT_GE(inFile + 1, delivered) << "more than one frame before the pull is missing";
     EXPECT_EQ(FfprobeVideoPackets(movie), static_cast<long>(inFile));
@@ -270,12 +273,13 @@ TEST_F(CameraPullTest, FiftyPullAndPlugCyclesLeaveDescriptorsAndMemoryAsTheyWere
         SCOPED_TRACE("cycle " + std::to_string(i));
         ASSERT_NO_FATAL_FAILURE(PullAndPlug(i % 10 == 5)); // every tenth while recording
         if (i % 10 == 9)
-            std::printf("after %d cycles: %ld descriptors, resident %ld KiB\n", i + 1, OpenDescriptors(), ResidentKib());
+            std::printf("after %d cycles: %ld descriptors, resident %ld KiB\n", i + 1, OpenDescriptors(),
+                ResidentKib());
     }
     const long fdsAfter = OpenDescriptors();
     const long rssAfter = ResidentKib();
-    std::printf("50 pull/plug cycles: descriptors %ld -> %ld, resident %ld KiB -> %ld KiB\n", fdsBefore, fdsAfter,
-        rssBefore, rssAfter);
+    std::printf("50 pull/plug cycles: descriptors %ld -> %ld, resident %ld KiB -> %ld KiB\n", fdsBefore,
+        fdsAfter, rssBefore, rssAfter);
     EXPECT_EQ(fdsAfter, fdsBefore) << "descriptors leaked";
     EXPECT_LT(rssAfter - rssBefore, 10 * 1024) << "memory grew with every cycle";
     for (const auto& movie : Movies())

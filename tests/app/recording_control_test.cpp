@@ -566,7 +566,8 @@ TEST_F(RecordingControlTest, AFillingDiskShowsTheTimeLeftEndsTheRecordingOnceAnd
     std::printf("status while filling: %s\n", qPrintable(warned));
     EXPECT_TRUE(warned.contains(QRegularExpression("Time Left : 0 min \\d\\d s"))) << warned.toStdString();
     ASSERT_EQ(windows_->messages.size(), 1) << "told exactly once";
-    EXPECT_TRUE(windows_->messages[0].contains("No space left on device")) << windows_->messages[0].toStdString();
+    EXPECT_TRUE(windows_->messages[0].contains("No space left on device"))
+        << windows_->messages[0].toStdString();
     EXPECT_TRUE(windows_->messages[0].contains("What was recorded up to then is kept"));
     EXPECT_FALSE(controller_->IndicatorRunning());
     EXPECT_EQ(InspectAvi(movie), AviFileState::Complete);

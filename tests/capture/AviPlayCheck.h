@@ -74,7 +74,8 @@ inline std::vector<int64_t> VideoChunkEnds(const std::string& path)
     media::InputPtr input(raw);
     media::PacketPtr packet(av_packet_alloc());
     while (av_read_frame(input.get(), packet.get()) >= 0) {
-        if (input->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && packet->size > 0)
+        if (input->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO
+            && packet->size > 0)
             ends.push_back(packet->pos + packet->size + (packet->size & 1));
         av_packet_unref(packet.get());
     }

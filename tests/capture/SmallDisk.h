@@ -22,8 +22,8 @@ public:
             why_ = "needs root to mount a small tmpfs";
             return;
         }
-        const std::string cmd
-            = "mount -t tmpfs -o size=" + std::to_string(kib) + "k kestovar-test " + Quoted(dir_.str()) + " 2>&1";
+        const std::string cmd = "mount -t tmpfs -o size=" + std::to_string(kib) + "k kestovar-test "
+            + Quoted(dir_.str()) + " 2>&1";
         std::string out;
         if (RunCommand(cmd, &out) != 0) {
             why_ = "cannot mount a tmpfs: " + out;

@@ -147,7 +147,8 @@ void CheckFiles(const std::string& folder, const ChildLog& log, std::vector<RunN
         const test::FileFacts facts = test::ReadFacts(path);
         ASSERT_TRUE(facts.opened);
         ASSERT_FALSE(facts.streams.empty());
-        const uint64_t inFile = facts.streams[0].packets.size() + static_cast<uint64_t>(facts.streams[0].emptyPackets);
+        const uint64_t inFile
+            = facts.streams[0].packets.size() + static_cast<uint64_t>(facts.streams[0].emptyPackets);
         numbers.push_back({ delivered, inFile });
         EXPECT_LE(inFile, delivered) << "the file holds packets the camera never delivered";
         if (finished) {
@@ -179,14 +180,15 @@ protected:
                 // Killed within 0.4 s of the second file's start.
                 const uint64_t packets = std::uniform_int_distribution<uint64_t>(0, 12)(random);
                 ASSERT_TRUE(child.ReadUntil(log, [packets](const ChildLog& l) {
-                    return l.files.count(1) && (packets == 0 || (l.delivered.count(1) && l.delivered.at(1) >= packets));
+                    return l.files.count(1)
+                        && (packets == 0 || (l.delivered.count(1) && l.delivered.at(1) >= packets));
                 })) << "no roll-over seen";
             } else {
                 // Killed between a sixth of a second and three seconds into the file.
                 const uint64_t packets = std::uniform_int_distribution<uint64_t>(5, 90)(random);
-                ASSERT_TRUE(child.ReadUntil(
-                    log, [packets](const ChildLog& l) { return l.delivered.count(0) && l.delivered.at(0) >= packets; }))
-                    << "the recording did not start";
+                ASSERT_TRUE(child.ReadUntil(log, [packets](const ChildLog& l) {
+                    return l.delivered.count(0) && l.delivered.at(0) >= packets;
+                })) << "the recording did not start";
             }
             child.Kill(log);
             CheckFiles(folder.str(), log, numbers);

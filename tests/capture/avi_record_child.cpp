@@ -121,8 +121,8 @@ int main(int argc, char** argv)
         while (elapsed() < seconds && (rollover == 0 || graph->FileBytes() < rollover)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             if (statsEvery > 0 && Clock::now() >= nextStats) {
-                Say("m " + std::to_string(static_cast<long>(elapsed())) + " " + std::to_string(ResidentKib()) + " "
-                    + std::to_string(OpenFds()));
+                Say("m " + std::to_string(static_cast<long>(elapsed())) + " " + std::to_string(ResidentKib())
+                    + " " + std::to_string(OpenFds()));
                 nextStats += std::chrono::milliseconds(static_cast<long>(statsEvery * 1000));
             }
         }

@@ -88,8 +88,8 @@ TEST_F(AviRepairTest, EveryCutKeepsAllWholeFramesBeforeItAndPlays)
         EXPECT_TRUE(repaired.changed);
         ASSERT_EQ(InspectAvi(path, &why), AviFileState::Complete) << why;
 
-        const auto whole_frames = static_cast<size_t>(
-            std::count_if(ends.begin(), ends.end(), [cut](int64_t end) { return end <= static_cast<int64_t>(cut); }));
+        const auto whole_frames = static_cast<size_t>(std::count_if(
+            ends.begin(), ends.end(), [cut](int64_t end) { return end <= static_cast<int64_t>(cut); }));
         EXPECT_EQ(repaired.videoFrames, whole_frames);
         const test::FileFacts facts = test::ReadFacts(path);
         ASSERT_TRUE(facts.opened);
@@ -191,8 +191,8 @@ TEST_F(AviRepairTest, OnAFullDiskTheLastMomentsMakeRoomForTheIndex)
     ASSERT_TRUE(repaired.ok) << repaired.error;
     EXPECT_GT(repaired.droppedBytes, 0u);
     std::printf("full disk: kept %llu frames, gave up %llu bytes of %zu\n",
-        static_cast<unsigned long long>(repaired.videoFrames), static_cast<unsigned long long>(repaired.droppedBytes),
-        cut);
+        static_cast<unsigned long long>(repaired.videoFrames),
+        static_cast<unsigned long long>(repaired.droppedBytes), cut);
     EXPECT_EQ(InspectAvi(disk.Path("full.avi")), AviFileState::Complete);
     // Most of it stays: only enough for the index is given up.
     EXPECT_GT(repaired.videoFrames, 8u * 30u * 9u / 10u - 30u);
@@ -222,7 +222,8 @@ bool WriteLargeAvi(const std::string& path, int frames, size_t bytes)
     st->codecpar->width = 320;
     st->codecpar->height = 240;
     st->time_base = AVRational { 1, 30 };
-    if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 || avformat_write_header(out.get(), nullptr) < 0)
+    if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0
+        || avformat_write_header(out.get(), nullptr) < 0)
         return false;
     std::vector<uint8_t> data;
     media::PacketPtr packet(av_packet_alloc());
@@ -263,8 +264,8 @@ TEST(AviRepairOpenDml, AFileCutInItsSecondPartKeepsEveryWholeFrameAndItsIndex)
     const AviRepairResult repaired = RepairAvi(path);
     ASSERT_TRUE(repaired.ok) << repaired.error;
     EXPECT_EQ(InspectAvi(path), AviFileState::Complete);
-    const auto whole = static_cast<uint64_t>(
-        std::count_if(ends.begin(), ends.end(), [cut](int64_t end) { return end <= static_cast<int64_t>(cut); }));
+    const auto whole = static_cast<uint64_t>(std::count_if(
+        ends.begin(), ends.end(), [cut](int64_t end) { return end <= static_cast<int64_t>(cut); }));
     EXPECT_EQ(repaired.videoFrames, whole);
     EXPECT_EQ(test::VideoChunkEnds(path).size(), whole);
     EXPECT_EQ(test::FfprobeVideoPackets(path), static_cast<long>(whole));
@@ -286,7 +287,7 @@ TEST(AviRepairOpenDml, AFileCutInItsSecondPartKeepsEveryWholeFrameAndItsIndex)
     std::string out;
     EXPECT_EQ(test::RunCommand("ffprobe -v error -read_intervals 85%+#1 -select_streams v:0 -show_entries "
                                "packet=pts -of csv=p=0 "
-                                   + test::Quoted(path),
+                      + test::Quoted(path),
                   &out),
         0);
     EXPECT_FALSE(out.empty());

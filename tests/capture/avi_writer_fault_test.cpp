@@ -76,8 +76,8 @@ TEST(AviWriterFault, AWriteRefusedMidwayEndsTheFileAtTheLastWholeFrame)
     ASSERT_TRUE(facts.opened);
     ASSERT_EQ(facts.streams.size(), 2u);
     const size_t kept = facts.streams[0].packets.size();
-    std::printf("refused past %llu bytes: %zu frames kept, %zu fitted\n", static_cast<unsigned long long>(kLimit),
-        kept, fitting);
+    std::printf("refused past %llu bytes: %zu frames kept, %zu fitted\n",
+        static_cast<unsigned long long>(kLimit), kept, fitting);
     EXPECT_GE(kept + 60, fitting) << "more than two seconds before the failure were lost";
     for (size_t k = 0; k < kept; ++k)
         ASSERT_EQ(facts.streams[0].packets[k], packets[k]) << "frame " << k;
@@ -161,7 +161,8 @@ protected:
         ASSERT_TRUE(facts.opened);
         ASSERT_EQ(facts.streams.size(), 2u);
         const uint64_t kept = facts.streams[0].packets.size();
-        std::printf("disk full after %llu packets: %llu kept, %llu delivered in all, completed %.2f s after the report\n",
+        std::printf("disk full after %llu packets: %llu kept, %llu delivered in all, completed %.2f s after "
+                    "the report\n",
             static_cast<unsigned long long>(out.deliveredAtFailure), static_cast<unsigned long long>(kept),
             static_cast<unsigned long long>(out.delivered), out.secondsToStopped);
         EXPECT_GE(kept + 60, out.deliveredAtFailure) << "more than two seconds before the failure were lost";

@@ -35,7 +35,8 @@ TEST(RecordUnplug, AV4l2CameraVanishingMidRecordingLeavesEveryDeliveredFrameInTh
     for (size_t i = 0; i < packets.size(); ++i)
         io->deliveries["/dev/video0"].push_back({ packets[i], 0, static_cast<int64_t>(i) * 33'333 });
     auto provider = std::make_shared<test::ListedCameraProvider>();
-    provider->devices.push_back({ "HD Pro Webcam C920", "usb#VID_05A3&PID_9422#D#/dev/video0", "/dev/video0" });
+    provider->devices.push_back(
+        { "HD Pro Webcam C920", "usb#VID_05A3&PID_9422#D#/dev/video0", "/dev/video0" });
     provider->open = [io](const VideoDeviceInfo& d) -> std::unique_ptr<CameraBackend> {
         auto camera = std::make_unique<V4l2Camera>(io, d.node);
         return camera->Open() ? std::move(camera) : nullptr;
@@ -77,7 +78,8 @@ TEST(RecordUnplug, AV4l2CameraVanishingMidRecordingLeavesEveryDeliveredFrameInTh
     const test::FileFacts facts = test::ReadFacts(path);
     ASSERT_TRUE(facts.opened);
     ASSERT_FALSE(facts.streams.empty());
-    ASSERT_EQ(facts.streams[0].packets.size(), packets.size()) << "a frame delivered before the pull was lost";
+    ASSERT_EQ(facts.streams[0].packets.size(), packets.size())
+        << "a frame delivered before the pull was lost";
     for (size_t i = 0; i < packets.size(); ++i)
         ASSERT_EQ(facts.streams[0].packets[i], packets[i]) << "frame " << i;
     EXPECT_EQ(test::FfprobeVideoPackets(path), static_cast<long>(packets.size()));
