@@ -3,6 +3,7 @@
 // a recording is completed with every frame the camera delivered, the notice and the
 // message appear once, plugging back in goes live, and fifty cycles leave the
 // process's descriptors and memory as they were.
+#include "app/CCustomStatusBar.h"
 #include "app/CDlgMain.h"
 #include "app/CKestovarApp.h"
 #include "app/CKestovarLeftFormView.h"
@@ -203,6 +204,18 @@ protected:
     QStringList messages_;
     int lost_ = 0;
 };
+
+TEST_F(CameraPullTest, TheStatusBarShowsTheLiveFrameRateBeforeAnyRecording)
+{
+    // The frame's recording control runs its status timer from the start.
+    CCustomStatusBar* status = Frame()->StatusBar();
+    ASSERT_NE(status, nullptr);
+    ASSERT_TRUE(WaitUntil([&] {
+        const QString text = status->PaneText(0);
+        return text.startsWith("Video Source Size : 1920 x 1080, Frame Rate : ") && !text.endsWith(" 0 fps");
+    })) << status->PaneText(0).toStdString();
+    EXPECT_TRUE(status->PaneText(1).isEmpty());
+}
 
 TEST_F(CameraPullTest, PulledWhileRecordingTheMovieKeepsEveryDeliveredFrameAndPluggingBackGoesLive)
 {
