@@ -18,6 +18,10 @@ constexpr size_t kVideoAhead = 4;
 constexpr int64_t kShowEarlyUs = 2000;
 // The speaker counts as empty below this much queued sound.
 constexpr int64_t kDrainedUs = 20000;
+// Larger pictures are not played: a damaged or hostile file (a picture claiming
+// 16000 x 16000 named like a movie) would otherwise take hundreds of megabytes per
+// frame. 8K is four times anything the cameras record.
+constexpr int64_t kMaxMoviePixels = 8192LL * 8192LL;
 
 int64_t ToMicros(int64_t value, AVRational timeBase)
 {
@@ -57,7 +61,15 @@ bool MovieEngine::Open(const std::string& path, std::string* error)
     if (rc < 0)
         return fail("cannot open " + path + ": " + media::ErrorText(rc));
     input_.reset(raw);
-    rc = avformat_find_stream_info(input_.get(), nullptr);
+    {
+        // The decoders the probe opens itself get the same pixel limit.
+        std::vector<AVDictionary*> options(input_->nb_streams, nullptr);
+        for (AVDictionary*& o : options)
+            av_dict_set_int(&o, "max_pixels", kMaxMoviePixels, 0);
+        rc = avformat_find_stream_info(input_.get(), options.empty() ? nullptr : options.data());
+        for (AVDictionary*& o : options)
+            av_dict_free(&o);
+    }
     if (rc < 0)
         return fail("cannot read " + path + ": " + media::ErrorText(rc));
 
@@ -66,10 +78,13 @@ bool MovieEngine::Open(const std::string& path, std::string* error)
     if (videoIndex_ < 0 || !videoCodec)
         return fail(path + " has no picture that can be played");
     AVStream* video = input_->streams[videoIndex_];
+    if (static_cast<int64_t>(video->codecpar->width) * video->codecpar->height > kMaxMoviePixels)
+        return fail(path + " has a picture too large to play");
     videoDecoder_.reset(avcodec_alloc_context3(videoCodec));
     if (!videoDecoder_ || avcodec_parameters_to_context(videoDecoder_.get(), video->codecpar) < 0)
         return fail("out of memory for the picture decoder");
     videoDecoder_->thread_count = 1;
+    videoDecoder_->max_pixels = kMaxMoviePixels;
     if ((rc = avcodec_open2(videoDecoder_.get(), videoCodec, nullptr)) < 0)
         return fail("cannot decode the picture of " + path + ": " + media::ErrorText(rc));
     width_ = video->codecpar->width;
