@@ -257,8 +257,11 @@ void RecordingController::StatusTick()
         if (!in.path.empty()) {
             in.fileSize = fileSize_(FromLocal(in.path));
             const auto parent = std::filesystem::path(in.path).parent_path().string();
-            if (const auto space = StatvfsFreeSpace(parent))
-                in.freeBytes = space->freeBytes;
+            // What the writer keeps to complete the file is no recording time.
+            if (const auto space = StatvfsFreeSpace(parent)) {
+                const std::uint64_t kept = app_.recordGraph->ReservedBytes();
+                in.freeBytes = space->freeBytes > kept ? space->freeBytes - kept : 0;
+            }
         }
     }
     const StatusTexts texts = status_.Tick(in);

@@ -65,6 +65,7 @@ public:
     void Resume(int64_t atUs);
     bool Finish(int64_t atUs, std::string* error);
     uint64_t FileBytes() const { return out_ && out_->pb ? static_cast<uint64_t>(avio_tell(out_->pb)) : 0; }
+    uint64_t ReservedBytes() const { return reserved_; }
     AviWriterResult Result() const { return result_; }
     const std::string& Error() const { return error_; }
 
@@ -123,6 +124,7 @@ private:
     Clock::time_point lastCheckpoint_ = Clock::now();
     Clock::time_point lastSync_ = Clock::now();
     uint64_t bytesAtCheckpoint_ = 0;
+    uint64_t reserved_ = kReserveBaseBytes;
 };
 
 bool AviWriter::Writer::Open(std::string* error)
@@ -256,8 +258,8 @@ bool AviWriter::Writer::MaybeCheckpoint()
     const double rate
         = size > bytesAtCheckpoint_ ? static_cast<double>(size - bytesAtCheckpoint_) / seconds : 0.0;
     bytesAtCheckpoint_ = size;
-    const auto reserve = static_cast<uint64_t>(static_cast<double>(kReserveBaseBytes) + kReserveSeconds * rate
-        + 16.0 * 1.2 * static_cast<double>(file_.Chunks()));
+    const auto reserve = reserved_ = static_cast<uint64_t>(static_cast<double>(kReserveBaseBytes)
+        + kReserveSeconds * rate + 16.0 * 1.2 * static_cast<double>(file_.Chunks()));
     if (const auto free = file_.FreeBytes(); free && *free < reserve)
         return WriteFailed("cannot write", AVERROR(ENOSPC));
     return true;
@@ -695,6 +697,7 @@ void AviWriter::Run()
         if (!ok)
             Fail(writer_->Error());
         fileBytes_ = writer_->FileBytes();
+        reservedBytes_ = writer_->ReservedBytes();
     }
 }
 

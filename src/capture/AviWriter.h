@@ -103,6 +103,9 @@ public:
 
     // Any thread.
     uint64_t FileBytes() const { return fileBytes_.load(); }
+    // Free disk space the writer keeps to complete the file: the recording fails when
+    // less than this is left, so this much of the free space is not recording time.
+    uint64_t ReservedBytes() const { return reservedBytes_.load(); }
     bool Failed() const { return failed_.load(); }
     AviWriterResult Result() const; // complete after Close
 
@@ -134,6 +137,7 @@ private:
     std::thread thread_;
 
     std::atomic<uint64_t> fileBytes_ { 0 };
+    std::atomic<uint64_t> reservedBytes_ { 0 };
     std::atomic<uint64_t> dropped_ { 0 };
     std::atomic<bool> failed_ { false };
     std::atomic<bool> withAudio_ { false };

@@ -99,6 +99,8 @@ public:
     RotationMode Rotation() const { return rotation_; }
     // Bytes in the file so far (for the size limit); any thread.
     uint64_t FileBytes() const { return writer_ ? writer_->FileBytes() : 0; }
+    // Free disk space kept to complete the file (see AviWriter); any thread.
+    uint64_t ReservedBytes() const { return writer_ ? writer_->ReservedBytes() : 0; }
     // What the finished file holds; after Stop.
     AviWriterResult Result() const { return result_; }
     std::string LastError() const { return lastError_; }
