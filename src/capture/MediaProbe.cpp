@@ -5,7 +5,13 @@
 #include <QImageReader>
 #include <QString>
 
+#include <vector>
+
 namespace kestovar {
+
+namespace {
+constexpr int64_t kMaxProbePixels = 8192LL * 8192LL;
+} // namespace
 
 bool ReadMovieFrameSize(const std::string& path, int& width, int& height)
 {
@@ -13,7 +19,15 @@ bool ReadMovieFrameSize(const std::string& path, int& width, int& height)
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
         return false;
     media::InputPtr input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0)
+    // The probe may decode a first picture; a damaged file claiming a giant one must not
+    // make it allocate that (the player refuses such pictures anyway).
+    std::vector<AVDictionary*> options(input->nb_streams, nullptr);
+    for (AVDictionary*& o : options)
+        av_dict_set_int(&o, "max_pixels", kMaxProbePixels, 0);
+    const int probed = avformat_find_stream_info(input.get(), options.empty() ? nullptr : options.data());
+    for (AVDictionary*& o : options)
+        av_dict_free(&o);
+    if (probed < 0)
         return false;
     bool found = false;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
