@@ -45,7 +45,30 @@ bool ReadLe32At(int fd, uint64_t at, uint32_t& value)
     return true;
 }
 
-// What lies on disk, read once.
+// Zeros from `from` to the end: blocks a file system allocated but never got to
+// write before the power went. More than this is no crash's tail.
+constexpr uint64_t kZeroTailLimit = 64u << 20;
+bool OnlyZerosFrom(int fd, uint64_t from, uint64_t size)
+{
+    if (size - from > kZeroTailLimit)
+        return false;
+    std::vector<uint8_t> block(64 * 1024);
+    for (uint64_t at = from; at < size;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size(), size - at));
+        if (pread(fd, block.data(), n, static_cast<off_t>(at)) != static_cast<ssize_t>(n))
+            return false;
+        if (std::any_of(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n),
+                [](uint8_t b) { return b != 0; }))
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+// What lies on disk, read once. A file whose chunks run into something that is
+// neither a chunk nor a crash's zeros was not cut off while we wrote it (another
+// program's AVI with "rec " lists, or damage in the middle): it is not ours to
+// change, and counts as unreadable.
 AviFileState ReadLayout(int fd, bool keepChunks, Layout& layout, std::string* why)
 {
     struct stat st { };
@@ -61,6 +84,10 @@ AviFileState ReadLayout(int fd, bool keepChunks, Layout& layout, std::string* wh
     layout.parts = scanner.Parts();
     layout.scanEnd = scanner.Position();
     layout.damaged = scanner.Damaged();
+    if (layout.damaged && !OnlyZerosFrom(fd, layout.scanEnd, layout.fileSize)) {
+        *why = "the file holds something other than the chunks of a movie";
+        return AviFileState::Unreadable;
+    }
     return AviFileState::Complete;
 }
 

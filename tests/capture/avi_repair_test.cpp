@@ -140,6 +140,16 @@ TEST_F(AviRepairTest, CompleteAndUnreadableFilesAreLeftAsTheyAre)
     EXPECT_EQ(test::ReadFileText(Path("text.avi")), "not a movie at all, just words");
     EXPECT_EQ(InspectAvi(Path("missing.avi")), AviFileState::Unreadable);
 
+    // Something other than a chunk in the middle (not a cut-off tail): not ours to change.
+    std::string foreign = whole;
+    const auto header = static_cast<size_t>(test::VideoChunkEnds(movie_)[40]); // the next chunk's id
+    std::fill(foreign.begin() + static_cast<std::ptrdiff_t>(header),
+        foreign.begin() + static_cast<std::ptrdiff_t>(header + 8), 'Q');
+    WritePrefix(foreign, foreign.size(), Path("foreign.avi"));
+    EXPECT_EQ(InspectAvi(Path("foreign.avi")), AviFileState::Unreadable);
+    EXPECT_FALSE(RepairAvi(Path("foreign.avi")).ok);
+    EXPECT_EQ(Bytes(Path("foreign.avi")), foreign);
+
     // Zeros where the end should be (a file system that lost its last blocks).
     std::string zeroed = whole.substr(0, whole.size() / 2) + std::string(5000, '\0');
     WritePrefix(zeroed, zeroed.size(), Path("zeros.avi"));
