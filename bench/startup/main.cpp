@@ -105,6 +105,10 @@ double OneStart(const std::string& program, const fs::path& dir)
         waitpid(pid, &status, 0);
     }
     close(fds[0]);
+    if (shownMs == 0)
+        std::fprintf(stderr, "bench_startup: the station %s %d without showing a picture\n",
+            WIFSIGNALED(status) ? "died of signal" : "exited with status",
+            WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
     return shownMs;
 }
 
