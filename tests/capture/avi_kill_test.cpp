@@ -28,7 +28,7 @@ namespace kestovar {
 namespace {
 
 constexpr int kFps = 30;
-constexpr uint64_t kRolloverBytes = 1'500'000;
+constexpr uint64_t kRolloverBytes = 1'000'000;
 
 // What the child said before it died.
 struct ChildLog {
@@ -184,8 +184,8 @@ protected:
                         && (packets == 0 || (l.delivered.count(1) && l.delivered.at(1) >= packets));
                 })) << "no roll-over seen";
             } else {
-                // Killed between a sixth of a second and three seconds into the file.
-                const uint64_t packets = std::uniform_int_distribution<uint64_t>(5, 90)(random);
+                // Killed between a sixth of a second and two and a half seconds into the file.
+                const uint64_t packets = std::uniform_int_distribution<uint64_t>(5, 75)(random);
                 ASSERT_TRUE(child.ReadUntil(log, [packets](const ChildLog& l) {
                     return l.delivered.count(0) && l.delivered.at(0) >= packets;
                 })) << "the recording did not start";
@@ -202,7 +202,7 @@ protected:
 
 TEST_F(AviKillTest, KilledAtRandomMomentsLosesAtMostTheLastSecond)
 {
-    Run(12, false);
+    Run(11, false);
 }
 
 TEST_F(AviKillTest, KilledRightAfterARollOverLosesNothingOfTheFirstFile)
