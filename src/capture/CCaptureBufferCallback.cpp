@@ -266,8 +266,12 @@ int CCaptureBufferCallback::TakeImage(int width, int height, QImage& out)
 
 void CCaptureBufferCallback::Present(const AVFrame* decoded)
 {
-    if (!sink_ || !view_ || !scaled_ || !turned_)
+    if (!sink_)
         return;
+    // A grabber that only presents (the player decodes itself) makes these here.
+    for (av::FramePtr* f : { &view_, &scaled_, &turned_ })
+        if (!*f && !(*f = av::MakeFrame()))
+            return;
     const QSize target = sink_->TargetSize();
     if (target.width() <= 0 || target.height() <= 0)
         return;

@@ -274,6 +274,23 @@ TEST(GrabberTest, QuarterTurnIntoAnOddSizedWindowKeepsItsSidesBlack)
     EXPECT_GT(litInside, 57 * 56 * 9 / 10) << "the turned picture fills its area";
 }
 
+TEST(GrabberTest, PicturesDecodedElsewhereAreShownWithoutInitDecoder)
+{
+    // The player decodes movies itself and only presents through a grabber.
+    auto clip = H264Clip(640, 480);
+    ASSERT_TRUE(clip);
+    av::FramePtr frame = DecodeFirst(*clip);
+    ASSERT_TRUE(frame);
+    MemoryVideoSink sink(QSize(320, 240));
+    CCaptureBufferCallback presenter;
+    presenter.SetVideoSink(&sink);
+    presenter.PresentDecodedFrame(frame.get());
+    ASSERT_EQ(sink.Count(), 1);
+    EXPECT_EQ(sink.Latest().size(), QSize(320, 240));
+    EXPECT_EQ(MarkCorner(sink.Latest(), 640, 480), Corner::TopLeft);
+    EXPECT_EQ(presenter.FrameCount(), 1u);
+}
+
 TEST(GrabberTest, Rotation1On1080pDrawsFullSizeWithBlackSides)
 {
     auto clip = H264Clip(1920, 1080);
