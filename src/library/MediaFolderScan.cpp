@@ -1,5 +1,7 @@
 #include "library/MediaFolderScan.h"
 
+#include "platform/AtomicFile.h"
+
 #include <cerrno>
 #include <memory>
 
@@ -61,6 +63,10 @@ std::vector<MediaEntry> ListMediaFolder(const std::string& folder, std::string_v
 
 std::vector<MediaEntry> ScanMediaFolders(const CaptureFolders& folders)
 {
+    // Case files are saved through hidden temporary files; a save cut off by a power cut
+    // or a kill leaves one, which goes here (at start and at every refresh) even when
+    // that case file is never saved again.
+    RemoveStaleTemporariesIn(folders.moviePath);
     std::vector<MediaEntry> entries = ListMediaFolder(folders.imagePath, "jpg", MediaKind::Picture);
     std::vector<MediaEntry> movies = ListMediaFolder(folders.moviePath, "avi", MediaKind::Movie);
     entries.insert(

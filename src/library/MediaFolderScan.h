@@ -33,7 +33,8 @@ struct MediaEntry {
 // The files of one folder whose names end in `ext` (three characters, any case).
 std::vector<MediaEntry> ListMediaFolder(const std::string& folder, std::string_view ext, MediaKind kind);
 
-// Pictures ("jpg" in the picture folder), then movies ("avi" in the movie folder).
+// Pictures ("jpg" in the picture folder), then movies ("avi" in the movie folder). Also
+// removes what case-file saves that were cut off left in the movie folder.
 std::vector<MediaEntry> ScanMediaFolders(const CaptureFolders& folders);
 
 } // namespace kestovar

@@ -55,12 +55,15 @@ pid_t OwnerOf(std::string_view entry, std::string_view prefix)
 {
     if (entry.size() <= prefix.size() || entry.substr(0, prefix.size()) != prefix)
         return 0;
-    const std::string rest(entry.substr(prefix.size()));
-    char* end = nullptr;
-    const long pid = std::strtol(rest.c_str(), &end, 10);
-    if (pid <= 0 || !end || *end != '-')
+    const std::string_view rest = entry.substr(prefix.size());
+    const auto dash = rest.find('-');
+    auto digits = [](std::string_view s) {
+        return !s.empty() && s.size() <= 12 && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (dash == std::string_view::npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)))
         return 0;
-    return static_cast<pid_t>(pid);
+    const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+    return pid > 0 && pid <= 0x7fffffffL ? static_cast<pid_t>(pid) : 0;
 }
 
 bool ProcessGone(pid_t pid)
@@ -133,24 +136,47 @@ int WriteFileAtomically(const QString& path, const QByteArray& contents, bool sy
         .error;
 }
 
-int RemoveStaleTemporaries(const std::string& path)
+namespace {
+
+// Removes ".<name>.tmp-<pid>-<n>" entries of folder whose process is gone; with an empty
+// name, those of every name.
+int Sweep(const std::string& folder, const std::string& name)
 {
-    const SplitPath where = Split(path);
-    if (where.name.empty())
-        return 0;
-    std::unique_ptr<DIR, DirClose> dir(::opendir(where.folder.c_str()));
+    std::unique_ptr<DIR, DirClose> dir(::opendir(folder.c_str()));
     if (!dir)
         return 0;
-    const std::string prefix = "." + where.name + std::string(kTempTag);
     int removed = 0;
     while (const dirent* e = ::readdir(dir.get())) {
-        const pid_t owner = OwnerOf(e->d_name, prefix);
+        const std::string_view entry = e->d_name;
+        std::string prefix;
+        if (!name.empty()) {
+            prefix = "." + name + std::string(kTempTag);
+        } else {
+            const auto tag = entry.rfind(kTempTag);
+            if (entry.size() < 2 || entry.front() != '.' || tag == std::string_view::npos || tag < 2)
+                continue;
+            prefix = std::string(entry.substr(0, tag + kTempTag.size()));
+        }
+        const pid_t owner = OwnerOf(entry, prefix);
         if (owner <= 0 || owner == ::getpid() || !ProcessGone(owner))
             continue;
         if (::unlinkat(::dirfd(dir.get()), e->d_name, 0) == 0)
             ++removed;
     }
     return removed;
+}
+
+} // namespace
+
+int RemoveStaleTemporaries(const std::string& path)
+{
+    const SplitPath where = Split(path);
+    return where.name.empty() ? 0 : Sweep(where.folder, where.name);
+}
+
+int RemoveStaleTemporariesIn(const std::string& folder)
+{
+    return folder.empty() ? 0 : Sweep(folder, std::string());
 }
 
 std::string KeepDamagedFileAside(const std::string& path, int& error)

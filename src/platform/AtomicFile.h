@@ -36,6 +36,8 @@ int WriteFileAtomically(const QString& path, const QByteArray& contents, bool sy
 // Removes the temporary files of `path` left by saves whose process no longer runs.
 // Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& path);
+// The same for every file of `folder` (case files of movies that are never saved again).
+int RemoveStaleTemporariesIn(const std::string& folder);
 
 // Moves a damaged file to the first free "<name>.bad", "<name>.1.bad", ... without ever
 // replacing an earlier copy. Returns the new name, or empty with `error` set.

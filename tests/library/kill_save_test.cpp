@@ -6,6 +6,7 @@
 #include "KillSaveVersions.h"
 
 #include "library/CaseInfoFile.h"
+#include "library/MediaFolderScan.h"
 #include "platform/HiveStorage.h"
 #include "recording/CAppSettings.h"
 
@@ -202,6 +203,15 @@ TEST(KilledSaves, TheCaseFileIsAlwaysOneVersionWholeAndLeftoversGoAtTheNextSave)
     }
     EXPECT_GT(tally.changes, 0) << "the child never got to save";
     EXPECT_GT(tally.killedMidSave, 0) << "no kill landed inside a save";
+    // A case file that is never saved again loses its leftovers at the next list refresh.
+    for (int tries = 0; tries < 50 && Leftovers(dir / "movie", caseName) == 0; ++tries) {
+        const Child child = Spawn({ KESTOVAR_KILL_SAVE_CHILD, "case", movie, "1" }, {});
+        ASSERT_GT(child.pid, 0);
+        KillAtRandom(child, rng);
+    }
+    ASSERT_GT(Leftovers(dir / "movie", caseName), 0);
+    ScanMediaFolders(CaptureFolders { (dir / "movie").string(), (dir / "image").string() });
+    EXPECT_EQ(Leftovers(dir / "movie", caseName), 0);
     // Nothing but the movie's case file: no damaged copies, no temporary files.
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir / "movie"))

@@ -8,7 +8,8 @@ target_include_directories(kill_save_child PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 
 kestovar_add_test(kill_save_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/kill_save_test.cpp ${CMAKE_CURRENT_LIST_DIR}/KillSaveVersions.h
-          ${PROJECT_SOURCE_DIR}/src/library/CaseInfoFile.cpp
+          ${PROJECT_SOURCE_DIR}/src/library/CaseInfoFile.cpp ${PROJECT_SOURCE_DIR}/src/library/MediaFolderScan.cpp
+          ${PROJECT_SOURCE_DIR}/src/library/MediaFileOperations.cpp
   DEPS kestovar::platform kestovar::recording
   TIMEOUT 900
   LABELS library)

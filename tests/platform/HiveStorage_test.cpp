@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kestovar;
@@ -173,4 +174,39 @@ TEST(RegistryFolder, HiveFilesAreNamedAfterTheirRootKey)
     qputenv("KESTOVAR_REGISTRY_DIR", dir.str().c_str());
     EXPECT_EQ(HiveFilePath(RegRoot::LocalMachine), Q(dir / "HKEY_LOCAL_MACHINE.reg"));
     qunsetenv("KESTOVAR_REGISTRY_DIR");
+}
+
+// A save killed half-way leaves ".<name>.tmp-<pid>-<n>"; the next save of that file, or
+// a sweep of its folder, removes it once its process is gone, and nothing else.
+TEST(AtomicFile, TemporariesOfKilledSavesGoAtTheNextSaveOrSweep)
+{
+    TempDir dir;
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone);
+    const std::string alive = std::to_string(getpid());
+    const QStringList keep = { ".case.ini.tmp-" + QString::fromStdString(alive) + "-0", // a save in progress
+        "case.ini.tmp-" + QString::fromStdString(dead) + "-0", // not hidden: not ours
+        ".case.ini.tmp-" + QString::fromStdString(dead) + "-x", // not our pattern
+        ".notes.txt" };
+    for (const QString& name : keep)
+        ASSERT_TRUE(WriteFileText(dir / name.toStdString(), "keep"));
+    ASSERT_TRUE(WriteFileText(dir / (".case.ini.tmp-" + dead + "-3"), "half"));
+    ASSERT_TRUE(WriteFileText(dir / (".other.ini.tmp-" + dead + "-0"), "half"));
+
+    ASSERT_EQ(WriteFileAtomically(Q(dir / "case.ini"), "whole", false), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / (".case.ini.tmp-" + dead + "-3")));
+    EXPECT_TRUE(std::filesystem::exists(dir / (".other.ini.tmp-" + dead + "-0")));
+
+    EXPECT_EQ(RemoveStaleTemporariesIn(dir.str()), 1);
+    QStringList expected = keep;
+    expected << "case.ini";
+    expected.sort();
+    QStringList entries = FolderEntries(dir);
+    entries.sort();
+    EXPECT_EQ(entries, expected);
+    EXPECT_EQ(ReadFileText(dir / "case.ini"), "whole");
 }
