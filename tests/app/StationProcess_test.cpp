@@ -3,6 +3,8 @@
 // program, so the program's folder (the default storage root), the registry folder
 // and the lock folder belong to the test alone.
 
+#include "capture/AviRepair.h"
+
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
@@ -233,4 +235,37 @@ TEST_F(StationProcessTest, AMistypedCameraIsRefusedBeforeAnythingIsTouched)
     ASSERT_TRUE(help->waitForFinished(kPatienceMs));
     EXPECT_EQ(help->exitCode(), 0);
     EXPECT_TRUE(help->readAllStandardOutput().contains("--simulate-camera"));
+}
+
+TEST_F(StationProcessTest, AMovieLeftUnfinishedByAKilledRecordingIsRepairedAtTheNextStart)
+{
+    // A recording process killed mid-way, as a crash or power cut leaves the station.
+    const fs::path movies = dir_.path() / "bin" / "movie";
+    fs::create_directories(movies);
+    QProcess recorder;
+    recorder.start(KESTOVAR_RECORD_CHILD, { Q(movies), "0", "20" });
+    ASSERT_TRUE(recorder.waitForStarted(kPatienceMs));
+    QByteArray said;
+    QElapsedTimer waited;
+    waited.start();
+    while (!said.contains("\np 0 45\n") && waited.elapsed() < kPatienceMs
+        && recorder.state() == QProcess::Running) {
+        recorder.waitForReadyRead(200);
+        said += recorder.readAllStandardOutput();
+    }
+    ASSERT_TRUE(said.contains("\np 0 45\n")) << said.toStdString();
+    ::kill(static_cast<pid_t>(recorder.processId()), SIGKILL);
+    ASSERT_TRUE(recorder.waitForFinished(kPatienceMs));
+    const std::string movie = (movies / "rec_0.avi").string();
+    ASSERT_EQ(kestovar::InspectAvi(movie), kestovar::AviFileState::Unfinished);
+
+    auto station = Start();
+    ASSERT_TRUE(WaitUntilRunning(*station, dir_.path() / "bin" / "image"));
+    waited.restart();
+    while (kestovar::InspectAvi(movie) != kestovar::AviFileState::Complete && waited.elapsed() < kPatienceMs)
+        QThread::msleep(50);
+    EXPECT_EQ(kestovar::InspectAvi(movie), kestovar::AviFileState::Complete);
+    Stop(*station, SIGTERM);
+    const std::string log = station->readAllStandardError().toStdString();
+    EXPECT_NE(log.find("capture: repair: " + movie + ": completed"), std::string::npos) << log;
 }

@@ -13,7 +13,8 @@ kestovar_add_test(app_lifecycle_test
 # folder, the default storage root, is private to the test).
 kestovar_add_test(app_process_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/StationProcess_test.cpp
-  DEPS kestovar::platform QT
+  DEPS kestovar::capture QT
   LABELS app)
-target_compile_definitions(app_process_test PRIVATE KESTOVAR_BINARY="$<TARGET_FILE:kestovar>")
-add_dependencies(app_process_test kestovar)
+target_compile_definitions(app_process_test PRIVATE KESTOVAR_BINARY="$<TARGET_FILE:kestovar>"
+  KESTOVAR_RECORD_CHILD="$<TARGET_FILE:avi_record_child>")
+add_dependencies(app_process_test kestovar avi_record_child)
