@@ -84,16 +84,18 @@ double OursSeconds(const Packets& packets, int codec, RotationMode mode, int wid
 
 std::string WindowChain(const std::string& chain)
 {
-    return (chain.empty() ? "" : chain + ",") + Format("scale=%d:%d:flags=fast_bilinear,format=bgra", kWindowWidth,
-                                                     kWindowHeight);
+    return (chain.empty() ? "" : chain + ",")
+        + Format("scale=%d:%d:flags=fast_bilinear,format=bgra", kWindowWidth, kWindowHeight);
 }
 
 // ffmpeg's seconds for the same stream through `vf` (empty: decoding alone).
 double ReferenceSeconds(const std::string& demuxer, const std::string& stream, const std::string& vf)
 {
-    const std::string cmd = "ffmpeg -hide_banner -nostdin -loglevel info -benchmark -threads 1 -filter_threads 1 "
-                            "-f "
-        + demuxer + " -framerate 30 -i '" + stream + "' " + (vf.empty() ? "" : "-vf '" + vf + "' ") + "-f null -";
+    const std::string cmd
+        = "ffmpeg -hide_banner -nostdin -loglevel info -benchmark -threads 1 -filter_threads 1 "
+          "-f "
+        + demuxer + " -framerate 30 -i '" + stream + "' " + (vf.empty() ? "" : "-vf '" + vf + "' ")
+        + "-f null -";
     std::fprintf(stderr, "bench_grabber: %s\n", cmd.c_str());
     bool ok = false;
     const std::string output = RunCommand(cmd, &ok);
@@ -111,7 +113,8 @@ struct Pair {
     double ours = 0, reference = 0; // medians, seconds for the whole stream
 };
 
-Pair Measure(int runs, bool oursOnly, const std::function<double()>& ours, const std::function<double()>& reference)
+Pair Measure(
+    int runs, bool oursOnly, const std::function<double()>& ours, const std::function<double()>& reference)
 {
     std::vector<double> o, r;
     for (int i = 0; i < runs; ++i) {
@@ -168,12 +171,15 @@ int main(int argc, char** argv)
         const std::string stream = (dir / "camera.h264").string();
         WriteStream(stream, packets);
         auto ours = [&](RotationMode mode) {
-            return [&, mode] { return OursSeconds(packets, CCaptureBufferCallback::CodecH264, mode, kWidth, kHeight); };
+            return [&, mode] {
+                return OursSeconds(packets, CCaptureBufferCallback::CodecH264, mode, kWidth, kHeight);
+            };
         };
-        auto reference = [&](const std::string& vf) { return [&, vf] { return ReferenceSeconds("h264", stream, vf); }; };
+        auto reference
+            = [&](const std::string& vf) { return [&, vf] { return ReferenceSeconds("h264", stream, vf); }; };
         const std::string shape
-            = Format("1080p H.264 decode+turn+convert to %dx%d, 1 thread, frames per CPU second", kWindowWidth,
-                kWindowHeight);
+            = Format("1080p H.264 decode+turn+convert to %dx%d, 1 thread, frames per CPU second",
+                kWindowWidth, kWindowHeight);
         for (RotationMode mode : modes) {
             if (mode == 0) {
                 FpsRow(shape + ", rotation 0 (reference: ffmpeg decoding alone)",
@@ -214,10 +220,12 @@ int main(int argc, char** argv)
                 [&] { return OursSeconds(frames, CCaptureBufferCallback::CodecMjpeg, mode, 640, 480); },
                 [&] { return ReferenceSeconds("mjpeg", stream, WindowChain(chain)); });
             const double ours = p.ours * 1000 / kMjpgFrames, reference = p.reference * 1000 / kMjpgFrames;
-            Row(Format("640x480 MJPG decode+flip+convert to %dx%d, 1 thread, CPU ms per frame, flip %d (%s; lower "
+            Row(Format("640x480 MJPG decode+flip+convert to %dx%d, 1 thread, CPU ms per frame, flip %d (%s; "
+                       "lower "
                        "is better)",
                     kWindowWidth, kWindowHeight, mode, chain.empty() ? "none" : chain.c_str()),
-                Format("%.2f ms", ours), reference > 0 ? Format("%.2f ms", reference) : "-", Ratio(ours, reference));
+                Format("%.2f ms", ours), reference > 0 ? Format("%.2f ms", reference) : "-",
+                Ratio(ours, reference));
         }
     }
     std::filesystem::remove_all(dir);

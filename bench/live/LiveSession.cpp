@@ -21,8 +21,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <mutex>
+#include <sstream>
 #include <thread>
+
+#include <unistd.h>
 
 namespace kestovar::bench {
 namespace {
@@ -77,7 +82,8 @@ public:
         auto due = start_ + interval_ * sequence_;
         auto now = Clock::now();
         if (now < due) {
-            std::this_thread::sleep_for(std::min<Clock::duration>(due - now, std::chrono::milliseconds(timeoutMs)));
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(due - now, std::chrono::milliseconds(timeoutMs)));
             if (Clock::now() < due)
                 return CameraReadStatus::Timeout;
         }
@@ -103,7 +109,8 @@ public:
 
     void StopStreaming() override { }
 
-    int ExtensionUnitQuery(uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override
+    int ExtensionUnitQuery(
+        uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override
     {
         return inner_->ExtensionUnitQuery(unit, selector, query, data, size);
     }
@@ -168,6 +175,7 @@ public:
     }
 
     QSize TargetSize() const override { return size_; }
+    int PainterThread() const { return painterTid_.load(); }
     void Present(QImage frame) override
     {
         // The capture thread decodes each packet as soon as it has read it, so the
@@ -207,6 +215,7 @@ public:
 private:
     void Paint()
     {
+        painterTid_.store(int(gettid()));
         QImage shown; // held until the next picture, as the window holds its picture
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -235,8 +244,36 @@ private:
     bool measuring_ = false;
     std::vector<double> latencies_;
     uint64_t presented_ = 0, droppedAtWindow_ = 0, painted_ = 0;
+    std::atomic<int> painterTid_ { 0 };
     std::thread painter_;
 };
+
+// CPU seconds (user + system) of each thread of the process, by thread id.
+std::map<int, double> ThreadCpuSeconds()
+{
+    std::map<int, double> out;
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const size_t paren = text.rfind(')');
+        if (paren == std::string::npos)
+            continue;
+        // Fields after the name: state is field 3, utime 14 and stime 15.
+        std::istringstream rest(text.substr(paren + 2));
+        std::string field;
+        double utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && rest >> field; ++i) {
+            if (i == 14)
+                utime = std::atof(field.c_str());
+            if (i == 15)
+                stime = std::atof(field.c_str());
+        }
+        out[std::atoi(entry.path().filename().c_str())] = (utime + stime) / tick;
+    }
+    return out;
+}
 
 void SleepSeconds(double seconds)
 {
@@ -249,6 +286,7 @@ void Measure(const SessionOptions& options, ReplayStats& stats, PaintingSink& si
     SleepSeconds(options.warmUpSeconds);
     const uint64_t delivered0 = stats.delivered.load(), dropped0 = stats.dropped.load();
     const auto sink0 = sink.Snapshot();
+    const auto threads0 = ThreadCpuSeconds();
     const double cpu0 = ProcessCpuSeconds();
     const auto wall0 = Clock::now();
     sink.SetMeasuring(true);
@@ -270,7 +308,19 @@ void Measure(const SessionOptions& options, ReplayStats& stats, PaintingSink& si
     sink.SetMeasuring(false);
     const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
     const double cpu = ProcessCpuSeconds() - cpu0;
+    const auto threads1 = ThreadCpuSeconds();
     const auto sink1 = sink.Snapshot();
+    double busiest = 0, others = 0;
+    for (const auto& [tid, seconds] : threads1) {
+        if (tid == getpid() || tid == sink.PainterThread())
+            continue;
+        const auto before = threads0.find(tid);
+        const double used = seconds - (before == threads0.end() ? 0 : before->second);
+        others += used;
+        busiest = std::max(busiest, used);
+    }
+    result.captureThreadFraction = busiest / wall;
+    result.otherGraphThreadsFraction = (others - busiest) / wall;
     const uint64_t delivered = stats.delivered.load() - delivered0;
     result.droppedAtCamera = stats.dropped.load() - dropped0;
     result.packetsDue = delivered + result.droppedAtCamera;

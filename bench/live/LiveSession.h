@@ -48,6 +48,12 @@ struct SessionResult {
     std::string error;
     std::string microphone; // which sound the recording had
     double cpuFractionOfCore = 0; // process user+sys over wall time while measuring
+    // The same, per thread: the busiest thread of the graph (the capture thread,
+    // which decodes and converts) and every other thread of the graph (in a
+    // recording the AVI writer's, the microphone's and the MP3 encoder's). The
+    // benchmark's own threads (main, painter) are in neither.
+    double captureThreadFraction = 0;
+    double otherGraphThreadsFraction = 0;
     std::vector<double> latencyMs; // packet due -> picture handed to the sink
     uint64_t packetsDue = 0; // packets the camera produced while measuring
     uint64_t droppedAtCamera = 0; // not taken within four frame times

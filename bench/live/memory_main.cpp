@@ -51,8 +51,10 @@ bool Measure(const std::string& what, SessionOptions options, const std::shared_
     const double atEnd = ResidentBytes();
     const double growth = (atEnd - atEarly) / kMiB;
     const std::string shape = what + " 1080p30" + (r.microphone.empty() ? "" : " (" + r.microphone + ")");
-    Row(shape + Format(", resident memory at minute %.0f", early / 60), Format("%.1f MiB", atEarly / kMiB), "-", "-");
-    Row(shape + Format(", resident memory at minute %.0f", minutes), Format("%.1f MiB", atEnd / kMiB), "-", "-");
+    Row(shape + Format(", resident memory at minute %.0f", early / 60), Format("%.1f MiB", atEarly / kMiB),
+        "-", "-");
+    Row(shape + Format(", resident memory at minute %.0f", minutes), Format("%.1f MiB", atEnd / kMiB), "-",
+        "-");
     Row(shape + Format(", growth minute %.0f to %.0f", early / 60, minutes), Format("%+.1f MiB", growth),
         "goal within 5 MB", Ratio(std::abs(growth) * kMiB, 5e6));
     return true;

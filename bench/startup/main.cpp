@@ -154,17 +154,18 @@ int main(int argc, char** argv)
         }
         shown.push_back(ms);
         clip.push_back(ClipEncodingMs(r));
-        std::fprintf(stderr, "bench_startup: run %d: first frame after %.0f ms; clip encoding %.0f ms\n", r + 1, ms,
-            clip.back());
+        std::fprintf(stderr, "bench_startup: run %d: first frame after %.0f ms; clip encoding %.0f ms\n",
+            r + 1, ms, clip.back());
     }
     fs::remove_all(dir);
     const double total = Median(shown), encoding = Median(clip);
-    Row("start-up to first live frame, kestovar --simulate-camera=fullhd, offscreen", Format("%.0f ms", total), "-",
-        "-");
-    Row("  of which the design's wait before going live (camera ready)", Format("%.0f ms", kCameraReadyWaitMs), "-",
-        "-");
-    Row("  of which the simulated camera's x264 clip encoding (no part of a real camera)", Format("%.0f ms", encoding),
+    Row("start-up to first live frame, kestovar --simulate-camera=fullhd, offscreen",
+        Format("%.0f ms", total), "-", "-");
+    Row("  of which the design's wait before going live (camera ready)",
+        Format("%.0f ms", kCameraReadyWaitMs), "-", "-");
+    Row("  of which the simulated camera's x264 clip encoding (no part of a real camera)",
+        Format("%.0f ms", encoding), "-", "-");
+    Row("  the station's own start-up (the rest)", Format("%.0f ms", total - kCameraReadyWaitMs - encoding),
         "-", "-");
-    Row("  the station's own start-up (the rest)", Format("%.0f ms", total - kCameraReadyWaitMs - encoding), "-", "-");
     return 0;
 }

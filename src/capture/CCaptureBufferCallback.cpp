@@ -29,7 +29,8 @@ QImage MakeWindowImage(int width, int height)
     auto* data = static_cast<uchar*>(av_malloc(size_t(stride) * height));
     if (!data)
         return {};
-    return QImage(data, width, height, stride, QImage::Format_RGB32, [](void* p) { av_free(p); }, data);
+    return QImage(
+        data, width, height, stride, QImage::Format_RGB32, [](void* p) { av_free(p); }, data);
 }
 
 // KESTOVAR_REPORT_FIRST_FRAME set: the process writes one line to stderr when its
@@ -153,8 +154,8 @@ bool CCaptureBufferCallback::BuildRotateFilter(RotationMode rotation)
     // it is known. H.264 decodes to yuv420p, MJPG (as UVC cameras send it) to
     // yuvj422p; a stream or window that turns out different rebuilds it at a frame.
     const QSize target = sink_ ? sink_->TargetSize() : QSize();
-    const Layout layout
-        = LayoutFor(rotation, width_, height_, target.isValid() && !target.isEmpty() ? target : QSize(width_, height_));
+    const Layout layout = LayoutFor(
+        rotation, width_, height_, target.isValid() && !target.isEmpty() ? target : QSize(width_, height_));
     const AVPixelFormat expected = codec_ == CodecMjpeg ? AV_PIX_FMT_YUVJ422P : AV_PIX_FMT_YUV420P;
     const bool scaled = layout.scaledWidth != layout.cropWidth || layout.scaledHeight != layout.cropHeight;
     return filter_.Build(rotation, layout.scaledWidth, layout.scaledHeight,
@@ -361,12 +362,13 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
             // Black sides are drawn once per picture buffer and layout; the turned
             // picture then only ever overwrites its own area.
             const uint64_t layoutKey = l.partial ? (uint64_t(l.areaX) << 48 | uint64_t(l.areaY) << 32
-                                                       | uint64_t(l.areaWidth) << 16 | uint64_t(l.areaHeight))
+                                           | uint64_t(l.areaWidth) << 16 | uint64_t(l.areaHeight))
                                                  : 0;
             if (layoutKey != 0 && (slot < 0 || imageLayouts_[slot] != layoutKey))
                 image.fill(qRgb(0, 0, 0));
-            uint8_t* dst[4] = { image.bits() + qsizetype(l.areaY) * image.bytesPerLine() + qsizetype(l.areaX) * 4,
-                nullptr, nullptr, nullptr };
+            uint8_t* dst[4]
+                = { image.bits() + qsizetype(l.areaY) * image.bytesPerLine() + qsizetype(l.areaX) * 4,
+                      nullptr, nullptr, nullptr };
             int stride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
             sws_scale(ctx, picture->data, picture->linesize, 0, l.areaHeight, dst, stride);
             if (l.partial) {

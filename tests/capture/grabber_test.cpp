@@ -143,7 +143,8 @@ TEST(RotationFilterTest, TheTableBuildsTheFiltersEachCodeNeeds)
     EXPECT_EQ(grabber.FilterNames(), (std::vector<std::string> { "in", "transpose1", "out" }));
     RotationFilter padded;
     ASSERT_TRUE(padded.Build(1, 1920, 1080, AV_PIX_FMT_YUV420P, { 1, 1 }));
-    EXPECT_EQ(padded.FilterNames(), (std::vector<std::string> { "in", "crop1", "transpose1", "pad1", "out" }));
+    EXPECT_EQ(
+        padded.FilterNames(), (std::vector<std::string> { "in", "crop1", "transpose1", "pad1", "out" }));
     EXPECT_EQ(*RotationFilter::Chain(1, 1920, 1080),
         "crop=1080:1080:420:0,transpose=clock,pad=1920:1080:420:0:black");
     EXPECT_EQ(*RotationFilter::Chain(6, 1920, 1080), "vflip");
@@ -239,7 +240,8 @@ TEST(RotationFilterTest, QuarterTurnsShowTheRotatePictureSaveItsSmearColumns)
             EXPECT_EQ(DifferingColumns(shown, expected), (std::vector<int> { x - 2, x - 1, end, end + 1 }));
             for (int c : { x - 2, x - 1, end, end + 1 })
                 for (int r = 0; r < height; r += 7)
-                    ASSERT_EQ(shown.pixel(c, r), qRgb(0, 0, 0)) << "ours is black outside the square, column " << c;
+                    ASSERT_EQ(shown.pixel(c, r), qRgb(0, 0, 0))
+                        << "ours is black outside the square, column " << c;
         }
     }
 }
