@@ -385,6 +385,12 @@ void CKestovarFormView::Save()
             const CaseFileResult written = WriteCaseInfoFile(currentCaseFile_.toStdString(), CaseFields());
             if (!written.ok)
                 Tell(QString::fromStdString(written.message));
+            else if (!written.keptAsidePath.empty())
+                // What could not be read is never thrown away: say where it went.
+                Tell(QStringLiteral(
+                    "The case information file was damaged. It was kept as \"%1\" and a new one "
+                    "was written.")
+                         .arg(QFileInfo(QString::fromStdString(written.keptAsidePath)).fileName()));
         }
     }
     ApplyModeToForm(FormApply::ByMode);

@@ -590,6 +590,27 @@ TEST_F(FormTest, AFailedSaveIsTold)
     EXPECT_EQ(told.size(), 1u);
 }
 
+TEST_F(FormTest, SavingOverADamagedCaseFileKeepsItAsideAndSaysWhere)
+{
+    AddMovie("a.avi");
+    std::string damaged = "[Kestovar]\nPatient Name=Jane\n";
+    for (int i = 0; i < 5000; ++i)
+        damaged += static_cast<char>((i * 7919) & 0xFF);
+    ASSERT_TRUE(WriteFileText(Movie("a.ini"), damaged));
+    form->InitialUpdate();
+    form->OpenMediaItem(0);
+    EXPECT_EQ(form->FieldText(CKestovarFormView::PatientField), "Jane");
+    form->Modify();
+    form->SetFieldText(CKestovarFormView::CommentField, QStringLiteral("checked"));
+    form->Save();
+
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told.front().find("\"a.ini.bad\""), std::string::npos) << told.front();
+    EXPECT_EQ(ReadFileText(Movie("a.ini.bad")), damaged);
+    EXPECT_EQ(ReadCaseInfoFile(Movie("a.avi").string()).comment, "checked");
+    EXPECT_EQ(ReadCaseInfoFile(Movie("a.avi").string()).patientName, "Jane");
+}
+
 TEST_F(FormTest, TextClearWhilePausedKeepsTheCaseTextsAndSetsDateDoctorAndHospital)
 {
     settings->doctorName = QStringLiteral("Dr. Baker");
