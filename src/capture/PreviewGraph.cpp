@@ -25,11 +25,7 @@ bool PreviewGraph::Build()
     }
     // Both kinds decode in the grabber: H.264 turned by the rotation table, MJPG with
     // the mixer's flips only (the stand-in for the outside decoder and renderer).
-    grabber_ = std::make_unique<CCaptureBufferCallback>();
-    grabber_->SetVideoSink(sink_);
-    CameraCurrentFormat current;
-    if (source_.camera->GetFormat(current))
-        grabber_->SetFrameSize(static_cast<int>(current.width), static_cast<int>(current.height));
+    grabber_ = MakeGrabber(source_, sink_);
     built_ = true;
     return true;
 }

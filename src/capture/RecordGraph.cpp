@@ -62,11 +62,7 @@ bool RecordGraph::Build(const std::string& outputPath, bool withAudio)
         return fail("no supported camera could be bound");
     if (!AddAudioSource(source_) || !source_.microphone)
         return fail("no supported microphone could be bound");
-    grabber_ = std::make_unique<CCaptureBufferCallback>();
-    grabber_->SetVideoSink(sink_);
-    CameraCurrentFormat current;
-    if (source_.camera->GetFormat(current))
-        grabber_->SetFrameSize(static_cast<int>(current.width), static_cast<int>(current.height));
+    grabber_ = MakeGrabber(source_, sink_);
     built_ = true;
     return true;
 }

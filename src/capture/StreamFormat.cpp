@@ -8,6 +8,16 @@
 
 namespace kestovar {
 
+std::unique_ptr<CCaptureBufferCallback> MakeGrabber(CaptureSource& source, VideoSink* sink)
+{
+    auto grabber = std::make_unique<CCaptureBufferCallback>();
+    grabber->SetVideoSink(sink);
+    CameraCurrentFormat current;
+    if (source.camera && source.camera->GetFormat(current))
+        grabber->SetFrameSize(static_cast<int>(current.width), static_cast<int>(current.height));
+    return grabber;
+}
+
 bool ApplyResolution(
     CaptureSource& source, ResolutionChoice choice, int& appliedIndex, CCaptureBufferCallback* grabber)
 {

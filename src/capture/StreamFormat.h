@@ -6,9 +6,16 @@
 #include "capture/CaptureSource.h"
 #include "capture/CaptureTypes.h"
 
+#include <memory>
+
 namespace kestovar {
 
 class CCaptureBufferCallback;
+class VideoSink;
+
+// The frame grabber of a freshly bound source: drawing into `sink`, told the camera's
+// current frame size (when the camera can say it).
+std::unique_ptr<CCaptureBufferCallback> MakeGrabber(CaptureSource& source, VideoSink* sink);
 
 // Encoded: when the camera offers H.264 at the choice's width, sets that size, tells
 // the grabber (may be null) and records the choice in appliedIndex; when nothing
