@@ -57,6 +57,10 @@ bool Measure(const std::string& what, SessionOptions options, const std::shared_
         "-");
     Row(shape + Format(", growth minute %.0f to %.0f", early / 60, minutes), Format("%+.1f MiB", growth),
         "goal within 5 MB", Ratio(std::abs(growth) * kMiB, 5e6));
+    Row(shape + Format(", frames dropped in %.0f min (at the camera + not shown)", minutes),
+        Format("%llu of %llu", static_cast<unsigned long long>(r.droppedAtCamera + r.notShown),
+            static_cast<unsigned long long>(r.packetsDue)),
+        "goal 0", "-");
     return true;
 }
 
