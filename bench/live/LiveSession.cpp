@@ -15,6 +15,7 @@
 
 #include <linux/videodev2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -185,6 +186,9 @@ public:
             std::lock_guard lock(mutex_);
             if (measuring_)
                 latencies_.push_back(latency);
+            // The camera's count of delivered packets is this picture's packet number.
+            if (numbering_)
+                shownPackets_.push_back(stats_->delivered.load(std::memory_order_relaxed));
             ++presented_;
             if (!pending_.isNull())
                 ++droppedAtWindow_;
@@ -205,6 +209,23 @@ public:
     {
         std::lock_guard lock(mutex_);
         measuring_ = on;
+    }
+    // Packet numbers of the pictures shown are kept from StartNumbering until
+    // CountShown, so that a picture still being decoded when the measuring ends is not
+    // taken for a lost one.
+    void StartNumbering()
+    {
+        std::lock_guard lock(mutex_);
+        shownPackets_.clear();
+        numbering_ = true;
+    }
+    // Pictures shown of the packets numbered (from, to]; ends the numbering.
+    uint64_t CountShown(uint64_t from, uint64_t to)
+    {
+        std::lock_guard lock(mutex_);
+        numbering_ = false;
+        return static_cast<uint64_t>(std::count_if(
+            shownPackets_.begin(), shownPackets_.end(), [&](uint64_t n) { return n > from && n <= to; }));
     }
     std::vector<double> TakeLatencies()
     {
@@ -242,6 +263,8 @@ private:
     QImage pending_;
     bool stop_ = false;
     bool measuring_ = false;
+    bool numbering_ = false;
+    std::vector<uint64_t> shownPackets_;
     std::vector<double> latencies_;
     uint64_t presented_ = 0, droppedAtWindow_ = 0, painted_ = 0;
     std::atomic<int> painterTid_ { 0 };
@@ -289,6 +312,7 @@ void Measure(const SessionOptions& options, ReplayStats& stats, PaintingSink& si
     const auto threads0 = ThreadCpuSeconds();
     const double cpu0 = ProcessCpuSeconds();
     const auto wall0 = Clock::now();
+    sink.StartNumbering();
     sink.SetMeasuring(true);
     double nextSample = options.sampleSeconds;
     for (;;) {
@@ -324,8 +348,10 @@ void Measure(const SessionOptions& options, ReplayStats& stats, PaintingSink& si
     const uint64_t delivered = stats.delivered.load() - delivered0;
     result.droppedAtCamera = stats.dropped.load() - dropped0;
     result.packetsDue = delivered + result.droppedAtCamera;
-    const uint64_t presented = sink1.presented - sink0.presented;
-    result.notShown = delivered > presented ? delivered - presented : 0;
+    // The last packets may still be on their way to the window: give them a moment.
+    SleepSeconds(0.2);
+    const uint64_t shown = sink.CountShown(delivered0, delivered0 + delivered);
+    result.notShown = delivered > shown ? delivered - shown : 0;
     result.droppedAtWindow = sink1.droppedAtWindow - sink0.droppedAtWindow;
     result.painted = sink1.painted - sink0.painted;
     result.cpuFractionOfCore = cpu / wall;
