@@ -24,24 +24,19 @@
 
 namespace kestovar::test {
 
-// A simulated camera that counts its open handles and can refuse to stream.
-class CountedCamera final : public CameraBackend {
+// A camera that hands every call to the camera it wraps; test cameras override only
+// what they watch or change.
+class ForwardingCamera : public CameraBackend {
 public:
-    static inline std::atomic<int> open { 0 };
-    static inline std::atomic<bool> refuseStreaming { false };
-
-    explicit CountedCamera(std::unique_ptr<CameraBackend> inner)
+    explicit ForwardingCamera(std::unique_ptr<CameraBackend> inner)
         : inner_(std::move(inner))
     {
-        ++open;
     }
-    ~CountedCamera() override { --open; }
-
     std::vector<CameraFormatInfo> Formats() override { return inner_->Formats(); }
     bool GetFormat(CameraCurrentFormat& out) override { return inner_->GetFormat(out); }
     bool SetFormat(uint32_t f, uint32_t w, uint32_t h) override { return inner_->SetFormat(f, w, h); }
     bool SetFrameInterval(FrameInterval i) override { return inner_->SetFrameInterval(i); }
-    bool StartStreaming() override { return !refuseStreaming && inner_->StartStreaming(); }
+    bool StartStreaming() override { return inner_->StartStreaming(); }
     CameraReadStatus ReadPacket(CameraPacket& out, int ms) override { return inner_->ReadPacket(out, ms); }
     void StopStreaming() override { inner_->StopStreaming(); }
     int ExtensionUnitQuery(uint8_t u, uint8_t s, uint8_t q, uint8_t* d, uint16_t n) override
@@ -53,22 +48,24 @@ public:
     bool SetControl(uint32_t id, int32_t v) override { return inner_->SetControl(id, v); }
     std::string LastError() const override { return inner_->LastError(); }
 
-private:
+protected:
     std::unique_ptr<CameraBackend> inner_;
 };
 
-// The selected simulated camera, its handles counted.
-class CountingProvider final : public CameraProvider {
+// The selected simulated camera, each camera it opens wrapped by `wrap`.
+class WrappingProvider final : public CameraProvider {
 public:
-    explicit CountingProvider(std::shared_ptr<SimulatedCameraProvider> inner)
+    using Wrap = std::function<std::unique_ptr<CameraBackend>(std::unique_ptr<CameraBackend>)>;
+    WrappingProvider(std::shared_ptr<SimulatedCameraProvider> inner, Wrap wrap)
         : inner_(std::move(inner))
+        , wrap_(std::move(wrap))
     {
     }
     std::vector<VideoDeviceInfo> ListVideoDevices() override { return inner_->ListVideoDevices(); }
     std::unique_ptr<CameraBackend> Open(const VideoDeviceInfo& d) override
     {
         auto camera = inner_->Open(d);
-        return camera ? std::make_unique<CountedCamera>(std::move(camera)) : nullptr;
+        return camera ? wrap_(std::move(camera)) : nullptr;
     }
     std::vector<std::string> UsbInstanceIds(bool presentOnly) override
     {
@@ -77,6 +74,22 @@ public:
 
 private:
     std::shared_ptr<SimulatedCameraProvider> inner_;
+    Wrap wrap_;
+};
+
+// A simulated camera that counts its open handles and can refuse to stream.
+class CountedCamera final : public ForwardingCamera {
+public:
+    static inline std::atomic<int> open { 0 };
+    static inline std::atomic<bool> refuseStreaming { false };
+
+    explicit CountedCamera(std::unique_ptr<CameraBackend> inner)
+        : ForwardingCamera(std::move(inner))
+    {
+        ++open;
+    }
+    ~CountedCamera() override { --open; }
+    bool StartStreaming() override { return !refuseStreaming && inner_->StartStreaming(); }
 };
 
 // The transport bar's stand-in: counts the player's graph events.
@@ -119,7 +132,8 @@ public:
         simulated_ = ActiveSimulatedCamera();
         ASSERT_NE(simulated_, nullptr) << "the option did not select a simulated camera";
         // Wrapped after the application object hooked the camera's plug events.
-        SetCameraProvider(std::make_shared<CountingProvider>(simulated_));
+        SetCameraProvider(std::make_shared<WrappingProvider>(simulated_,
+            [](std::unique_ptr<CameraBackend> c) { return std::make_unique<CountedCamera>(std::move(c)); }));
         app_->SetErrorReporter([this](const QString& m) { errors_ << m; });
         app_->videoWindow = &sink_;
         app_->transportBarWindow = &transport_;

@@ -43,19 +43,14 @@ struct CameraLog {
     std::atomic<bool> vanish { false };
 };
 
-class LoggedCamera final : public CameraBackend {
+class LoggedCamera final : public ForwardingCamera {
 public:
     LoggedCamera(std::unique_ptr<CameraBackend> inner, CameraLog& log)
-        : inner_(std::move(inner))
+        : ForwardingCamera(std::move(inner))
         , log_(log)
     {
         log_.lastOpened = 0;
     }
-    std::vector<CameraFormatInfo> Formats() override { return inner_->Formats(); }
-    bool GetFormat(CameraCurrentFormat& out) override { return inner_->GetFormat(out); }
-    bool SetFormat(uint32_t f, uint32_t w, uint32_t h) override { return inner_->SetFormat(f, w, h); }
-    bool SetFrameInterval(FrameInterval i) override { return inner_->SetFrameInterval(i); }
-    bool StartStreaming() override { return inner_->StartStreaming(); }
     CameraReadStatus ReadPacket(CameraPacket& out, int ms) override
     {
         if (log_.vanish)
@@ -65,41 +60,8 @@ public:
             ++log_.lastOpened;
         return status;
     }
-    void StopStreaming() override { inner_->StopStreaming(); }
-    int ExtensionUnitQuery(uint8_t u, uint8_t s, uint8_t q, uint8_t* d, uint16_t n) override
-    {
-        return inner_->ExtensionUnitQuery(u, s, q, d, n);
-    }
-    bool QueryControl(uint32_t id, CameraControlInfo& out) override { return inner_->QueryControl(id, out); }
-    bool GetControl(uint32_t id, int32_t& v) override { return inner_->GetControl(id, v); }
-    bool SetControl(uint32_t id, int32_t v) override { return inner_->SetControl(id, v); }
-    std::string LastError() const override { return inner_->LastError(); }
 
 private:
-    std::unique_ptr<CameraBackend> inner_;
-    CameraLog& log_;
-};
-
-class LoggedProvider final : public CameraProvider {
-public:
-    LoggedProvider(std::shared_ptr<SimulatedCameraProvider> inner, CameraLog& log)
-        : inner_(std::move(inner))
-        , log_(log)
-    {
-    }
-    std::vector<VideoDeviceInfo> ListVideoDevices() override { return inner_->ListVideoDevices(); }
-    std::unique_ptr<CameraBackend> Open(const VideoDeviceInfo& d) override
-    {
-        auto camera = inner_->Open(d);
-        return camera ? std::make_unique<LoggedCamera>(std::move(camera), log_) : nullptr;
-    }
-    std::vector<std::string> UsbInstanceIds(bool presentOnly) override
-    {
-        return inner_->UsbInstanceIds(presentOnly);
-    }
-
-private:
-    std::shared_ptr<SimulatedCameraProvider> inner_;
     CameraLog& log_;
 };
 
@@ -132,7 +94,10 @@ protected:
         simulated_ = ActiveSimulatedCamera();
         ASSERT_NE(simulated_, nullptr);
         // Wrapped after the application object hooked the camera's plug events.
-        SetCameraProvider(std::make_shared<LoggedProvider>(simulated_, log_));
+        SetCameraProvider(
+            std::make_shared<WrappingProvider>(simulated_, [this](std::unique_ptr<CameraBackend> c) {
+                return std::make_unique<LoggedCamera>(std::move(c), log_);
+            }));
         app_->SetErrorReporter([this](const QString& m) { messages_ << m; });
         ASSERT_TRUE(app_->InitInstance());
         dlg_ = app_->mainDialog.get();

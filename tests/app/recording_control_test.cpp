@@ -86,20 +86,16 @@ struct CameraLogs {
     std::vector<std::vector<Packet>> opens;
 };
 
-class LoggingCamera final : public CameraBackend {
+class LoggingCamera final : public ForwardingCamera {
 public:
     LoggingCamera(std::unique_ptr<CameraBackend> inner, CameraLogs& logs)
-        : inner_(std::move(inner))
+        : ForwardingCamera(std::move(inner))
         , logs_(logs)
     {
         std::lock_guard lock(logs_.mutex);
         index_ = logs_.opens.size();
         logs_.opens.emplace_back();
     }
-    std::vector<CameraFormatInfo> Formats() override { return inner_->Formats(); }
-    bool GetFormat(CameraCurrentFormat& out) override { return inner_->GetFormat(out); }
-    bool SetFormat(uint32_t f, uint32_t w, uint32_t h) override { return inner_->SetFormat(f, w, h); }
-    bool SetFrameInterval(FrameInterval i) override { return inner_->SetFrameInterval(i); }
     static inline std::atomic<bool> refuseStreaming { false };
     bool StartStreaming() override { return !refuseStreaming && inner_->StartStreaming(); }
     CameraReadStatus ReadPacket(CameraPacket& out, int ms) override
@@ -111,43 +107,10 @@ public:
         }
         return status;
     }
-    void StopStreaming() override { inner_->StopStreaming(); }
-    int ExtensionUnitQuery(uint8_t u, uint8_t s, uint8_t q, uint8_t* d, uint16_t n) override
-    {
-        return inner_->ExtensionUnitQuery(u, s, q, d, n);
-    }
-    bool QueryControl(uint32_t id, CameraControlInfo& out) override { return inner_->QueryControl(id, out); }
-    bool GetControl(uint32_t id, int32_t& v) override { return inner_->GetControl(id, v); }
-    bool SetControl(uint32_t id, int32_t v) override { return inner_->SetControl(id, v); }
-    std::string LastError() const override { return inner_->LastError(); }
 
 private:
-    std::unique_ptr<CameraBackend> inner_;
     CameraLogs& logs_;
     size_t index_ = 0;
-};
-
-class LoggingProvider final : public CameraProvider {
-public:
-    LoggingProvider(std::shared_ptr<SimulatedCameraProvider> inner, CameraLogs& logs)
-        : inner_(std::move(inner))
-        , logs_(logs)
-    {
-    }
-    std::vector<VideoDeviceInfo> ListVideoDevices() override { return inner_->ListVideoDevices(); }
-    std::unique_ptr<CameraBackend> Open(const VideoDeviceInfo& d) override
-    {
-        auto camera = inner_->Open(d);
-        return camera ? std::make_unique<LoggingCamera>(std::move(camera), logs_) : nullptr;
-    }
-    std::vector<std::string> UsbInstanceIds(bool presentOnly) override
-    {
-        return inner_->UsbInstanceIds(presentOnly);
-    }
-
-private:
-    std::shared_ptr<SimulatedCameraProvider> inner_;
-    CameraLogs& logs_;
 };
 
 class RecordingControlTest : public MediaTest {
@@ -159,7 +122,10 @@ public:
         CountedCamera::open = 0;
         CountedCamera::refuseStreaming = false;
         StartApp("fullhd");
-        SetCameraProvider(std::make_shared<LoggingProvider>(simulated_, logs_));
+        SetCameraProvider(
+            std::make_shared<WrappingProvider>(simulated_, [this](std::unique_ptr<CameraBackend> c) {
+                return std::make_unique<LoggingCamera>(std::move(c), logs_);
+            }));
         std::filesystem::create_directories(dir_ / "root");
         app_->settings.SetRootPath(Path("root"));
         windows_ = std::make_unique<FakeWindows>(*app_);
