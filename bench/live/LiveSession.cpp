@@ -303,6 +303,16 @@ void SleepSeconds(double seconds)
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
+// The camera's 1080p30 stream at high quality, turned as asked; true when it runs.
+template <typename Graph> bool StartAtFullHd(Graph& graph, RotationMode rotation)
+{
+    graph.SetResolution(Res1080);
+    graph.SetQuality(QualityHigh);
+    graph.SetFrameRate(Fps30);
+    graph.SetRotation(rotation);
+    return graph.Start();
+}
+
 // Measures while the graph runs.
 void Measure(const SessionOptions& options, ReplayStats& stats, PaintingSink& sink, SessionResult& result)
 {
@@ -408,11 +418,7 @@ SessionResult RunSession(const SessionOptions& options, std::shared_ptr<const Pa
             if (!graph.Build()) {
                 result.error = "the preview could not be built";
             } else {
-                graph.SetResolution(Res1080);
-                graph.SetQuality(QualityHigh);
-                graph.SetFrameRate(Fps30);
-                graph.SetRotation(options.rotation);
-                if (graph.Start())
+                if (StartAtFullHd(graph, options.rotation))
                     Measure(options, *provider->stats, sink, result);
                 else
                     result.error = "the preview did not start";
@@ -428,11 +434,7 @@ SessionResult RunSession(const SessionOptions& options, std::shared_ptr<const Pa
                 if (!graph.Build(options.moviePath, true)) {
                     result.error = "the recording could not be built: " + graph.LastError();
                 } else {
-                    graph.SetResolution(Res1080);
-                    graph.SetQuality(QualityHigh);
-                    graph.SetFrameRate(Fps30);
-                    graph.SetRotation(options.rotation);
-                    if (graph.Start())
+                    if (StartAtFullHd(graph, options.rotation))
                         Measure(options, *provider->stats, sink, result);
                     else
                         result.error = "the recording did not start: " + graph.LastError();
