@@ -1,0 +1,1 @@
+# The help pages and the help file built from them.
