@@ -316,6 +316,7 @@ void CDlgMain::CloseStation()
     if (closing_)
         return;
     closing_ = true;
+    WaitForRepairs();
     if (frame_ && frame_->IsFullScreen())
         frame_->LeaveFullScreen();
     media_.CloseAll();

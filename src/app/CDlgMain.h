@@ -22,6 +22,9 @@
 
 #include "app/AppMode.h"
 #include "app/StationRules.h"
+#include "capture/AviRepair.h"
+
+#include <QFutureWatcher>
 
 #include <QString>
 #include <QWidget>
@@ -63,6 +66,8 @@ public:
     // The start-up steps after the window is built: camera check (go live, or the
     // message and the no-camera notice) and the splash hand-off.
     void Start();
+    // Movies left unfinished are still being completed (their message not yet given).
+    bool RepairsRunning() const { return repairsRunning_; }
 
     CMainFrame* Frame() const { return frame_; }
     CMenuBarXP* MenuBar() const { return menuBar_; }
@@ -115,9 +120,15 @@ private:
     // The camera's picture goes: graphs closed (a recording completed and listed), the
     // no-camera notice shown.
     void CloseCameraGraphs();
-    // Movies a crash or power cut left unfinished in the movie folder, completed; the
-    // message that tells the operator, empty when there were none.
-    QString RepairMoviesLeftUnfinished();
+    // Movies a crash or power cut left unfinished in the movie folder are completed on
+    // a worker thread, so a long movie never holds the window at start; the operator
+    // is told when they are done.
+    void StartRepairs();
+    void RepairsDone(const std::vector<RepairedMovie>& movies);
+    // Shown now, or after the message that is open.
+    void ShowNotice(const QString& text);
+    // Closing waits for a repair under way: cut off, the movie would stay unfinished.
+    void WaitForRepairs();
     void DeviceChangeHandled();
     void SetFileSize(int command);
     void OpenHelp();
@@ -138,6 +149,9 @@ private:
     bool minimisedByButton_ = false;
     bool closing_ = false;
     bool startDone_ = false;
+    QFutureWatcher<std::vector<RepairedMovie>>* repairs_ = nullptr;
+    bool repairsRunning_ = false;
+    QString pendingNotice_;
     // Device changes wait while a message is open, as a modal box keeps them waiting.
     bool messageOpen_ = false;
     std::deque<std::pair<uint32_t, QString>> pendingDeviceChanges_;

@@ -36,8 +36,6 @@ namespace {
 constexpr uint32_t kStreamEndedEvent = 0;
 // A USB removal this soon after the stream ended is the same loss.
 constexpr auto kSameLossWindow = std::chrono::seconds(10);
-// Names listed in the repair message; more are counted.
-constexpr int kRepairNamesShown = 5;
 
 } // namespace
 
@@ -46,9 +44,9 @@ void CDlgMain::Start()
     if (closing_ || startDone_)
         return;
     startDone_ = true;
-    // Before anything records again: a movie left unfinished by a crash is completed
-    // and listed.
-    const QString repaired = RepairMoviesLeftUnfinished();
+    // Movies a crash left unfinished are completed beside the start; the operator is
+    // told once they are done, after any message the start gives.
+    StartRepairs();
     const bool camera = media_.CameraPresent();
     if (camera)
         OnCameraReady();
@@ -56,57 +54,11 @@ void CDlgMain::Start()
     HandOffSplash();
     raise();
     activateWindow();
-    auto tellRepaired = [this, repaired] {
-        if (!repaired.isEmpty())
-            Tell(repaired);
-    };
     if (!camera) {
         frame_->ControlPanel()->ShowNoCameraNotice();
         frame_->ControlPanel()->UpdateControlStates();
-        Tell(QStringLiteral("Kestovar camera is not detected!"), tellRepaired);
-        return;
+        Tell(QStringLiteral("Kestovar camera is not detected!"));
     }
-    tellRepaired();
-}
-
-QString CDlgMain::RepairMoviesLeftUnfinished()
-{
-    const QString folder = media_.Settings().GetMoviePath();
-    if (folder.isEmpty())
-        return {};
-    const std::vector<RepairedMovie> movies
-        = ::kestovar::RepairUnfinishedMovies(QFile::encodeName(folder).toStdString());
-    if (movies.empty())
-        return {};
-    if (frame_ && frame_->CaseForm())
-        frame_->CaseForm()->RefreshMediaList();
-    QStringList repaired, failed;
-    for (const RepairedMovie& movie : movies) {
-        const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(movie.path))).fileName();
-        (movie.result.ok ? repaired : failed) << name;
-    }
-    auto names = [](const QStringList& list) {
-        QStringList shown = list.mid(0, kRepairNamesShown);
-        if (list.size() > kRepairNamesShown)
-            shown << QStringLiteral("and %1 more").arg(list.size() - kRepairNamesShown);
-        return shown.join(QLatin1Char('\n'));
-    };
-    QString text;
-    if (repaired.size() == 1)
-        text = QStringLiteral("A movie was not completed when Kestovar stopped.\nIt has been repaired:\n%1")
-                   .arg(names(repaired));
-    else if (repaired.size() > 1)
-        text = QStringLiteral(
-            "%1 movies were not completed when Kestovar stopped.\nThey have been repaired:\n%2")
-                   .arg(repaired.size())
-                   .arg(names(repaired));
-    if (!failed.isEmpty()) {
-        if (!text.isEmpty())
-            text += QStringLiteral("\n\n");
-        text += QStringLiteral("These movies were not completed and could not be repaired:\n%1")
-                    .arg(names(failed));
-    }
-    return text;
 }
 
 void CDlgMain::HandOffSplash()
@@ -240,6 +192,11 @@ void CDlgMain::Tell(const QString& text, std::function<void()> done)
         messageOpen_ = false;
         if (done)
             done();
+        if (!pendingNotice_.isEmpty() && !closing_) {
+            // Its own close handles the device changes that waited.
+            Tell(std::exchange(pendingNotice_, QString()));
+            return;
+        }
         DeviceChangeHandled();
     };
     if (messenger_) {

@@ -356,25 +356,35 @@ AviRepairResult RepairAvi(const std::string& path)
     return result;
 }
 
-std::vector<RepairedMovie> RepairUnfinishedMovies(const std::string& folder)
+std::vector<std::string> MovieFilesIn(const std::string& folder)
 {
-    std::vector<RepairedMovie> repaired;
+    std::vector<std::string> movies;
     std::error_code ec;
-    std::vector<std::filesystem::path> movies;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         if (EndsWithAvi(it->path()) && it->is_regular_file(ec))
-            movies.push_back(it->path());
+            movies.push_back(it->path().string());
     }
     std::sort(movies.begin(), movies.end());
-    for (const std::filesystem::path& movie : movies) {
-        if (InspectAvi(movie.string()) != AviFileState::Unfinished)
+    return movies;
+}
+
+std::vector<RepairedMovie> RepairUnfinishedMovies(const std::vector<std::string>& paths)
+{
+    std::vector<RepairedMovie> repaired;
+    for (const std::string& movie : paths) {
+        if (InspectAvi(movie) != AviFileState::Unfinished)
             continue;
-        RepairedMovie item { movie.string(), RepairAvi(movie.string()) };
+        RepairedMovie item { movie, RepairAvi(movie) };
         std::fprintf(stderr, "capture: repair: %s: %s\n", item.path.c_str(),
             item.result.ok ? "completed" : item.result.error.c_str());
         repaired.push_back(std::move(item));
     }
     return repaired;
+}
+
+std::vector<RepairedMovie> RepairUnfinishedMovies(const std::string& folder)
+{
+    return RepairUnfinishedMovies(MovieFilesIn(folder));
 }
 
 } // namespace kestovar

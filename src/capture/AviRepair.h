@@ -41,8 +41,15 @@ struct RepairedMovie {
     AviRepairResult result;
 };
 
-// Every unfinished movie (".avi", any case) directly in `folder`, repaired. Complete
-// and unreadable files are left alone and not listed.
+// The movies (".avi", any case, regular files) directly in `folder`, sorted by name.
+std::vector<std::string> MovieFilesIn(const std::string& folder);
+
+// Every unfinished movie of `paths`, repaired. Complete and unreadable files are left
+// alone and not listed. The list is taken before the repair starts so that a movie
+// recorded meanwhile is never mistaken for one left unfinished.
+std::vector<RepairedMovie> RepairUnfinishedMovies(const std::vector<std::string>& paths);
+
+// The same for every movie directly in `folder`.
 std::vector<RepairedMovie> RepairUnfinishedMovies(const std::string& folder);
 
 } // namespace kestovar

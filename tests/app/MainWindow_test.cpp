@@ -565,6 +565,7 @@ TEST_F(MainWindowTest, MoviesLeftUnfinishedAreRepairedListedAndToldOnceAtStart)
     ASSERT_EQ(InspectAvi(cut), AviFileState::Unfinished);
 
     dlg_->Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return !dlg_->RepairsRunning(); }));
     ASSERT_EQ(messages_.size(), 1);
     EXPECT_EQ(messages_[0],
         "A movie was not completed when Kestovar stopped.\nIt has been repaired:\nknee_261209_111111.avi");
@@ -595,6 +596,7 @@ TEST_F(MainWindowTest, MoviesLeftUnfinishedAreRepairedListedAndToldOnceAtStart)
         done();
     });
     again.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return !again.RepairsRunning(); }));
     EXPECT_TRUE(later.isEmpty()) << later.join("|").toStdString();
 }
 
@@ -610,8 +612,46 @@ TEST_F(MainWindowTest, WithoutACameraTheRepairIsToldAfterTheMissingCamera)
     media_->camera = false;
     dlg_->Start();
     EXPECT_EQ(messages_, QStringList { "Kestovar camera is not detected!" });
+    // The repair ends while the camera's message is open: its own message waits.
+    ASSERT_TRUE(test::WaitUntil([&] { return !dlg_->RepairsRunning(); }));
+    EXPECT_EQ(messages_.size(), 1);
     CloseMessages();
     ASSERT_EQ(messages_.size(), 2);
     EXPECT_EQ(messages_[1],
         "2 movies were not completed when Kestovar stopped.\nThey have been repaired:\na.avi\nb.avi");
+}
+
+TEST_F(MainWindowTest, TheStartRepairsOnlyMoviesThatWereThereAndNamesEmptyOnesApart)
+{
+    const std::filesystem::path movies = media_->settings.GetMoviePath().toStdString();
+    std::filesystem::create_directories(movies);
+    const std::string cut = (movies / "cut.avi").string();
+    ASSERT_TRUE(test::MakeRecordedAvi(cut, 320, 240, 30, 1.0, false));
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) - 100);
+    // Killed before its first picture: the file ends where the pictures would begin.
+    const std::string empty = (movies / "empty.avi").string();
+    ASSERT_TRUE(test::MakeRecordedAvi(empty, 320, 240, 30, 1.0, false));
+    const std::string bytes = test::ReadFileText(empty);
+    const size_t movi = bytes.find("movi");
+    ASSERT_NE(movi, std::string::npos);
+    std::filesystem::resize_file(empty, movi - 8);
+    ASSERT_EQ(InspectAvi(empty), AviFileState::Unfinished);
+    const std::string unfinished = (movies.parent_path() / "unfinished.avi").string();
+    std::filesystem::copy_file(cut, unfinished);
+
+    dlg_->Start();
+    // A recording begun right after the start is still being written: the repair
+    // must leave it alone.
+    const std::string live = (movies / "live.avi").string();
+    std::filesystem::copy_file(unfinished, live);
+    ASSERT_EQ(InspectAvi(live), AviFileState::Unfinished);
+
+    ASSERT_TRUE(test::WaitUntil([&] { return !dlg_->RepairsRunning(); }));
+    EXPECT_EQ(InspectAvi(live), AviFileState::Unfinished);
+    EXPECT_EQ(InspectAvi(cut), AviFileState::Complete);
+    EXPECT_EQ(InspectAvi(empty), AviFileState::Complete) << "kept as a valid, empty movie";
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_EQ(messages_[0],
+        "A movie was not completed when Kestovar stopped.\nIt has been repaired:\ncut.avi\n\n"
+        "These movies were cut off before any picture was recorded:\nempty.avi");
 }
