@@ -7,6 +7,7 @@
 #include "app/CKestovarApp.h"
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
+#include "app/HelpLocator.h"
 #include "app/StationMedia.h"
 #include "capture/AviRepair.h"
 #include "capture/CameraTable.h"
@@ -246,9 +247,24 @@ void CDlgMain::SetFileSize(int command)
 
 void CDlgMain::OpenHelp()
 {
-    const QString path
-        = QCoreApplication::applicationDirPath() + QStringLiteral("/Kestovar_Full_HD_Help.chm");
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // The operator is not told when the help cannot be shown; the log says why.
+    const HelpLocator locator(QCoreApplication::applicationDirPath(), XdgEnvironment::FromProcess());
+    const HelpLocator::Result help = locator.Locate();
+    switch (help.choice) {
+    case HelpLocator::Choice::Nothing:
+        std::fprintf(stderr, "app: no help is installed: neither %s nor %s exists\n", qPrintable(locator.ChmPath()),
+            qPrintable(locator.IndexPath()));
+        return;
+    case HelpLocator::Choice::ChmWithoutViewer:
+        std::fprintf(stderr, "app: no viewer for CHM files is installed and %s is missing; trying the CHM\n",
+            qPrintable(locator.IndexPath()));
+        break;
+    case HelpLocator::Choice::Chm:
+    case HelpLocator::Choice::Pages:
+        break;
+    }
+    if (!QDesktopServices::openUrl(help.url))
+        std::fprintf(stderr, "app: the desktop could not open the help %s\n", qPrintable(help.url.toLocalFile()));
 }
 
 } // namespace kestovar
