@@ -22,6 +22,9 @@ need() {
 # Lines of output that are not hints: any such line counts as a finding.
 findings() { grep -v -E '^\s*$|: hint: |^\s*P: |pedantic: [0-9]+$|Validation was successful' || true; }
 
+# A list of lines on one line, for messages.
+flat() { echo "$1" | tr '\n' ' ' | sed 's/ $//'; }
+
 desktop_value() { sed -n "s/^$1=//p" "$pkg/$app_id.desktop"; }
 
 # The supported cameras as the program knows them, "vvvv:pppp" in lower case, sorted:
@@ -105,27 +108,60 @@ scripts)
     && fail "postrm removes the settings on remove"
   awk '/^ *purge\)/,/;;/' "$pkg/postrm" | grep -q 'rm -rf /var/lib/kestovar' \
     || fail "postrm does not remove the settings on purge"
+
+  # Run the scripts against a stand-in for /var/lib (as root, where two accounts can
+  # be played with setpriv): one operator's save must replace another operator's file.
+  if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null 2>&1; then
+    root="$(mktemp -d)"
+    trap 'rm -rf "$root"' EXIT
+    chmod 0755 "$root"
+    dir="$root/var/lib/kestovar"
+    for s in postinst postrm; do
+      sed "s|/var/lib/kestovar|$dir|g" "$pkg/$s" >"$root/$s"
+    done
+    as() { setpriv --reuid="$1" --regid="$1" --clear-groups sh -c "umask 022; $2"; }
+    sh "$root/postinst" configure || fail "postinst configure failed"
+    [ "$(stat -c '%a %u' "$dir" 2>/dev/null)" = "777 0" ] \
+      || fail "the settings folder is '$(stat -c '%a %u' "$dir" 2>/dev/null)', not '777 0'"
+    as 65534 "echo first > '$dir/HKEY_LOCAL_MACHINE.reg'" || fail "an operator cannot save in the folder"
+    as 65533 "echo second > '$dir/.HKEY_LOCAL_MACHINE.reg.tmp' && mv '$dir/.HKEY_LOCAL_MACHINE.reg.tmp' '$dir/HKEY_LOCAL_MACHINE.reg'" \
+      || fail "a second operator cannot replace the first operator's settings file"
+    [ "$(cat "$dir/HKEY_LOCAL_MACHINE.reg")" = second ] || fail "the second operator's save did not land"
+    # An administrator's restriction survives an upgrade.
+    chmod 2770 "$dir"
+    sh "$root/postinst" configure 1.0 || fail "postinst configure (upgrade) failed"
+    [ "$(stat -c '%a' "$dir")" = 2770 ] || fail "an upgrade changed the folder's mode the administrator set"
+    for step in upgrade remove; do
+      sh "$root/postrm" $step || fail "postrm $step failed"
+      [ -f "$dir/HKEY_LOCAL_MACHINE.reg" ] || fail "postrm $step removed the settings"
+    done
+    sh "$root/postrm" purge || fail "postrm purge failed"
+    [ ! -e "$dir" ] || fail "postrm purge left the settings folder"
+  else
+    echo "not root: the scripts were checked but not run"
+  fi
   ;;
 
 ids)
   expected="$(program_ids)"
-  [ "$(echo "$expected" | wc -l)" -ge 1 ] && [ -n "$expected" ] || fail "no camera ids found in CameraTable.h"
-  echo "cameras of the program: $(echo $expected)"
+  [ -n "$expected" ] || fail "no camera ids found in CameraTable.h"
+  echo "cameras of the program: $(flat "$expected")"
   rules="$pkg/70-kestovar.rules"
   v4l="$(sed -n 's/^SUBSYSTEM=="video4linux", ATTRS{idVendor}=="\([0-9a-f]*\)", ATTRS{idProduct}=="\([0-9a-f]*\)".*/\1:\2/p' "$rules" | sort -u)"
   usb="$(sed -n 's/^SUBSYSTEM=="usb", ENV{DEVTYPE}=="usb_device", ATTR{idVendor}=="\([0-9a-f]*\)", ATTR{idProduct}=="\([0-9a-f]*\)".*/\1:\2/p' "$rules" | sort -u)"
-  [ "$v4l" = "$expected" ] || fail "video4linux rules cover '$(echo $v4l)', the program '$(echo $expected)'"
-  [ "$usb" = "$expected" ] || fail "usb rules cover '$(echo $usb)', the program '$(echo $expected)'"
+  [ "$v4l" = "$expected" ] || fail "video4linux rules cover '$(flat "$v4l")', the program '$(flat "$expected")'"
+  [ "$usb" = "$expected" ] || fail "usb rules cover '$(flat "$usb")', the program '$(flat "$expected")'"
   # Every rule line gives uaccess and keeps group video.
   grep '^SUBSYSTEM==' "$rules" | grep -v 'GROUP="video", MODE="0660", TAG+="uaccess"' \
     && fail "a rule line lacks GROUP=\"video\", MODE=\"0660\", TAG+=\"uaccess\""
   # uaccess works only when tagged before 73-seat-late.rules.
-  [[ "$(basename "$rules")" < "73" ]] || fail "the rule file sorts after 73-seat-late.rules"
+  number="$(basename "$rules")"
+  [ "$((10#${number%%-*}))" -lt 73 ] || fail "the rule file sorts after 73-seat-late.rules"
   post="$(sed -n 's/^cameras="\(.*\)"$/\1/p' "$pkg/postinst" | tr ' ' '\n' | sort -u)"
-  [ "$post" = "$expected" ] || fail "postinst triggers '$(echo $post)', the program '$(echo $expected)'"
+  [ "$post" = "$expected" ] || fail "postinst triggers '$(flat "$post")', the program '$(flat "$expected")'"
   meta="$(sed -n 's/.*<modalias>usb:v\([0-9A-F]*\)p\([0-9A-F]*\)d\*<\/modalias>.*/\1:\2/p' \
     "$pkg/$app_id.metainfo.xml" | tr 'A-F' 'a-f' | sort -u)"
-  [ "$meta" = "$expected" ] || fail "metainfo modaliases '$(echo $meta)', the program '$(echo $expected)'"
+  [ "$meta" = "$expected" ] || fail "metainfo modaliases '$(flat "$meta")', the program '$(flat "$expected")'"
   for id in $expected; do
     grep -q "USB id $id" "$pkg/kestovar.1" || fail "the manual page does not name $id"
   done
