@@ -27,7 +27,18 @@ set(kestovar_packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 if(TARGET kestovar)
+  # Full RELRO: the program's symbol table is resolved at start and then made
+  # read-only, as Debian's own packages are linked.
+  target_link_options(kestovar PRIVATE LINKER:-z,relro LINKER:-z,now)
   install(TARGETS kestovar RUNTIME DESTINATION lib/kestovar)
+  # A stripped install (the package) also drops the compiler's version notes, as
+  # Debian's dh_strip does.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/kestovar/kestovar\")
+    endif()
+  ")
 endif()
 
 # <prefix>/bin/kestovar: a relative link, so the installed tree can be moved (DESTDIR,
