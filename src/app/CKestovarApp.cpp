@@ -100,7 +100,7 @@ bool CKestovarApp::InitInstance()
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Kestovar"));
     // The desktop entry name groups the station's windows in task bars, as the
     // application user model id does on Windows.
-    QGuiApplication::setDesktopFileName(QStringLiteral("kestovar"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestovar.Kestovar"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     // The splash window is created and shown here when it exists (dialogs); the main

@@ -96,7 +96,11 @@ CAppSettings::~CAppSettings()
 
 QString CAppSettings::ChooseStorageRoot(const QString& programFolder, const QString& home)
 {
-    if (IsFolder(programFolder) && ::access(QFile::encodeName(programFolder).constData(), W_OK | X_OK) == 0)
+    // An installed program's folder belongs to the package manager: even when root
+    // may write there, recordings kept there would go with the next upgrade or removal.
+    const bool installed = programFolder.startsWith(QStringLiteral("/usr/"));
+    if (!installed && IsFolder(programFolder)
+        && ::access(QFile::encodeName(programFolder).constData(), W_OK | X_OK) == 0)
         return programFolder;
     return (home.isEmpty() ? QDir::homePath() : home) + QStringLiteral("/Kestovar");
 }

@@ -93,7 +93,8 @@ public:
     // The station tells the operator about it.
     const QString& damagedFileCopy() const { return damagedFileCopy_; }
 
-    // The program's folder when it is writable, else ~/Kestovar.
+    // The program's folder when it is writable and not an installed one (under /usr),
+    // else ~/Kestovar.
     static QString DefaultStorageRoot();
     static QString ChooseStorageRoot(const QString& programFolder, const QString& home);
 

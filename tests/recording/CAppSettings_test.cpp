@@ -324,6 +324,10 @@ TEST_F(CAppSettingsTest, TheDefaultRootIsTheProgramFolderOnlyWhenWritable)
     EXPECT_EQ(CAppSettings::ChooseStorageRoot(Q(dir_.path() / "missing"), "/home/op"), "/home/op/Kestovar");
     EXPECT_EQ(CAppSettings::ChooseStorageRoot("", "/home/op"), "/home/op/Kestovar");
     EXPECT_EQ(CAppSettings::ChooseStorageRoot("/proc/self", "/home/op"), "/home/op/Kestovar");
+    // Installed by the package (root may write there, operators may not): never the
+    // storage root, so an upgrade or removal cannot take recordings with it.
+    EXPECT_EQ(CAppSettings::ChooseStorageRoot("/usr/lib", "/home/op"), "/home/op/Kestovar");
+    EXPECT_EQ(CAppSettings::ChooseStorageRoot("/usr/local/bin", "/home/op"), "/home/op/Kestovar");
 
     // ~/Kestovar is made when it is the default and does not exist yet.
     const auto home = dir_.path() / "home" / "Kestovar";
