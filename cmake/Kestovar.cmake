@@ -20,6 +20,11 @@ endfunction()
 # QT gives the executable a QApplication on the offscreen platform.
 function(kestovar_add_test name)
   cmake_parse_arguments(ARG "QT" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  # An empty label list would vanish from the property list below and make the next
+  # property's name a label: the test folder's name stands in.
+  if(NOT ARG_LABELS)
+    get_filename_component(ARG_LABELS ${CMAKE_CURRENT_LIST_DIR} NAME)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   if(ARG_QT)
     target_link_libraries(${name} PRIVATE kestovar_test_qt_main)
