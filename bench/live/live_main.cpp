@@ -5,9 +5,16 @@
 // median of the runs. Prints "figure | ours | reference | ratio"; the reference column
 // holds the goal.
 //
-//   bench_live [--runs N] [--seconds S] [--rotation R]
+// Then (unless --thumbnail-load 0) the preview runs again while two workers make thumbnails of
+// 1080p movies without a pause, as the media list does for a large folder: once at
+// the workers' background priority (ours) and once at normal priority (reference).
+//
+//   bench_live [--runs N] [--seconds S] [--rotation R] [--thumbnail-load 0|1]
 
 #include "LiveSession.h"
+
+#include "library/MediaThumbnail.h"
+#include "platform/ThreadPriority.h"
 
 #include "../common/BenchSupport.h"
 
@@ -16,7 +23,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -65,6 +75,34 @@ void Print(const std::string& what, const Figures& f, double cpuGoal)
         "-");
 }
 
+// Two threads making thumbnails of `movie` until stopped, as the media list's workers.
+class ThumbnailLoad {
+public:
+    ThumbnailLoad(const std::string& movie, bool background)
+    {
+        for (int i = 0; i < 2; ++i)
+            threads_.emplace_back([this, movie, background] {
+                if (background)
+                    LowerThisThreadToBackground();
+                while (!stop_.load())
+                    if (!MakeMovieThumbnail(movie, QSize(160, 90)).image.isNull())
+                        made_.fetch_add(1);
+            });
+    }
+    ~ThumbnailLoad()
+    {
+        stop_.store(true);
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    int Made() const { return made_.load(); }
+
+private:
+    std::atomic<bool> stop_ { false };
+    std::atomic<int> made_ { 0 };
+    std::vector<std::thread> threads_;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -72,6 +110,7 @@ int main(int argc, char** argv)
     int runs = 3;
     double seconds = 15;
     RotationMode rotation = 0;
+    bool thumbnailLoad = true;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--runs")
@@ -80,6 +119,8 @@ int main(int argc, char** argv)
             seconds = std::atof(argv[i + 1]);
         else if (a == "--rotation")
             rotation = std::atoi(argv[i + 1]);
+        else if (a == "--thumbnail-load")
+            thumbnailLoad = std::atoi(argv[i + 1]) != 0;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -121,6 +162,39 @@ int main(int argc, char** argv)
             p.captureThreadFraction * 100, c.captureThreadFraction * 100, p.otherGraphThreadsFraction * 100,
             c.otherGraphThreadsFraction * 100);
     }
+    Figures loadedOurs, loadedNormal;
+    std::vector<double> thumbnailsOurs, thumbnailsNormal;
+    const std::string movie = (dir / "thumbs.avi").string();
+    if (thumbnailLoad) {
+        bool made = false;
+        RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=1920x1080:r=30 -t 2 "
+                   "-c:v libx264 -pix_fmt yuv420p '"
+                + movie + "'",
+            &made);
+        if (!made || MakeMovieThumbnail(movie, QSize(160, 90)).image.isNull()) {
+            std::fprintf(stderr, "bench_live: no movie to make thumbnails of\n");
+            std::filesystem::remove_all(dir);
+            return 1;
+        }
+    }
+    for (int r = 0; thumbnailLoad && r < runs; ++r) {
+        SessionOptions options;
+        options.rotation = rotation;
+        options.seconds = seconds;
+        for (bool background : { true, false }) {
+            std::fprintf(stderr, "bench_live: run %d, preview with thumbnail workers at %s priority\n", r + 1,
+                background ? "background" : "normal");
+            ThumbnailLoad load(movie, background);
+            const SessionResult p = RunSession(options, stream);
+            if (!p.ok) {
+                std::fprintf(stderr, "bench_live: %s\n", p.error.c_str());
+                std::filesystem::remove_all(dir);
+                return 1;
+            }
+            Add(background ? loadedOurs : loadedNormal, p);
+            (background ? thumbnailsOurs : thumbnailsNormal).push_back(load.Made() / seconds);
+        }
+    }
     std::filesystem::remove_all(dir);
 
     const std::string shape = Format("1080p30 H.264, rotation %d, 1280x720 window", rotation);
@@ -136,5 +210,17 @@ int main(int argc, char** argv)
         Format("%.1f %%", threads), "goal < 3 %", Ratio(threads, 3));
     Row("recording CPU over preview: the capture thread (decode as before, plus queueing each packet)",
         Format("%.1f %%", Median(overCapture)), "-", "-");
+    if (thumbnailLoad) {
+        const std::string what = "live preview " + shape + " while 2 workers make movie thumbnails";
+        auto row = [&](const std::string& figure, double ours, double normal, const char* unit) {
+            Row(what + ", " + figure + " (reference: workers at normal priority)", Format("%.2f%s", ours, unit),
+                Format("%.2f%s", normal, unit), Ratio(ours, normal));
+        };
+        row("packet arrival to picture, median", Median(loadedOurs.median), Median(loadedNormal.median), " ms");
+        row("packet arrival to picture, 99th percentile", Median(loadedOurs.p99), Median(loadedNormal.p99), " ms");
+        row(Format("frames dropped of %.0f", loadedOurs.frames), Median(loadedOurs.dropped),
+            Median(loadedNormal.dropped), "");
+        row("thumbnails made per second", Median(thumbnailsOurs), Median(thumbnailsNormal), "");
+    }
     return 0;
 }

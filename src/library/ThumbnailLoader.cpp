@@ -1,5 +1,7 @@
 #include "library/ThumbnailLoader.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
@@ -38,6 +40,9 @@ void ThumbnailLoader::Request(quint64 ticket, const MediaEntry& entry, QSize pix
     auto cancel = cancel_;
     const ThumbnailLimits limits = limits_;
     pool_.start([=, this] {
+        // Thumbnails can wait; the live picture and a recording cannot.
+        thread_local const bool lowered = LowerThisThreadToBackground();
+        (void)lowered;
         if (cancel->load())
             return;
         ThumbnailResult made = entry.kind == MediaKind::Movie

@@ -8,6 +8,7 @@
 #include "library/StorageLabel.h"
 #include "library/ThumbnailCache.h"
 #include "library/ThumbnailLoader.h"
+#include "platform/ThreadPriority.h"
 
 #include "LibraryFixtures.h"
 #include "TestSupport.h"
@@ -24,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include <sys/stat.h>
 
@@ -375,6 +377,41 @@ TEST_F(Thumbnails, TheLoaderReportsEveryRequestOnceWithItsTicket)
         EXPECT_EQ(image.isNull(), e.name == "bad.avi") << e.name;
     }
     EXPECT_EQ(tickets, (std::set<quint64> { 100, 101, 102 }));
+}
+
+// The nice values of this process's threads whose name starts with `prefix`.
+std::vector<int> NiceOfThreads(const std::string& prefix)
+{
+    std::vector<int> nices;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string comm = test::ReadFileText(task.path() / "comm");
+        if (comm.rfind(prefix, 0) != 0)
+            continue;
+        // The fields after the parenthesised name: state is the 3rd, nice the 19th.
+        const std::string stat = test::ReadFileText(task.path() / "stat");
+        std::istringstream rest(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        for (int i = 3; i <= 19 && rest >> field; ++i) {
+        }
+        nices.push_back(std::stoi(field));
+    }
+    return nices;
+}
+
+TEST_F(Thumbnails, TheLoaderWorksBelowTheLivePicturesPriority)
+{
+    ASSERT_TRUE(test::CopyFile(movie, At("a.avi")));
+    const std::vector<MediaEntry> entries = ListMediaFolder(dir.str(), "avi", MediaKind::Movie);
+    const std::vector<int> before = NiceOfThreads("Thread (pooled)");
+    ThumbnailLoader loader;
+    loader.Request(1, entries[0], kThumb);
+    ASSERT_TRUE(loader.WaitForIdle(60000));
+    // The worker stays in the pool for a while after its work.
+    const std::vector<int> after = NiceOfThreads("Thread (pooled)");
+    ASSERT_GT(after.size(), before.size()) << "the loader's worker is alive";
+    EXPECT_EQ(std::count(after.begin(), after.end(), kBackgroundNice),
+        std::count(before.begin(), before.end(), kBackgroundNice) + 1);
+    EXPECT_EQ(ThisThreadNice(), 0) << "the GUI thread keeps its priority";
 }
 
 TEST_F(Thumbnails, NothingOfACancelledRoundIsDelivered)
