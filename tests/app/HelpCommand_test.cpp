@@ -10,6 +10,7 @@
 #include "ui/CMenuBarXP.h"
 #include "ui/CMenuXP.h"
 
+#include "FakeStationMedia.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -36,45 +37,6 @@ public slots:
     void Open(const QUrl& url) { opened << url; }
 };
 
-// AppState for a window that only has to be built and offer its menus.
-class QuietMedia : public StationMedia {
-public:
-    explicit QuietMedia(const QString& root)
-        : settings(root)
-    {
-    }
-    AppMode Mode() const override { return mode; }
-    CAppSettings& Settings() override { return settings; }
-    bool CameraPresent() override { return camera; }
-    bool ProCameraPresent() override { return false; }
-    bool LiveSourceIsMjpeg() override { return false; }
-    void SetVideoWindows(QWidget*, QWidget*) override { }
-    void CloseAll() override { mode = AppMode::Idle; }
-    bool StartPreview() override
-    {
-        mode = AppMode::Live;
-        return true;
-    }
-    bool OpenPlayback(const QString&) override { return false; }
-    void SetStillPath(const QString&) override { }
-    bool ShowStill(const QString&) override { return false; }
-    bool HasFreeDiskSpace() override { return true; }
-    void SaveSettings() override { }
-    PlayerGraph* Player() const override { return nullptr; }
-    int GraphState() const override { return 0; }
-    bool PlayPlayback() override { return false; }
-    bool PausePlayback() override { return false; }
-    bool StopPlayback() override { return false; }
-    void ClosePlayback() override { }
-    void UpdateVideoPosition() override { }
-    std::shared_ptr<AudioBackend> Audio() const override { return nullptr; }
-    CameraBackend* OpenCamera() const override { return nullptr; }
-
-    CAppSettings settings;
-    AppMode mode = AppMode::Idle;
-    bool camera = false;
-};
-
 const char* const kXdgVariables[]
     = { "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP" };
 
@@ -94,7 +56,8 @@ protected:
         qputenv("KESTOVAR_REGISTRY_DIR", Path("registry"));
 
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher_, "Open");
-        media_ = std::make_unique<QuietMedia>(QString::fromUtf8(Path("root")));
+        media_ = std::make_unique<test::FakeMedia>(QString::fromUtf8(Path("root")));
+        media_->camera = false;
         dlg_ = std::make_unique<CDlgMain>(*media_, nullptr);
         dlg_->SetWaitScale(0);
         dlg_->SetMessenger([](const QString&, std::function<void()> done) {
@@ -151,7 +114,7 @@ protected:
     test::TempDir dir_;
     QList<QPair<QByteArray, QByteArray>> saved_;
     UrlCatcher catcher_;
-    std::unique_ptr<QuietMedia> media_;
+    std::unique_ptr<test::FakeMedia> media_;
     std::unique_ptr<CDlgMain> dlg_;
 };
 
