@@ -107,7 +107,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    int runs = 3;
+    int runs = 5;
     double seconds = 15;
     RotationMode rotation = 0;
     bool thumbnailLoad = true;
