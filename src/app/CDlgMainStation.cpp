@@ -9,7 +9,6 @@
 #include "app/CMainFrame.h"
 #include "app/HelpLocator.h"
 #include "app/StationMedia.h"
-#include "capture/AviRepair.h"
 #include "capture/CameraTable.h"
 #include "dialogs/CDlgOk.h"
 #include "dialogs/CDlgSplash.h"
@@ -21,8 +20,6 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFile>
-#include <QFileInfo>
 #include <QThread>
 #include <QUrl>
 

@@ -8,7 +8,8 @@
 // The repair works in place: it never needs room for a copy. When the disk is too
 // full even for the index, the last moments are given up to make room for it.
 //
-// Any thread; one file at a time (the station repairs at start, before recording).
+// Any thread; one file at a time. The station repairs on a worker at start, only the
+// files it listed before anything could record.
 
 #include <cstdint>
 #include <string>
