@@ -41,8 +41,7 @@ void ThumbnailLoader::Request(quint64 ticket, const MediaEntry& entry, QSize pix
     const ThumbnailLimits limits = limits_;
     pool_.start([=, this] {
         // Thumbnails can wait; the live picture and a recording cannot.
-        thread_local const bool lowered = LowerThisThreadToBackground();
-        (void)lowered;
+        LowerThisThreadToBackground();
         if (cancel->load())
             return;
         ThumbnailResult made = entry.kind == MediaKind::Movie
