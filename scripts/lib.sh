@@ -46,3 +46,14 @@ kestovar_pulse_stop() {
     kill "$(cat "$KESTOVAR_PULSE_DIR/pulse/pid")" 2>/dev/null || true
   fi
 }
+
+# Pixels that differ in AREA (WxH+X+Y) of the X display between two screenshots taken
+# 0.5 s apart; "0" and more when the picture there moves. WORKDIR holds the two shots.
+kestovar_pixels_moving() {
+  local area="$1" work="$2"
+  import -window root -crop "$area" "$work/moving-a.png"
+  sleep 0.5
+  import -window root -crop "$area" "$work/moving-b.png"
+  compare -metric AE -fuzz 5% "$work/moving-a.png" "$work/moving-b.png" null: 2>&1 || true
+  rm -f "$work/moving-a.png" "$work/moving-b.png"
+}
