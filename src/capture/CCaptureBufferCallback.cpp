@@ -341,21 +341,29 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
         return; // a filter that changed the size: nothing sensible to draw
     }
 
-    // Converted 1:1 into the window's picture.
+    // Converted 1:1 into the window's picture: by libyuv for the planar formats that
+    // cameras and movies give, by libswscale for anything else.
     bool unusedFull = false;
     const AVPixelFormat pictureFormat = SwsInputFormat(picture, unusedFull);
-    SwsContext* ctx = sws_getCachedContext(toWindow_, l.areaWidth, l.areaHeight, pictureFormat, l.areaWidth,
-        l.areaHeight, AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
-    if (ctx) {
-        // Setting the colour details rebuilds the scaler's tables: only when anything
-        // changed (a rebuilt context may sit at the old address, so the shape counts too).
-        const std::array<int, 6> shape { l.areaWidth, l.areaHeight, int(pictureFormat), int(format),
-            (full ? 1 : 0) | (int(decoded->colorspace) << 1), 0 };
-        if (ctx != toWindow_ || shape != toWindowShape_) {
-            SetSwsColorDetails(ctx, decoded, full);
-            toWindowShape_ = shape;
+    const bool byLibyuv = pictureFormat == AV_PIX_FMT_YUV420P || pictureFormat == AV_PIX_FMT_YUV422P
+        || pictureFormat == AV_PIX_FMT_YUV444P;
+    SwsContext* ctx = nullptr;
+    if (!byLibyuv) {
+        ctx = sws_getCachedContext(toWindow_, l.areaWidth, l.areaHeight, pictureFormat, l.areaWidth,
+            l.areaHeight, AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+        if (ctx) {
+            // Setting the colour details rebuilds the scaler's tables: only when anything
+            // changed (a rebuilt context may sit at the old address, so the shape counts too).
+            const std::array<int, 6> shape { l.areaWidth, l.areaHeight, int(pictureFormat), int(format),
+                (full ? 1 : 0) | (int(decoded->colorspace) << 1), 0 };
+            if (ctx != toWindow_ || shape != toWindowShape_) {
+                SetSwsColorDetails(ctx, decoded, full);
+                toWindowShape_ = shape;
+            }
+            toWindow_ = ctx;
         }
-        toWindow_ = ctx;
+    }
+    if (byLibyuv || ctx) {
         QImage image;
         const int slot = TakeImage(target.width(), target.height(), image);
         if (!image.isNull()) {
@@ -370,8 +378,12 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
                 = { image.bits() + qsizetype(l.areaY) * image.bytesPerLine() + qsizetype(l.areaX) * 4,
                       nullptr, nullptr, nullptr };
             int stride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
-            sws_scale(ctx, picture->data, picture->linesize, 0, l.areaHeight, dst, stride);
-            if (l.partial) {
+            if (byLibyuv)
+                ConvertYuvToRgb32(picture, pictureFormat, full, decoded->colorspace, dst[0], stride[0], l.areaWidth,
+                    l.areaHeight);
+            else
+                sws_scale(ctx, picture->data, picture->linesize, 0, l.areaHeight, dst, stride);
+            if (l.partial && !byLibyuv) {
                 // What the conversion wrote past the area's right edge lands on the
                 // black side: paint it black again.
                 const int from = l.areaX + l.areaWidth;

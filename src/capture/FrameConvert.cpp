@@ -2,6 +2,8 @@
 
 #include "platform/CameraAvPtr.h"
 
+#include <libyuv/convert_argb.h>
+
 #include <QImage>
 #include <QSaveFile>
 #include <QString>
@@ -38,6 +40,28 @@ void SetSwsColorDetails(SwsContext* ctx, const AVFrame* frame, bool fullRange)
     const int* coefficients = sws_getCoefficients(space);
     sws_setColorspaceDetails(
         ctx, coefficients, fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+}
+
+bool ConvertYuvToRgb32(const AVFrame* picture, AVPixelFormat format, bool fullRange, AVColorSpace space,
+    uint8_t* dst, int dstStride, int width, int height)
+{
+    // libyuv's ARGB is QImage's RGB32 on a little-endian machine: B, G, R, A in memory.
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "RGB32 as libyuv's ARGB needs little endian");
+    const bool bt709 = space == AVCOL_SPC_BT709;
+    const libyuv::YuvConstants* matrix = bt709 ? (fullRange ? &libyuv::kYuvF709Constants : &libyuv::kYuvH709Constants)
+                                               : (fullRange ? &libyuv::kYuvJPEGConstants : &libyuv::kYuvI601Constants);
+    const uint8_t* const* p = picture->data;
+    const int* s = picture->linesize;
+    switch (format) {
+    case AV_PIX_FMT_YUV420P:
+        return libyuv::I420ToARGBMatrix(p[0], s[0], p[1], s[1], p[2], s[2], dst, dstStride, matrix, width, height) == 0;
+    case AV_PIX_FMT_YUV422P:
+        return libyuv::I422ToARGBMatrix(p[0], s[0], p[1], s[1], p[2], s[2], dst, dstStride, matrix, width, height) == 0;
+    case AV_PIX_FMT_YUV444P:
+        return libyuv::I444ToARGBMatrix(p[0], s[0], p[1], s[1], p[2], s[2], dst, dstStride, matrix, width, height) == 0;
+    default:
+        return false;
+    }
 }
 
 bool WriteFrameAsJpeg(const AVFrame* frame, const std::string& path, std::string* message)

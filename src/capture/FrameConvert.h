@@ -19,6 +19,15 @@ AVPixelFormat SwsInputFormat(const AVFrame* frame, bool& fullRange);
 // Sets the source range and matrix of `ctx` from the frame; the output is full-range RGB.
 void SetSwsColorDetails(SwsContext* ctx, const AVFrame* frame, bool fullRange);
 
+// Converts a YUV picture 1:1 into 32-bit colour rows (QImage::Format_RGB32) with
+// libyuv, with the matrix and range that SetSwsColorDetails would give libswscale.
+// `format` is the picture's plain format as SwsInputFormat returns it. Writes exactly
+// width pixels a row, whatever the width (libswscale's converter falls back to slow
+// code for an odd width, which a window of any size easily has). False for a format
+// it does not take (the caller then uses libswscale).
+bool ConvertYuvToRgb32(const AVFrame* picture, AVPixelFormat format, bool fullRange, AVColorSpace space,
+    uint8_t* dst, int dstStride, int width, int height);
+
 // Converts a decoded picture to 24-bit colour and writes it as a JPEG file of the
 // picture's size (Qt's default quality). The file appears whole or not at all.
 bool WriteFrameAsJpeg(const AVFrame* frame, const std::string& path, std::string* message = nullptr);

@@ -16,6 +16,7 @@
 extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include <cmath>
@@ -91,11 +92,22 @@ QImage ToRgb32(const AVFrame* frame)
 {
     bool full = false;
     const AVPixelFormat format = SwsInputFormat(frame, full);
+    QImage image(frame->width, frame->height, QImage::Format_RGB32);
+    if (!ConvertYuvToRgb32(
+            frame, format, full, frame->colorspace, image.bits(), int(image.bytesPerLine()), frame->width, frame->height))
+        return {};
+    return image;
+}
+
+// The same by libswscale, as the grabber converted before libyuv.
+QImage ToRgb32BySwscale(const AVFrame* frame)
+{
+    bool full = false;
+    const AVPixelFormat format = SwsInputFormat(frame, full);
     av::SwsPtr sws(sws_getContext(frame->width, frame->height, format, frame->width, frame->height,
-        AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+        AV_PIX_FMT_RGB32, SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_POINT, nullptr, nullptr, nullptr));
     SetSwsColorDetails(sws.get(), frame, full);
-    // Room for the conversion's block overrun at the end of the last row.
-    QImage image(frame->width, frame->height + 1, QImage::Format_RGB32);
+    QImage image(frame->width, frame->height + 1, QImage::Format_RGB32); // room for its row overrun
     uint8_t* dst[4] = { image.bits(), nullptr, nullptr, nullptr };
     int stride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
     sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, stride);
@@ -243,6 +255,51 @@ TEST(RotationFilterTest, QuarterTurnsShowTheRotatePictureSaveItsSmearColumns)
                     ASSERT_EQ(shown.pixel(c, r), qRgb(0, 0, 0))
                         << "ours is black outside the square, column " << c;
         }
+    }
+}
+
+TEST(GrabberTest, TheWindowsColoursMatchLibswscalesForEveryMatrixAndRange)
+{
+    // libyuv converts for the window; libswscale, which converted before, is the
+    // reference (at an even width: at an odd one it shifts the colours by up to half a
+    // pixel). Limited BT.601 and BT.709 (H.264), full-range 4:2:2 (MJPG).
+    auto clip = H264Clip(1280, 720);
+    ASSERT_TRUE(clip);
+    av::FramePtr h264 = DecodeFirst(*clip);
+    ASSERT_TRUE(h264);
+    SimulatedMjpegEncoder mjpg;
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(mjpg.Open(640, 480));
+    ASSERT_TRUE(mjpg.Encode(0, {}, jpeg));
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MJPEG);
+    av::CodecContextPtr ctx(avcodec_alloc_context3(codec));
+    ASSERT_EQ(avcodec_open2(ctx.get(), codec, nullptr), 0);
+    av::PacketPtr pkt = av::MakePacket();
+    pkt->data = jpeg.data();
+    pkt->size = int(jpeg.size());
+    av::FramePtr mjpgFrame = av::MakeFrame();
+    ASSERT_EQ(avcodec_send_packet(ctx.get(), pkt.get()), 0);
+    ASSERT_EQ(avcodec_receive_frame(ctx.get(), mjpgFrame.get()), 0);
+
+    for (auto [frame, space] : { std::pair { h264.get(), AVCOL_SPC_UNSPECIFIED }, std::pair { h264.get(), AVCOL_SPC_BT709 },
+             std::pair { mjpgFrame.get(), AVCOL_SPC_BT470BG } }) {
+        SCOPED_TRACE(testing::Message() << av_get_pix_fmt_name(AVPixelFormat(frame->format)) << " space " << space);
+        frame->colorspace = space;
+        const QImage ours = ToRgb32(frame), reference = ToRgb32BySwscale(frame);
+        ASSERT_FALSE(ours.isNull());
+        ASSERT_EQ(ours.size(), reference.size());
+        double sum = 0;
+        int worst = 0;
+        for (int y = 0; y < ours.height(); ++y)
+            for (int x = 0; x < ours.width(); ++x) {
+                const QRgb a = ours.pixel(x, y), b = reference.pixel(x, y);
+                for (int d : { qRed(a) - qRed(b), qGreen(a) - qGreen(b), qBlue(a) - qBlue(b) }) {
+                    sum += std::abs(d);
+                    worst = std::max(worst, std::abs(d));
+                }
+            }
+        EXPECT_LT(sum / (3.0 * ours.width() * ours.height()), 1.5) << "mean difference per channel";
+        EXPECT_LE(worst, 12) << "largest difference of one channel";
     }
 }
 
