@@ -10,6 +10,10 @@
 #include <linux/usb/video.h>
 #include <linux/videodev2.h>
 
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
 #include <numeric>
 
 using namespace kestovar;
@@ -244,6 +248,46 @@ TEST(SimulatedCameraTest, BitRateFollowsTheEncoderCommand)
     // Two seconds at 3000 kbit/s are about 750 kB; the encoder keeps near its target.
     EXPECT_GT(high, 750000u / 3);
     EXPECT_LT(high, 750000u * 2);
+}
+
+TEST(SimulatedCameraTest, TheClipIsKeptOnDiskAndADamagedFileIsEncodedAnew)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    qputenv("KESTOVAR_CLIP_CACHE", folder.path().toUtf8());
+    const SimulatedClipKey key { 96, 64, 30, 200000, {} };
+    // The process keeps six clips: six others push `key` out, so the next call reads the disk.
+    auto forget = [] {
+        for (uint32_t i = 1; i <= 6; ++i)
+            ASSERT_TRUE(SimulatedH264Clip({ 32, 32 + 2 * i, 30, 100000, {} }));
+    };
+    auto encoded = SimulatedH264Clip(key);
+    ASSERT_TRUE(encoded);
+    const std::string path = SimulatedClipCachePath(key);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    const auto size = std::filesystem::file_size(path);
+
+    // A mark in the last packet's last byte comes back: the clip was read, not encoded.
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(-1, std::ios::end);
+        f.put(char(encoded->packets.back().back() ^ 0x5A));
+    }
+    forget();
+    auto read = SimulatedH264Clip(key);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->packets.size(), encoded->packets.size());
+    EXPECT_EQ(read->packets.back().back(), uint8_t(encoded->packets.back().back() ^ 0x5A));
+    EXPECT_EQ(read->packets.front(), encoded->packets.front());
+
+    // Cut short: encoded anew and the file made whole again.
+    std::filesystem::resize_file(path, size / 2);
+    forget();
+    auto again = SimulatedH264Clip(key);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->packets, encoded->packets);
+    EXPECT_EQ(std::filesystem::file_size(path), size);
+    qunsetenv("KESTOVAR_CLIP_CACHE");
 }
 
 TEST(SimulatedCameraTest, ProDeliversMjpgThatChangesWithBrightness)
