@@ -742,3 +742,18 @@ TEST_F(HotplugTest, WithoutDeviceNotificationsTheOperatorIsToldAndTheStationGoes
     CloseMessages();
     EXPECT_EQ(messages_.size(), 1);
 }
+
+TEST_F(HotplugTest, ACameraGoneWhileItWasStartedIsToldAsALossOnce)
+{
+    dlg_->Start();
+    CloseMessages();
+    messages_.clear();
+    // The preview's start met ENODEV: the station is Idle, the camera no longer listed.
+    media_->mode = AppMode::Idle;
+    media_->camera = false;
+    dlg_->OnStreamEnded(QStringLiteral("the camera was unplugged"));
+    hotplug_.Feed(test::CameraPulled(test::ReplayedUsbDevice {}));
+    CloseMessages();
+    EXPECT_EQ(messages_, QStringList { "Kestovar Full HD camera lost connecting!" });
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+}
