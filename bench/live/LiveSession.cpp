@@ -115,6 +115,7 @@ public:
     {
         return inner_->ExtensionUnitQuery(unit, selector, query, data, size);
     }
+    int EncoderUnit() override { return inner_->EncoderUnit(); }
     bool QueryControl(uint32_t id, CameraControlInfo& out) override { return inner_->QueryControl(id, out); }
     bool GetControl(uint32_t id, int32_t& value) override { return inner_->GetControl(id, value); }
     bool SetControl(uint32_t id, int32_t value) override { return inner_->SetControl(id, value); }

@@ -34,6 +34,11 @@ bool AppStationMedia::LiveSourceIsMjpeg()
     return app_.OpenCameraKind() == SourceKind::Mjpeg;
 }
 
+QString AppStationMedia::DeviceWatchError() const
+{
+    return app_.DeviceWatchError();
+}
+
 void AppStationMedia::SetVideoWindows(QWidget* videoWindow, QWidget* transportBar)
 {
     app_.videoWindow = dynamic_cast<VideoSink*>(videoWindow);

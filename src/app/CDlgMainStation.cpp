@@ -52,10 +52,13 @@ void CDlgMain::Start()
     HandOffSplash();
     raise();
     activateWindow();
+    const QString watchError = media_.DeviceWatchError();
+    if (!watchError.isEmpty())
+        ShowNotice(QStringLiteral("Can't register device notification: ") + watchError);
     if (!camera) {
         frame_->ControlPanel()->ShowNoCameraNotice();
         frame_->ControlPanel()->UpdateControlStates();
-        Tell(QStringLiteral("Kestovar camera is not detected!"));
+        ShowNotice(QStringLiteral("Kestovar camera is not detected!"));
     }
 }
 
@@ -103,7 +106,9 @@ void CDlgMain::OnStreamEnded(const QString& message)
 void CDlgMain::HandleStreamEnded()
 {
     const AppMode mode = media_.Mode();
-    if (!frame_ || (mode != AppMode::Live && mode != AppMode::Recording)) {
+    // Idle: the camera went while a preview or a recording was being started.
+    const bool goneAtStart = mode == AppMode::Idle && !media_.CameraPresent();
+    if (!frame_ || (mode != AppMode::Live && mode != AppMode::Recording && !goneAtStart)) {
         DeviceChangeHandled();
         return;
     }
@@ -154,8 +159,14 @@ void CDlgMain::HandleDeviceChange(uint32_t event, const QString& devicePath)
         if (mode == AppMode::Idle) {
             panel->HideNoCameraNotice();
             Wait(500);
-            panel->UpdateControlStates();
-            frame_->ApplyModelDefault(!devicePath.toUpper().contains(QStringLiteral("PID_4148")));
+            // Pulled again during the wait: its removal follows; going live now would
+            // only end in "preview error".
+            if (media_.CameraPresent()) {
+                panel->UpdateControlStates();
+                frame_->ApplyModelDefault(!devicePath.toUpper().contains(QStringLiteral("PID_4148")));
+            } else {
+                panel->ShowNoCameraNotice();
+            }
         }
         Tell(fullHd ? QStringLiteral("Kestovar Full HD camera is detected!")
                     : QStringLiteral("Kestovar Pro camera is detected!"),

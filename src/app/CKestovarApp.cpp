@@ -4,12 +4,11 @@
 #include "platform/AudioBackend.h"
 #include "platform/CameraProvider.h"
 #include "platform/SimulatedCameraProvider.h"
-#include "platform/UdevMonitor.h"
+#include "platform/CameraHotplug.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QSocketNotifier>
 
 #include <malloc.h>
 
@@ -154,14 +153,17 @@ void CKestovarApp::StartDeviceWatch()
         });
         return;
     }
-    udevMonitor_ = std::make_unique<UdevMonitor>();
-    if (!udevMonitor_->Open()) {
-        std::fprintf(stderr, "app: udev cannot be reached; plugging a camera in is not noticed\n");
-        udevMonitor_.reset();
-        return;
+    hotplug_ = std::make_unique<CameraHotplug>();
+    connect(hotplug_.get(), &CameraHotplug::deviceChanged, this,
+        [this](uint32_t code, const QString& path) { OnDeviceChange(code, path.toStdString()); });
+    std::string error;
+    if (!hotplug_->Start(&error)) {
+        // Nothing else depends on it: the camera present at start is used, and the
+        // operator is told that a camera plugged in later is not noticed.
+        std::fprintf(stderr, "app: udev cannot be listened to (%s); plugging a camera in is not noticed\n",
+            error.c_str());
+        deviceWatchError_ = QString::fromStdString(error);
     }
-    udevNotifier_ = std::make_unique<QSocketNotifier>(udevMonitor_->Fd(), QSocketNotifier::Read);
-    connect(udevNotifier_.get(), &QSocketNotifier::activated, this, &CKestovarApp::ReadUdevEvents);
 }
 
 void CKestovarApp::StopDeviceWatch()
@@ -169,22 +171,13 @@ void CKestovarApp::StopDeviceWatch()
     if (watchedCamera_)
         watchedCamera_->SetDeviceChangeCallback(nullptr);
     watchedCamera_.reset();
-    udevNotifier_.reset();
-    udevMonitor_.reset();
-}
-
-void CKestovarApp::ReadUdevEvents()
-{
-    if (!udevMonitor_)
-        return;
-    for (const DeviceChangeEvent& event : udevMonitor_->ReadEvents()) {
-        if (!event.devicePath.empty())
-            OnDeviceChange(event.code, event.devicePath);
-    }
+    hotplug_.reset();
 }
 
 void CKestovarApp::OnDeviceChange(uint32_t code, const std::string& devicePath)
 {
+    if (code == kDeviceRemoval)
+        qualityNoticeCamera_.clear(); // plugged again, it is told again
     emit deviceChanged(static_cast<int>(code), QString::fromStdString(devicePath));
 }
 

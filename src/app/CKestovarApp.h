@@ -38,7 +38,6 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
 class QWidget;
 
 namespace kestovar {
@@ -46,10 +45,15 @@ namespace kestovar {
 class AudioBackend;
 class CDlgMain;
 class SimulatedCameraProvider;
-class UdevMonitor;
+class CameraHotplug;
 
 // Name of the single-instance lock (its file is named after it).
 inline constexpr char kInstanceName[] = "Global\\{05CA3573-B449-4e0b-83F5-111111}";
+
+// Told once in the status bar when the camera's encoder refuses the quality setting
+// (or the stream preparation) and streams at its own setting.
+inline constexpr char kQualityNotTakenMessage[]
+    = "The camera did not accept the quality setting; it records at its own setting.";
 
 // What GetGraphState answers.
 enum class GraphRunState : int32_t { Stopped = 0, Paused = 1, Running = 2 };
@@ -162,6 +166,11 @@ public:
     void SetFreeSpaceSource(FreeSpaceSource source, std::FILE* report = stdout);
     // Tests and the main window: how graph failures reach the operator.
     void SetErrorReporter(ErrorReporter reporter);
+    // Why plugging a camera in cannot be noticed (the udev monitor could not be set
+    // up); empty when it can. The station goes on without it.
+    const QString& DeviceWatchError() const { return deviceWatchError_; }
+    // The real cameras' plug events; null with a simulated camera or without udev.
+    CameraHotplug* Hotplug() const { return hotplug_.get(); }
 
 signals:
     // A USB camera (or the simulated one) arrived (kDeviceArrival, 0x8000) or was
@@ -173,6 +182,9 @@ signals:
     // The recording's file could not be written (a full disk), while recording or
     // when it was stopped. What was written up to then stays readable.
     void recordingFailed(QString message);
+    // A plain-words notice for the status bar: the camera streams, but not as asked
+    // (kQualityNotTakenMessage). Given once per camera until it is plugged again.
+    void cameraNotice(QString message);
 
 public slots:
     // Ends the station as the main window's close does: open dialogs are closed,
@@ -214,14 +226,19 @@ private:
     // of `serial` has been stopped by then.
     void PostGraphReport(uint64_t serial, void (CKestovarApp::*signal)(QString), const std::string& message);
     void OnDeviceChange(uint32_t code, const std::string& devicePath);
-    void ReadUdevEvents();
+    // After a camera graph started: a refused quality setting is logged and, for a
+    // camera not yet told about, announced through cameraNotice.
+    void NoteEncoderOutcome(const EncoderOutcome& outcome, const std::string& devicePath);
+    // A camera that answered as gone while a graph was being started: the loss is
+    // reported as a stream that ended, not as a graph error.
+    void ReportCameraGoneAtStart();
 
     AppOptions options_;
     SignalBridge signalBridge_;
     std::shared_ptr<AudioBackend> audio_;
     std::shared_ptr<SimulatedCameraProvider> watchedCamera_; // whose plug events we hear
-    std::unique_ptr<UdevMonitor> udevMonitor_;
-    std::unique_ptr<QSocketNotifier> udevNotifier_;
+    std::unique_ptr<CameraHotplug> hotplug_; // real cameras: udev's events, one per plug and pull
+    QString deviceWatchError_; // why udev could not be listened to; empty when it is
     ErrorReporter errorReporter_;
     FreeSpaceSource freeSpaceSource_ = StatvfsFreeSpace;
     std::FILE* diskReport_ = stdout;
@@ -229,6 +246,7 @@ private:
     // gone since is dropped instead of blaming the graph that runs now.
     uint64_t graphSerial_ = 0;
     bool recordFailureReported_ = false; // recordingFailed already said for this recording
+    std::string qualityNoticeCamera_; // the camera told that it keeps its own setting
     // The still picture last handed to the video window, and at which size: a repaint
     // of the same picture at the same size presents nothing new (the window keeps it).
     QString stillPresentedPath_;

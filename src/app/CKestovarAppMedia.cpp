@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QMetaObject>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -58,6 +60,28 @@ void CKestovarApp::ReportGraphError(const QString& message)
     box.exec();
 }
 
+void CKestovarApp::NoteEncoderOutcome(const EncoderOutcome& outcome, const std::string& devicePath)
+{
+    if (outcome.refusal == 0)
+        return;
+    std::fprintf(stderr, "app: the camera %s refused the quality setting (%s); it streams at its own setting\n",
+        devicePath.c_str(), std::strerror(outcome.refusal));
+    // Every start (each roll-over, each Live) meets the same refusal: told once.
+    if (qualityNoticeCamera_ == devicePath)
+        return;
+    qualityNoticeCamera_ = devicePath;
+    emit cameraNotice(QString::fromUtf8(kQualityNotTakenMessage));
+}
+
+void CKestovarApp::ReportCameraGoneAtStart()
+{
+    std::fprintf(stderr, "app: the camera went while it was being started\n");
+    // Queued like a report from a running graph: the window hears of it once the
+    // start it may be part of has returned.
+    QMetaObject::invokeMethod(
+        this, [this] { emit streamEnded(QStringLiteral("the camera was unplugged")); }, Qt::QueuedConnection);
+}
+
 void CKestovarApp::PostGraphReport(
     uint64_t serial, void (CKestovarApp::*signal)(QString), const std::string& message)
 {
@@ -95,12 +119,17 @@ bool CKestovarApp::StartPreview()
     // Start failing is a failure too (a camera that binds but does not stream):
     // calling it Live would show a black window as if all were well.
     if (!previewGraph->Build() || (ApplyChoices(*previewGraph, settings), !previewGraph->Start())) {
+        const bool gone = previewGraph->Encoder().cameraGone;
         DestroyPreview();
         mode = AppMode::Idle;
-        ReportGraphError(QStringLiteral("preview error"));
+        if (gone)
+            ReportCameraGoneAtStart();
+        else
+            ReportGraphError(QStringLiteral("preview error"));
         return false;
     }
     mode = AppMode::Live;
+    NoteEncoderOutcome(previewGraph->Encoder(), previewGraph->CameraDevice().devicePath);
     return true;
 }
 
@@ -147,16 +176,21 @@ bool CKestovarApp::StartRecord(const QString& path, bool withAudio)
         // Nothing was recorded: a file made by this start holds no movie, and leaving
         // it would list an unplayable capture.
         const bool madeFile = !existedBefore && std::filesystem::exists(file, ec);
+        const bool gone = recordGraph->Encoder().cameraGone;
         ++graphSerial_;
         recordGraph->Teardown();
         recordGraph.reset();
         if (madeFile)
             std::filesystem::remove(file, ec);
         mode = AppMode::Idle;
-        ReportGraphError(QStringLiteral("record error"));
+        if (gone)
+            ReportCameraGoneAtStart();
+        else
+            ReportGraphError(QStringLiteral("record error"));
         return false;
     }
     mode = AppMode::Recording;
+    NoteEncoderOutcome(recordGraph->Encoder(), recordGraph->CameraDevice().devicePath);
     return true;
 }
 

@@ -52,6 +52,11 @@ RecordingController::RecordingController(CKestovarApp& app, RecordingWindows& wi
     connect(&statusTimer_, &QTimer::timeout, this, &RecordingController::StatusTick);
     connect(&indicatorTimer_, &QTimer::timeout, this, &RecordingController::IndicatorTick);
     connect(&app_, &CKestovarApp::recordingFailed, this, &RecordingController::OnRecordingFailed);
+    connect(&app_, &CKestovarApp::cameraNotice, this, [this](const QString& text) {
+        notice_ = text;
+        noticeUntil_ = clock_() + kNoticeSeconds;
+        StatusTick();
+    });
     statusTimer_.start();
 }
 
@@ -269,6 +274,10 @@ void RecordingController::StatusTick()
     QString pane1 = QString::fromStdString(texts.pane1);
     if (!texts.timeLeft.empty())
         pane1 += QStringLiteral("    ") + QString::fromStdString(texts.timeLeft);
+    if (!notice_.isEmpty() && in.now < noticeUntil_)
+        pane1 += (pane1.isEmpty() ? QString() : QStringLiteral("    ")) + notice_;
+    else
+        notice_.clear();
     windows_.SetStatusPane(1, pane1);
 
     switch (texts.action) {

@@ -52,6 +52,8 @@ public:
     // Between asking for a still picture and listing it: the encoded cameras write it
     // at their next decoded frame.
     static constexpr int kSnapshotListDelayMs = 200;
+    // How long a notice of the station stays in the status bar.
+    static constexpr int kNoticeSeconds = 30;
 
     // Starts the status timer at once. Both references must outlive the controller.
     RecordingController(CKestovarApp& app, RecordingWindows& windows, QObject* parent = nullptr);
@@ -124,6 +126,10 @@ private:
     FileSizeQuery fileSize_;
     Clock clock_;
     QString movie_; // the file being written
+    // A notice of the station (CKestovarApp::cameraNotice), shown after the status
+    // texts until noticeUntil_.
+    QString notice_;
+    std::time_t noticeUntil_ = 0;
     bool withAudio_ = true; // chosen at Record Start, kept for each follow-on file
     // Record Stop is under way: a failure it reports is told once it has finished.
     bool stopping_ = false;

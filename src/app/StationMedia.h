@@ -30,6 +30,8 @@ public:
     virtual bool ProCameraPresent() = 0;
     // The running preview (or recording) shows an MJPG camera, which has only 480P.
     virtual bool LiveSourceIsMjpeg() = 0;
+    // Why a camera plugged in cannot be noticed; empty when it can.
+    virtual QString DeviceWatchError() const { return {}; }
 
     // The windows every graph draws into (set once by the main window).
     virtual void SetVideoWindows(QWidget* videoWindow, QWidget* transportBar) = 0;
@@ -72,6 +74,7 @@ public:
     bool CameraPresent() override;
     bool ProCameraPresent() override;
     bool LiveSourceIsMjpeg() override;
+    QString DeviceWatchError() const override;
     void SetVideoWindows(QWidget* videoWindow, QWidget* transportBar) override;
     void CloseAll() override;
     bool StartPreview() override;

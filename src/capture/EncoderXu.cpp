@@ -13,72 +13,70 @@ namespace {
 
 constexpr uint8_t kHeaderMark = 0x9A;
 
+EncoderResult Failed(int err, const char* step, uint8_t control, uint8_t code)
+{
+    std::fprintf(stderr, "capture: extension unit %s %u/0x%02x: %s\n", step, control, code, std::strerror(err));
+    return EncoderResult { err };
+}
+
 // Asks the control's length and writes the command header. Every failure is a
 // failure: a header the camera did not take must not be followed by its value.
-bool WriteHeader(CameraBackend* camera, uint8_t control, uint8_t code)
+EncoderResult WriteHeader(CameraBackend* camera, int unit, uint8_t control, uint8_t code)
 {
     if (!camera)
-        return false;
+        return EncoderResult { ENODEV };
+    if (unit < 0)
+        return EncoderResult { ENOENT }; // said once, when the unit was looked for
     uint8_t len[2] = { 0, 0 };
-    int err = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_GET_LEN, len, sizeof len);
-    if (err != 0) {
-        std::fprintf(stderr, "capture: extension unit control %u: %s\n", control, std::strerror(err));
-        return false;
-    }
+    int err = camera->ExtensionUnitQuery(uint8_t(unit), control, UVC_GET_LEN, len, sizeof len);
+    if (err != 0)
+        return Failed(err, "length of", control, code);
     if ((len[0] | (len[1] << 8)) != kEncoderXuSize) {
         std::fprintf(stderr, "capture: extension unit control %u is %u bytes long, not 11\n", control,
             unsigned(len[0] | (len[1] << 8)));
-        return false;
+        return EncoderResult { EMSGSIZE };
     }
     EncoderBytes header {};
     header[0] = kHeaderMark;
     header[1] = code;
-    err = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_SET_CUR, header.data(), kEncoderXuSize);
-    if (err != 0) {
-        std::fprintf(
-            stderr, "capture: extension unit header %u/0x%02x: %s\n", control, code, std::strerror(err));
-        return false;
-    }
-    return true;
+    err = camera->ExtensionUnitQuery(uint8_t(unit), control, UVC_SET_CUR, header.data(), kEncoderXuSize);
+    if (err != 0)
+        return Failed(err, "header", control, code);
+    return {};
 }
 
 } // namespace
 
-bool SendEncoderCommand(CameraBackend* camera, uint8_t control, uint8_t code, const EncoderBytes& value)
+EncoderResult SendEncoderCommand(
+    CameraBackend* camera, uint8_t control, uint8_t code, const EncoderBytes& value)
 {
-    if (!WriteHeader(camera, control, code))
-        return false;
+    const int unit = camera ? camera->EncoderUnit() : -1;
+    if (EncoderResult header = WriteHeader(camera, unit, control, code); !header)
+        return header;
     EncoderBytes data = value;
-    const int err
-        = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_SET_CUR, data.data(), kEncoderXuSize);
-    if (err != 0) {
-        std::fprintf(
-            stderr, "capture: extension unit value %u/0x%02x: %s\n", control, code, std::strerror(err));
-        return false;
-    }
-    return true;
+    const int err = camera->ExtensionUnitQuery(uint8_t(unit), control, UVC_SET_CUR, data.data(), kEncoderXuSize);
+    if (err != 0)
+        return Failed(err, "value", control, code);
+    return {};
 }
 
-bool QueryEncoderCommand(CameraBackend* camera, uint8_t control, uint8_t code, EncoderBytes& reply)
+EncoderResult QueryEncoderCommand(CameraBackend* camera, uint8_t control, uint8_t code, EncoderBytes& reply)
 {
-    if (!WriteHeader(camera, control, code))
-        return false;
+    const int unit = camera ? camera->EncoderUnit() : -1;
+    if (EncoderResult header = WriteHeader(camera, unit, control, code); !header)
+        return header;
     EncoderBytes data {};
-    const int err
-        = camera->ExtensionUnitQuery(kEncoderXuUnit, control, UVC_GET_CUR, data.data(), kEncoderXuSize);
-    if (err != 0) {
-        std::fprintf(
-            stderr, "capture: extension unit query %u/0x%02x: %s\n", control, code, std::strerror(err));
-        return false;
-    }
+    const int err = camera->ExtensionUnitQuery(uint8_t(unit), control, UVC_GET_CUR, data.data(), kEncoderXuSize);
+    if (err != 0)
+        return Failed(err, "query", control, code);
     reply = data;
-    return true;
+    return {};
 }
 
-bool PrepareEncoderStream(CameraBackend* camera)
+EncoderResult PrepareEncoderStream(CameraBackend* camera)
 {
-    if (!SendEncoderCommand(camera, 7, 0x03, EncoderBytes {}))
-        return false;
+    if (EncoderResult first = SendEncoderCommand(camera, 7, 0x03, EncoderBytes {}); !first)
+        return first;
     EncoderBytes start {};
     start[0] = 0x01;
     return SendEncoderCommand(camera, 2, 0x04, start);
@@ -97,12 +95,12 @@ bool EncoderBitrateBytes(double kbps, EncoderBytes& out)
     return true;
 }
 
-bool SetEncoderBitrate(CameraBackend* camera, double kbps)
+EncoderResult SetEncoderBitrate(CameraBackend* camera, double kbps)
 {
     EncoderBytes value;
     if (!EncoderBitrateBytes(kbps, value)) {
         std::fprintf(stderr, "capture: bit rate %.2f kbit/s does not fit the encoder's 24 bits\n", kbps);
-        return false;
+        return EncoderResult { EINVAL };
     }
     return SendEncoderCommand(camera, 2, 0x02, value);
 }
@@ -121,12 +119,12 @@ EncoderBytes EncoderClockBytes(const std::tm& t)
     return b;
 }
 
-bool SetEncoderClock(CameraBackend* camera, const std::tm& localTime)
+EncoderResult SetEncoderClock(CameraBackend* camera, const std::tm& localTime)
 {
     return SendEncoderCommand(camera, 4, 0x01, EncoderClockBytes(localTime));
 }
 
-bool SetEncoderClock(CameraBackend* camera)
+EncoderResult SetEncoderClock(CameraBackend* camera)
 {
     const std::time_t now = std::time(nullptr);
     std::tm local {};

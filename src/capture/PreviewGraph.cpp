@@ -2,7 +2,7 @@
 
 #include "capture/CameraTable.h"
 #include "capture/DeviceDiscovery.h"
-#include "capture/EncoderXu.h"
+#include "capture/EncoderOutcome.h"
 #include "capture/StreamFormat.h"
 
 #include <cstdio>
@@ -50,8 +50,13 @@ bool PreviewGraph::SetQuality(QualityLevel level)
     if (!Stop())
         return false;
     const double kbps = EncoderBitrateTable(level, appliedResolution_);
-    if (!SetEncoderBitrate(source_.camera.get(), kbps))
+    const EncoderResult set = SetEncoderBitrate(source_.camera.get(), kbps);
+    if (!set) {
+        // An MJPG camera has no encoder to refuse anything: its quality is its own.
+        if (source_.kind == SourceKind::Encoded)
+            encoder_.Note(set);
         return false;
+    }
     quality_ = (level >= 0 && level <= 2) ? level : QualityHighest;
     return true;
 }
@@ -87,16 +92,11 @@ bool PreviewGraph::Start()
     capture_.Stop();
     CameraBackend* camera = source_.camera.get();
     if (source_.kind == SourceKind::Encoded) {
-        if (!PrepareEncoderStream(camera))
+        // A refusal leaves the camera at its own setting; only a camera gone stops here.
+        if (!PrepareEncoderForStart(camera, encoder_, true))
             return false;
         if (!grabber_->InitDecoder(CCaptureBufferCallback::CodecH264, rotation_))
             return false;
-        // The clock and the status query are courtesies to the camera's firmware (its
-        // on-screen time); a camera that ignores them still streams.
-        if (!SetEncoderClock(camera))
-            std::fprintf(stderr, "capture: the camera did not take the clock\n");
-        EncoderBytes status {};
-        QueryEncoderCommand(camera, 7, 0x02, status);
     } else if (!grabber_->InitDecoder(CCaptureBufferCallback::CodecMjpeg, MixerFlipRotation(rotation_))) {
         return false;
     }
@@ -136,6 +136,7 @@ void PreviewGraph::Teardown()
         grabber_->Release();
     grabber_.reset();
     source_.Release();
+    encoder_.Reset();
     built_ = false;
 }
 

@@ -15,6 +15,7 @@
 #include "capture/CaptureSource.h"
 #include "capture/CaptureThread.h"
 #include "capture/CaptureTypes.h"
+#include "capture/EncoderOutcome.h"
 #include "capture/VideoSink.h"
 
 #include <functional>
@@ -51,7 +52,9 @@ public:
     bool SetFrameRate(FrameRateChoice choice);
     bool SetRotation(RotationMode mode);
     // Prepares the encoder (Encoded) and the decoder, then runs the stream. False when
-    // any step fails; the graph is then stopped.
+    // the camera cannot be streamed (or is gone); the graph is then stopped. An encoder
+    // that refuses the preparation or the bit rate does not stop it: the camera
+    // streams at its own setting and Encoder() tells.
     bool Start();
     // Stops the stream (the design's IMediaControl::Stop). False when not built.
     bool Stop();
@@ -72,6 +75,9 @@ public:
     QualityLevel Quality() const { return quality_; }
     FrameRateChoice FrameRate() const { return frameRate_; }
     RotationMode Rotation() const { return rotation_; }
+    // What the encoder refused since Build (SetQuality, Start), and whether the camera
+    // answered as gone.
+    const EncoderOutcome& Encoder() const { return encoder_; }
     // The flips shown for a Mjpeg source (MixerFlipRect of the rotation).
     RotationMode ShownFlip() const;
 
@@ -87,6 +93,7 @@ private:
     FrameRateChoice frameRate_ = Fps30;
     int appliedResolution_ = 0;
     RotationMode rotation_ = 0;
+    EncoderOutcome encoder_;
     bool built_ = false;
     std::unique_ptr<CCaptureBufferCallback> grabber_;
     CaptureThread capture_;

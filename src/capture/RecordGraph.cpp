@@ -2,7 +2,7 @@
 
 #include "capture/CameraTable.h"
 #include "capture/DeviceDiscovery.h"
-#include "capture/EncoderXu.h"
+#include "capture/EncoderOutcome.h"
 #include "capture/StreamFormat.h"
 
 #include <linux/videodev2.h>
@@ -44,6 +44,7 @@ bool RecordGraph::Build(const std::string& outputPath, bool withAudio)
     withAudio_ = withAudio;
     finished_ = false;
     paused_ = false;
+    encoder_.Reset();
     lastError_.clear();
     auto fail = [this](const std::string& why) {
         lastError_ = why;
@@ -98,8 +99,12 @@ bool RecordGraph::SetQuality(QualityLevel level)
     if (!StopStream())
         return false;
     const double kbps = EncoderBitrateTable(level, appliedResolution_);
-    if (!SetEncoderBitrate(source_.camera.get(), kbps))
+    const EncoderResult set = SetEncoderBitrate(source_.camera.get(), kbps);
+    if (!set) {
+        if (source_.kind == SourceKind::Encoded)
+            encoder_.Note(set);
         return false;
+    }
     quality_ = (level >= 0 && level <= 2) ? level : QualityHighest;
     return true;
 }
@@ -174,8 +179,13 @@ bool RecordGraph::Start()
         return false;
     CameraBackend* camera = source_.camera.get();
     if (source_.kind == SourceKind::Encoded) {
-        if (!PrepareEncoderStream(camera)
-            || !grabber_->InitDecoder(CCaptureBufferCallback::CodecH264, rotation_))
+        // A refusal leaves the camera at its own setting, which the file copies as
+        // it comes; only a camera gone stops here.
+        if (!PrepareEncoderForStart(camera, encoder_, false)) {
+            lastError_ = "the camera was unplugged";
+            return false;
+        }
+        if (!grabber_->InitDecoder(CCaptureBufferCallback::CodecH264, rotation_))
             return false;
     } else if (!grabber_->InitDecoder(CCaptureBufferCallback::CodecMjpeg, MixerFlipRotation(rotation_))) {
         return false;

@@ -21,6 +21,7 @@
 #include "capture/CaptureSource.h"
 #include "capture/CaptureThread.h"
 #include "capture/CaptureTypes.h"
+#include "capture/EncoderOutcome.h"
 #include "capture/VideoSink.h"
 #include "platform/AudioBackend.h"
 
@@ -90,10 +91,13 @@ public:
     bool IsBuilt() const { return built_; }
     SourceKind Kind() const { return source_.kind; }
     CameraBackend* Camera() const { return source_.camera.get(); }
+    const VideoDeviceInfo& CameraDevice() const { return source_.cameraDevice; }
     CCaptureBufferCallback* Grabber() const { return grabber_.get(); }
     const std::string& OutputPath() const { return outputPath_; }
     bool WithAudio() const { return withAudio_; }
     int AppliedResolution() const { return appliedResolution_; }
+    // What the encoder refused since Build, and whether the camera answered as gone.
+    const EncoderOutcome& Encoder() const { return encoder_; }
     QualityLevel Quality() const { return quality_; }
     FrameRateChoice FrameRate() const { return frameRate_; }
     RotationMode Rotation() const { return rotation_; }
@@ -121,6 +125,7 @@ private:
     FrameRateChoice frameRate_ = Fps30;
     int appliedResolution_ = 0;
     RotationMode rotation_ = 0;
+    EncoderOutcome encoder_;
     bool built_ = false;
     bool paused_ = false;
     bool finished_ = false; // the file is complete

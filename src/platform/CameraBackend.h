@@ -15,6 +15,8 @@
 
 namespace kestovar {
 
+inline constexpr int kFallbackEncoderUnit = 2;
+
 // A frame interval, numerator/denominator seconds (1/30 = 30 frames per second).
 struct FrameInterval {
     uint32_t numerator = 0;
@@ -91,6 +93,10 @@ public:
     virtual int ExtensionUnitQuery(
         uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size)
         = 0;
+    // The UVC unit id of the encoder's extension unit, as the camera's descriptors
+    // name it; -1 when the camera has none. A camera whose descriptors cannot be read
+    // is taken to have it at unit 2, where the supported cameras keep it.
+    virtual int EncoderUnit() { return kFallbackEncoderUnit; }
 
     // Image controls by V4L2 control id; false when the camera has no such control.
     virtual bool QueryControl(uint32_t id, CameraControlInfo& out) = 0;

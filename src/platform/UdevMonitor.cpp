@@ -1,38 +1,50 @@
 #include "platform/UdevMonitor.h"
 
-#include "platform/CameraProvider.h"
-#include "platform/UsbDeviceIds.h"
-
-#include <sstream>
+#include <cerrno>
+#include <cstring>
 
 namespace kestovar {
 namespace {
 
-std::string Property(udev_device* dev, const char* name)
+std::string Text(const char* s)
 {
-    const char* v = udev_device_get_property_value(dev, name);
-    return v ? v : "";
+    return s ? s : "";
+}
+
+bool Fail(std::string* error, const char* what)
+{
+    const int err = errno;
+    if (error)
+        *error = err != 0 ? std::strerror(err) : std::string(what);
+    return false;
 }
 
 } // namespace
 
-UdevMonitor::UdevMonitor() = default;
+UdevMonitor::UdevMonitor(std::string source)
+    : source_(std::move(source))
+{
+}
 
-bool UdevMonitor::Open()
+bool UdevMonitor::Open(std::string* error)
 {
     if (monitor_)
         return true;
+    errno = 0;
     udev_.reset(udev_new());
     if (!udev_)
-        return false;
-    monitor_.reset(udev_monitor_new_from_netlink(udev_.get(), "udev"));
+        return Fail(error, "udev cannot be reached");
+    errno = 0;
+    monitor_.reset(udev_monitor_new_from_netlink(udev_.get(), source_.c_str()));
     if (!monitor_)
-        return false;
+        return Fail(error, "no udev event source");
     udev_monitor_filter_add_match_subsystem_devtype(monitor_.get(), "usb", "usb_device");
     udev_monitor_filter_add_match_subsystem_devtype(monitor_.get(), "video4linux", nullptr);
-    if (udev_monitor_enable_receiving(monitor_.get()) < 0) {
+    const int rc = udev_monitor_enable_receiving(monitor_.get());
+    if (rc < 0) {
+        errno = -rc;
         monitor_.reset();
-        return false;
+        return Fail(error, "udev events cannot be received");
     }
     return true;
 }
@@ -42,51 +54,27 @@ int UdevMonitor::Fd() const
     return monitor_ ? udev_monitor_get_fd(monitor_.get()) : -1;
 }
 
-std::vector<DeviceChangeEvent> UdevMonitor::ReadEvents()
+std::vector<UdevEvent> UdevMonitor::ReadEvents()
 {
-    std::vector<DeviceChangeEvent> events;
+    std::vector<UdevEvent> events;
     if (!monitor_)
         return events;
     // The monitor socket is non-blocking: receive_device answers null when drained.
     while (udevptr::Device dev { udev_monitor_receive_device(monitor_.get()) }) {
-        const char* action = udev_device_get_action(dev.get());
-        const char* subsystem = udev_device_get_subsystem(dev.get());
-        const char* sysname = udev_device_get_sysname(dev.get());
-        const char* devnode = udev_device_get_devnode(dev.get());
-        DeviceChangeEvent e
-            = FormEvent(action ? action : "", subsystem ? subsystem : "", Property(dev.get(), "PRODUCT"),
-                Property(dev.get(), "ID_VENDOR_ID"), Property(dev.get(), "ID_MODEL_ID"),
-                Property(dev.get(), "ID_SERIAL_SHORT"), sysname ? sysname : "", devnode ? devnode : "");
-        if (e.code != 0 && !e.devicePath.empty())
-            events.push_back(std::move(e));
+        UdevEvent e;
+        e.action = Text(udev_device_get_action(dev.get()));
+        e.subsystem = Text(udev_device_get_subsystem(dev.get()));
+        e.devtype = Text(udev_device_get_devtype(dev.get()));
+        e.devpath = Text(udev_device_get_devpath(dev.get()));
+        e.devnode = Text(udev_device_get_devnode(dev.get()));
+        udev_list_entry* entry;
+        udev_list_entry_foreach(entry, udev_device_get_properties_list_entry(dev.get()))
+        {
+            e.properties[Text(udev_list_entry_get_name(entry))] = Text(udev_list_entry_get_value(entry));
+        }
+        events.push_back(std::move(e));
     }
     return events;
-}
-
-DeviceChangeEvent UdevMonitor::FormEvent(const std::string& action, const std::string& subsystem,
-    const std::string& product, const std::string& vendorId, const std::string& modelId,
-    const std::string& serial, const std::string& sysname, const std::string& devnode)
-{
-    DeviceChangeEvent e;
-    if (action == "add")
-        e.code = kDeviceArrival;
-    else if (action == "remove")
-        e.code = kDeviceRemoval;
-    else
-        return {};
-    std::string vendor = vendorId;
-    std::string model = modelId;
-    if (subsystem == "usb" && !product.empty()) {
-        // PRODUCT is "vendor/product/bcdDevice" in hex without leading zeros.
-        std::istringstream in(product);
-        std::getline(in, vendor, '/');
-        std::getline(in, model, '/');
-    }
-    if (vendor.empty() || model.empty())
-        return e;
-    const std::string id = !serial.empty() ? serial : sysname;
-    e.devicePath = FormCameraDevicePath(vendor, model, id, devnode.empty() ? sysname : devnode);
-    return e;
 }
 
 } // namespace kestovar

@@ -1,13 +1,18 @@
 #include "platform/V4l2Camera.h"
 
+#include "platform/UvcDescriptors.h"
+
 #include <linux/usb/video.h>
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <map>
 #include <sys/mman.h>
 
 namespace kestovar {
@@ -15,11 +20,25 @@ namespace {
 
 constexpr uint32_t kBufferCount = 4;
 
+// Encoder units found, by USB device folder and device number: a camera plugged again
+// gets a new number and is looked at afresh.
+std::mutex g_unitsMutex;
+std::map<std::string, int> g_encoderUnits;
+
+std::string FirstLine(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
 } // namespace
 
-V4l2Camera::V4l2Camera(std::shared_ptr<V4l2Io> io, std::string node)
+V4l2Camera::V4l2Camera(std::shared_ptr<V4l2Io> io, std::string node, std::string sysRoot)
     : io_(std::move(io))
     , node_(std::move(node))
+    , sysRoot_(std::move(sysRoot))
 {
 }
 
@@ -318,6 +337,40 @@ int V4l2Camera::ExtensionUnitQuery(
         return err;
     }
     return 0;
+}
+
+int V4l2Camera::EncoderUnit()
+{
+    if (encoderUnit_ != kNoUnitYet)
+        return encoderUnit_;
+    std::vector<uint8_t> descriptors;
+    std::string usbDevice;
+    if (!ReadNodeUsbDescriptors(node_, sysRoot_, descriptors, &usbDevice)) {
+        std::fprintf(stderr, "camera: %s: the USB descriptors cannot be read; the encoder is taken to be unit %d\n",
+            node_.c_str(), kFallbackEncoderUnit);
+        return encoderUnit_ = kFallbackEncoderUnit;
+    }
+    const std::string key = usbDevice + "#" + FirstLine(usbDevice + "/busnum") + "." + FirstLine(usbDevice + "/devnum");
+    {
+        std::lock_guard lock(g_unitsMutex);
+        if (auto it = g_encoderUnits.find(key); it != g_encoderUnits.end())
+            return encoderUnit_ = it->second;
+    }
+    const std::vector<UvcExtensionUnit> units = ParseExtensionUnits(descriptors);
+    encoderUnit_ = ChooseEncoderUnit(units, [this](uint8_t unit) {
+        uint8_t len[2] = { 0, 0 };
+        if (ExtensionUnitQuery(unit, 2, UVC_GET_LEN, len, sizeof len) != 0)
+            return -1;
+        return len[0] | (len[1] << 8);
+    });
+    if (encoderUnit_ < 0)
+        std::fprintf(stderr, "camera: %s: none of its %zu extension units is the encoder\n", node_.c_str(),
+            units.size());
+    else
+        std::fprintf(stderr, "camera: %s: the encoder is extension unit %d\n", node_.c_str(), encoderUnit_);
+    std::lock_guard lock(g_unitsMutex);
+    g_encoderUnits[key] = encoderUnit_;
+    return encoderUnit_;
 }
 
 bool V4l2Camera::QueryControl(uint32_t id, CameraControlInfo& out)

@@ -16,7 +16,8 @@ namespace kestovar {
 
 class V4l2Camera final : public CameraBackend {
 public:
-    V4l2Camera(std::shared_ptr<V4l2Io> io, std::string node);
+    // `sysRoot` is where sysfs is mounted (tests give a folder of their own).
+    V4l2Camera(std::shared_ptr<V4l2Io> io, std::string node, std::string sysRoot = "/sys");
     ~V4l2Camera() override;
     V4l2Camera(const V4l2Camera&) = delete;
     V4l2Camera& operator=(const V4l2Camera&) = delete;
@@ -37,6 +38,9 @@ public:
 
     int ExtensionUnitQuery(
         uint8_t unit, uint8_t selector, uint8_t query, uint8_t* data, uint16_t size) override;
+    // Found from the USB device's descriptors at the first call and remembered for
+    // this USB device until it is plugged again (a new device number).
+    int EncoderUnit() override;
 
     bool QueryControl(uint32_t id, CameraControlInfo& out) override;
     bool GetControl(uint32_t id, int32_t& value) override;
@@ -56,7 +60,10 @@ private:
 
     std::shared_ptr<V4l2Io> io_;
     std::string node_;
+    std::string sysRoot_;
     std::string card_;
+    int encoderUnit_ = kNoUnitYet;
+    static constexpr int kNoUnitYet = -2;
     int fd_ = -1;
 
     // Streaming state: capture thread only while streaming.

@@ -23,6 +23,7 @@ public:
     bool CameraPresent() override { return camera; }
     bool ProCameraPresent() override { return camera && pro; }
     bool LiveSourceIsMjpeg() override { return pro; }
+    QString DeviceWatchError() const override { return watchError; }
     void SetVideoWindows(QWidget* v, QWidget*) override { video = v; }
     void CloseAll() override
     {
@@ -72,6 +73,7 @@ public:
     bool camera = true;
     bool pro = false;
     bool freeSpace = true;
+    QString watchError;
     QWidget* video = nullptr;
     int closeAlls = 0;
     int previews = 0;

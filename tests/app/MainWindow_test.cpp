@@ -23,6 +23,8 @@
 
 #include "../capture/MediaFixtures.h"
 #include "FakeStationMedia.h"
+#include "UdevReplay.h"
+#include "platform/CameraHotplug.h"
 #include "MediaTestFixture.h"
 #include "TestSupport.h"
 
@@ -30,6 +32,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
+
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -589,4 +593,167 @@ TEST_F(MainWindowTest, TheStartRepairsOnlyMoviesThatWereThereAndNamesEmptyOnesAp
     EXPECT_EQ(messages_[0],
         "A movie was not completed when Kestovar stopped.\nIt has been repaired:\ncut.avi\n\n"
         "These movies were cut off before any picture was recorded:\nempty.avi");
+}
+
+// ---- Real cameras as udev announces them ----
+
+class HotplugTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        hotplug_.SetNodeCheck([this](const std::string& node) { return openable_.count(node) > 0; });
+        QObject::connect(&hotplug_, &CameraHotplug::deviceChanged, dlg_.get(),
+            [this](uint32_t code, const QString& path) { dlg_->OnDeviceChange(code, path); });
+    }
+    // The camera plugged (its node can be opened) or pulled, as one read of udev's events.
+    void Plug(const test::ReplayedUsbDevice& d)
+    {
+        media_->camera = true;
+        openable_.insert("/dev/video" + std::to_string(d.firstVideo));
+        hotplug_.Feed(test::CameraPlugged(d));
+    }
+    void Pull(const test::ReplayedUsbDevice& d)
+    {
+        media_->camera = false;
+        openable_.erase("/dev/video" + std::to_string(d.firstVideo));
+        hotplug_.Feed(test::CameraPulled(d));
+    }
+
+    CameraHotplug hotplug_;
+    std::set<std::string> openable_;
+};
+
+TEST_F(HotplugTest, OnePlugOneMessageAndOneGoLiveOnePullOneMessageAndOneCloseAll)
+{
+    media_->camera = false;
+    dlg_->Start();
+    CloseMessages();
+    messages_.clear();
+
+    test::ReplayedUsbDevice cam;
+    Plug(cam);
+    EXPECT_EQ(messages_, QStringList { "Kestovar Full HD camera is detected!" });
+    EXPECT_EQ(media_->previews, 1);
+    EXPECT_EQ(media_->mode, AppMode::Live);
+    CloseMessages();
+    EXPECT_EQ(messages_.size(), 1) << "the camera's other nodes and interfaces said it again";
+
+    const int closes = media_->closeAlls; // going live closes what ran before
+    Pull(cam);
+    CloseMessages();
+    EXPECT_EQ(messages_.mid(1), QStringList { "Kestovar Full HD camera lost connecting!" });
+    EXPECT_EQ(media_->closeAlls - closes, 1);
+    EXPECT_EQ(media_->mode, AppMode::Idle);
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+
+    // Plugged, pulled and plugged again within a second (at another port, new nodes).
+    messages_.clear();
+    Plug(cam);
+    Pull(cam);
+    test::ReplayedUsbDevice again = cam;
+    again.port = "1-3";
+    again.firstVideo = 2;
+    Plug(again);
+    CloseMessages();
+    EXPECT_EQ(messages_,
+        (QStringList { "Kestovar Full HD camera is detected!", "Kestovar Full HD camera lost connecting!",
+            "Kestovar Full HD camera is detected!" }));
+    EXPECT_EQ(media_->previews, 3);
+    EXPECT_EQ(media_->mode, AppMode::Live);
+    EXPECT_FALSE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+}
+
+TEST_F(HotplugTest, PulledAndPluggedDuringTheArrivalWaitEndsLive)
+{
+    media_->camera = false;
+    dlg_->Start();
+    CloseMessages();
+    messages_.clear();
+    test::ReplayedUsbDevice cam;
+    // Plugged; by the end of the 500 ms wait it has been pulled again, and its
+    // removal and the next arrival are read after the wait.
+    openable_.insert("/dev/video0");
+    hotplug_.Feed(test::CameraPlugged(cam));
+    // (The wait is scaled to nothing: the camera is gone when it ends.)
+    EXPECT_EQ(media_->previews, 0) << "going live on a camera that is gone ends in \"preview error\"";
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+    Pull(cam);
+    Plug(cam);
+    CloseMessages();
+    EXPECT_EQ(media_->mode, AppMode::Live);
+    EXPECT_EQ(media_->previews, 1);
+    EXPECT_FALSE(Panel()->VideoView()->NoCameraNotice()->isVisible());
+    EXPECT_EQ(messages_.last(), "Kestovar Full HD camera is detected!");
+}
+
+TEST_F(HotplugTest, TheArrivalWaitsUntilThePictureNodeOpensAndAPullBeforeSaysNothing)
+{
+    media_->camera = false;
+    dlg_->Start();
+    CloseMessages();
+    messages_.clear();
+    test::ReplayedUsbDevice cam;
+    media_->camera = true;
+    hotplug_.Feed(test::CameraPlugged(cam)); // udev has not given access to /dev/video0 yet
+    EXPECT_TRUE(messages_.isEmpty());
+    EXPECT_EQ(hotplug_.PendingCount(), 1);
+    openable_.insert("/dev/video0");
+    ASSERT_TRUE(test::WaitUntil([this] { return !messages_.isEmpty(); }));
+    EXPECT_EQ(messages_, QStringList { "Kestovar Full HD camera is detected!" });
+    EXPECT_EQ(media_->previews, 1);
+    CloseMessages();
+
+    // Another camera plugged and pulled before its node could be opened: nothing at all.
+    test::ReplayedUsbDevice brief { "1-2", "0c45", "6366", "", 1, 9, 4, 2 };
+    hotplug_.Feed(test::CameraPlugged(brief));
+    hotplug_.Feed(test::CameraPulled(brief));
+    EXPECT_EQ(hotplug_.PendingCount(), 0);
+    EXPECT_EQ(messages_.size(), 1);
+}
+
+TEST_F(HotplugTest, AStickPluggedDuringARecordingChangesNothing)
+{
+    dlg_->Start();
+    CloseMessages();
+    messages_.clear();
+    media_->mode = AppMode::Recording;
+    const int closes = media_->closeAlls;
+    hotplug_.Feed(test::StickPlugged("1-1"));
+    hotplug_.Feed(test::StickPulled("1-1"));
+    EXPECT_TRUE(messages_.isEmpty());
+    EXPECT_EQ(media_->closeAlls, closes);
+    EXPECT_EQ(media_->mode, AppMode::Recording);
+
+    // The camera present since the start, pulled during the recording: known by its
+    // removal alone, told once, the recording closed once.
+    hotplug_.Feed(test::CameraPulled(test::ReplayedUsbDevice {}));
+    CloseMessages();
+    EXPECT_EQ(messages_, QStringList { "Kestovar Full HD camera lost connecting!" });
+    EXPECT_EQ(media_->closeAlls - closes, 1);
+}
+
+TEST_F(HotplugTest, WithoutDeviceNotificationsTheOperatorIsToldAndTheStationGoesOn)
+{
+    media_->watchError = QStringLiteral("Operation not permitted");
+    dlg_->Start();
+    EXPECT_EQ(messages_, QStringList { "Can't register device notification: Operation not permitted" });
+    EXPECT_EQ(media_->mode, AppMode::Live) << "the camera present at start is used";
+    CloseMessages();
+    EXPECT_EQ(messages_.size(), 1);
+}
+
+TEST_F(HotplugTest, ACameraGoneWhileItWasStartedIsToldAsALossOnce)
+{
+    dlg_->Start();
+    CloseMessages();
+    messages_.clear();
+    // The preview's start met ENODEV: the station is Idle, the camera no longer listed.
+    media_->mode = AppMode::Idle;
+    media_->camera = false;
+    dlg_->OnStreamEnded(QStringLiteral("the camera was unplugged"));
+    hotplug_.Feed(test::CameraPulled(test::ReplayedUsbDevice {}));
+    CloseMessages();
+    EXPECT_EQ(messages_, QStringList { "Kestovar Full HD camera lost connecting!" });
+    EXPECT_TRUE(Panel()->VideoView()->NoCameraNotice()->isVisible());
 }

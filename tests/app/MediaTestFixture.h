@@ -43,6 +43,7 @@ public:
     {
         return inner_->ExtensionUnitQuery(u, s, q, d, n);
     }
+    int EncoderUnit() override { return inner_->EncoderUnit(); }
     bool QueryControl(uint32_t id, CameraControlInfo& out) override { return inner_->QueryControl(id, out); }
     bool GetControl(uint32_t id, int32_t& v) override { return inner_->GetControl(id, v); }
     bool SetControl(uint32_t id, int32_t v) override { return inner_->SetControl(id, v); }

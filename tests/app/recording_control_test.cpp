@@ -98,6 +98,14 @@ public:
     }
     static inline std::atomic<bool> refuseStreaming { false };
     bool StartStreaming() override { return !refuseStreaming && inner_->StartStreaming(); }
+    // The encoder takes no command value, as a camera that does not know them.
+    static inline std::atomic<bool> refuseEncoderValues { false };
+    int ExtensionUnitQuery(uint8_t u, uint8_t s, uint8_t q, uint8_t* d, uint16_t n) override
+    {
+        if (refuseEncoderValues && q == 0x01 /* UVC_SET_CUR */ && d[0] != 0x9A)
+            return EPIPE;
+        return inner_->ExtensionUnitQuery(u, s, q, d, n);
+    }
     CameraReadStatus ReadPacket(CameraPacket& out, int ms) override
     {
         const CameraReadStatus status = inner_->ReadPacket(out, ms);
@@ -138,6 +146,7 @@ public:
     {
         controller_.reset();
         LoggingCamera::refuseStreaming = false;
+        LoggingCamera::refuseEncoderValues = false;
         MediaTest::TearDown();
         unsetenv("TZ");
         tzset();
@@ -612,6 +621,38 @@ TEST_F(FrameRecordingTest, TheFramesControlFillsTheStatusBarAndAnimatesTheRecord
     EXPECT_FALSE(windows->SoundMuted());
     frame.ControlPanel()->SpeakerButton()->SetToggled(true);
     EXPECT_TRUE(windows->SoundMuted());
+}
+
+TEST_F(RecordingControlTest, AnEncoderRefusingTheQualityRecordsAtItsOwnSettingToldOnceInTheStatusBar)
+{
+    const QString notice = "The camera did not accept the quality setting; it records at its own setting.";
+    LoggingCamera::refuseEncoderValues = true;
+    ASSERT_TRUE(app_->StartPreview()) << errors_.join(", ").toStdString();
+    EXPECT_EQ(windows_->panes[1], notice);
+
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording) << errors_.join(", ").toStdString();
+    const size_t recordingOpen = logs_.opens.size() - 1;
+    RunFor(std::chrono::milliseconds(400));
+    now_ += 2;
+    controller_->StatusTick();
+    EXPECT_TRUE(windows_->panes[1].startsWith("Record Time : 00.00.02")) << windows_->panes[1].toStdString();
+    EXPECT_TRUE(windows_->panes[1].endsWith(notice)) << windows_->panes[1].toStdString();
+    controller_->RecordStop();
+    EXPECT_TRUE(errors_.isEmpty()) << errors_.join(", ").toStdString();
+    EXPECT_TRUE(windows_->messages.isEmpty()) << windows_->messages.join("|").toStdString();
+    {
+        std::lock_guard lock(logs_.mutex);
+        EXPECT_GT(logs_.opens.at(recordingOpen).size(), 3u) << "the camera's stream was not recorded";
+    }
+
+    // Later starts meet the same refusal and say nothing more; the notice goes.
+    now_ += RecordingController::kNoticeSeconds;
+    controller_->StatusTick();
+    EXPECT_FALSE(windows_->panes[1].contains(notice));
+    ASSERT_TRUE(app_->StartPreview());
+    controller_->StatusTick();
+    EXPECT_FALSE(windows_->panes[1].contains(notice)) << "told again";
 }
 
 } // namespace

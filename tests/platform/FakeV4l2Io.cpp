@@ -231,7 +231,13 @@ int FakeV4l2Io::Ioctl(int fd, unsigned long request, void* arg)
     case UVCIOC_CTRL_QUERY: {
         auto* q = static_cast<uvc_xu_control_query*>(arg);
         XuCall call { q->unit, q->selector, q->query, q->size, {} };
-        const bool known = q->unit == 2
+        if (q->query == UVC_SET_CUR)
+            call.data.assign(q->data, q->data + q->size);
+        if (const int err = xuFault ? xuFault(call) : 0) {
+            xuCalls.push_back(call);
+            return Fail(err);
+        }
+        const bool known = q->unit == cam.xuUnit
             && std::find(cam.xuSelectors.begin(), cam.xuSelectors.end(), q->selector)
                 != cam.xuSelectors.end();
         if (!known) {

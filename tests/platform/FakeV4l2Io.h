@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,7 +34,8 @@ struct RecordedCamera {
     uint32_t currentFourcc = 0, currentWidth = 0, currentHeight = 0;
     uint32_t fps = 30;
     std::map<uint32_t, RecordedControl> controls;
-    std::vector<uint8_t> xuSelectors; // selectors of extension unit 2
+    std::vector<uint8_t> xuSelectors; // selectors of the encoder's extension unit
+    uint8_t xuUnit = 2; // its unit id
     uint16_t xuLength = 11;
 };
 
@@ -63,6 +65,9 @@ public:
     std::map<std::string, std::deque<Delivery>> deliveries;
     // When set, the camera is unplugged once its deliveries run out.
     bool unplugWhenEmpty = false;
+    // When set, an extension-unit call it answers with an errno (0: as recorded) fails
+    // with that errno, as a camera refusing a command does.
+    std::function<int(const XuCall& call)> xuFault;
 
     // Logs.
     std::vector<unsigned long> requests;
