@@ -70,6 +70,11 @@ bool AppStationMedia::ShowStill(const QString& path)
     return app_.ShowStill(path);
 }
 
+void AppStationMedia::MediaRenamed(const QString& oldPath, const QString& newPath)
+{
+    app_.FollowRename(oldPath, newPath);
+}
+
 bool AppStationMedia::HasFreeDiskSpace()
 {
     return app_.HasFreeDiskSpace();

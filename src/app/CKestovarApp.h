@@ -138,6 +138,9 @@ public:
     // ran goes on; the caller tells the operator). A repaint of the same picture at
     // the same window size presents nothing new: the window keeps the last picture.
     bool ShowStill(const QString& path = QString());
+    // The file on show was renamed from oldPath to newPath: currentMediaPath follows it,
+    // so a repaint draws the picture from its new name. Any other path: nothing changes.
+    void FollowRename(const QString& oldPath, const QString& newPath);
     // Stops and destroys every graph (a recording is completed), clears the path; Idle.
     void CloseAll();
     // The run state of the first graph that answers: preview, recording, player.

@@ -154,6 +154,16 @@ void CKestovarApp::SetStillPath(const QString& path)
     settings.resolution = ResolutionForWidth(width);
 }
 
+void CKestovarApp::FollowRename(const QString& oldPath, const QString& newPath)
+{
+    if (oldPath.isEmpty() || currentMediaPath != oldPath)
+        return;
+    currentMediaPath = newPath;
+    // The same picture under its new name: a repaint at the same size needs nothing new.
+    if (stillPresentedPath_ == oldPath)
+        stillPresentedPath_ = newPath;
+}
+
 bool CKestovarApp::ShowStill(const QString& path)
 {
     if (!videoWindow)

@@ -194,8 +194,11 @@ void CKestovarLeftFormView::ShowMovie(const QString& path)
     PlaceVideoWindow(ResolutionOfWidth(width), 4);
     video_->HideNoCameraNotice();
     video_->show();
-    video_->TransportBar()->SetTransportBarOpacity(255);
-    media_.OpenPlayback(path);
+    CDlgToolbarPlay* bar = video_->TransportBar();
+    bar->SetTransportBarOpacity(255);
+    // Opened paused: the bar shows the movie's length and its start.
+    if (media_.OpenPlayback(path))
+        bar->ShowMovieDuration();
     UpdateControlStates();
 }
 
@@ -215,6 +218,9 @@ void CKestovarLeftFormView::ShowPicture(const QString& path)
 
 void CKestovarLeftFormView::LevelTick()
 {
+    // Away from Live and Recording the button shows its own face, not the last level.
+    if (!ShowsMicrophoneLevel(media_.Mode()))
+        ShowSpeakerPicture(QStringLiteral("speaker"));
     // Without a sound server there is nothing to meter (and nothing to wait for).
     if (!audio_ || !audio_->Available())
         return;

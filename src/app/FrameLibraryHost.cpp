@@ -66,4 +66,11 @@ void FrameLibraryHost::ClosePlaybackBeforeDelete(const QString&)
     media_.ClosePlayback();
 }
 
+void FrameLibraryHost::MediaRenamed(const QString& oldPath, const QString& newPath)
+{
+    // The player keeps its open file under any name; the path on show follows it, so a
+    // repaint or a later command finds the capture where it now is.
+    media_.MediaRenamed(oldPath, newPath);
+}
+
 } // namespace kestovar

@@ -23,6 +23,7 @@ public:
     void ShowPicture(const QString& path) override;
     void UpdateControlStates() override;
     void ClosePlaybackBeforeDelete(const QString& moviePath) override;
+    void MediaRenamed(const QString& oldPath, const QString& newPath) override;
 
 private:
     StationMedia& media_;

@@ -41,6 +41,8 @@ public:
     virtual bool OpenPlayback(const QString& path) = 0;
     virtual void SetStillPath(const QString& path) = 0;
     virtual bool ShowStill(const QString& path) = 0;
+    // A capture got a new name: the movie or picture on show follows it when it is this one.
+    virtual void MediaRenamed(const QString& oldPath, const QString& newPath) = 0;
     virtual bool HasFreeDiskSpace() = 0;
     virtual void SaveSettings() = 0;
 
@@ -81,6 +83,7 @@ public:
     bool OpenPlayback(const QString& path) override;
     void SetStillPath(const QString& path) override;
     bool ShowStill(const QString& path) override;
+    void MediaRenamed(const QString& oldPath, const QString& newPath) override;
     bool HasFreeDiskSpace() override;
     void SaveSettings() override;
     PlayerGraph* Player() const override;

@@ -431,6 +431,12 @@ void CCaptureBufferCallback::ServeSnapshot(const AVFrame* decoded)
         snapshotCallback_(path, ok, message);
 }
 
+bool CCaptureBufferCallback::HasLastFrame()
+{
+    std::lock_guard lock(lastFrameMutex_);
+    return lastFrame_ != nullptr;
+}
+
 bool CCaptureBufferCallback::SaveLastFrameAsJpeg(const std::string& path, std::string* message)
 {
     av::FramePtr frame = av::MakeFrame();

@@ -95,6 +95,8 @@ public:
     // Writes the last decoded picture (before turning) now; false when there is none
     // or the file cannot be written.
     bool SaveLastFrameAsJpeg(const std::string& path, std::string* message = nullptr);
+    // A picture has been decoded since InitDecoder (SaveLastFrameAsJpeg has one to write).
+    bool HasLastFrame();
 
 private:
     // Where a decoded picture of this size goes in a window of `target`.

@@ -60,8 +60,10 @@ public:
     bool Stop();
     // The picture follows the sink's size at every frame; true while built.
     bool UpdateVideoPosition();
-    // The next decoded picture is written to `path` as JPEG, upright and unmirrored.
-    // False when the graph is not running (nothing would ever be written).
+    // A still to `path` as JPEG, upright and unmirrored: for an MJPG camera the picture
+    // on show, written before the call returns (false when it cannot be written); for
+    // an H.264 camera the next decoded picture, on the capture thread. False when the
+    // graph is not running (nothing would ever be written).
     bool TakeSnapshot(const std::string& path);
     void Teardown();
 

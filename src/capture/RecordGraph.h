@@ -83,7 +83,7 @@ public:
     bool Stop();
 
     bool UpdateVideoPosition() { return built_; }
-    // The next decoded picture is written as JPEG, upright and unmirrored.
+    // A still as JPEG, upright and unmirrored, as PreviewGraph::TakeSnapshot writes it.
     bool TakeSnapshot(const std::string& path);
     void Teardown();
 

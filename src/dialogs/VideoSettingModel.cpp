@@ -83,10 +83,13 @@ void VideoSettingModel::ToggleAuto(int row, const CameraImageControls& camera)
     if (row < 0 || row >= kRows)
         return;
     VideoSettingRow& r = rows_[size_t(row)];
-    if (IsAutomatic(row))
-        r.flag = row == kWhiteBalanceRow ? kControlFlagsBoth : kControlFlagManual;
+    // White Balance: automatic goes manual (3), anything else automatic. Every other
+    // row: manual goes automatic, anything else (automatic, or the camera's both-modes
+    // flag 3 that "Default" reads) manual.
+    if (row == kWhiteBalanceRow)
+        r.flag = r.flag == kControlFlagAuto ? kControlFlagsBoth : kControlFlagAuto;
     else
-        r.flag = kControlFlagAuto;
+        r.flag = r.flag == kControlFlagManual ? kControlFlagAuto : kControlFlagManual;
     Send(row, camera);
 }
 

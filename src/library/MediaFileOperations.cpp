@@ -95,7 +95,8 @@ FileOpResult RenameMedia(
         return Outcome(FileOpOutcome::Refused, check.message);
 
     const std::string dest = JoinPath(folder, std::string(newText) + (picture ? ".jpg" : ".avi"));
-    if (EqualNoCase(dest, sourcePath))
+    // A movie renamed by letter case only stays as it is; a picture takes the new case.
+    if (picture ? dest == sourcePath : EqualNoCase(dest, sourcePath))
         return Outcome(FileOpOutcome::Unchanged);
     if (!PathExists(sourcePath))
         return Outcome(FileOpOutcome::Failed, Quoted(FileNameOf(sourcePath)) + " no longer exists.");

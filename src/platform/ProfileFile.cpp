@@ -290,6 +290,9 @@ ProfileFile ProfileFile::FromBytes(std::string_view bytes)
     bool binary = false;
     const std::string text = DecodeProfileBytes(bytes, binary);
     profile.state_ = binary ? State::Damaged : State::Ok;
+    // Text read keeps its own line ends (CRLF when its first line has one); an empty
+    // file is written as a new one.
+    profile.crlf_ = text.empty();
 
     std::size_t start = 0;
     bool first = true;

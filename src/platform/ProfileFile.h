@@ -12,7 +12,9 @@
 //   section is added at the end of the file, after a blank line. Every other line,
 //   comments and unknown keys included, is kept byte for byte and in its order.
 // - Lines are written as "key=value", no blanks around "=". The file is UTF-8 without a
-//   byte-order mark; it keeps CRLF line ends when it had them, else LF.
+//   byte-order mark; it keeps CRLF line ends when it had them, else LF. A new file (or
+//   the fresh one that replaces a damaged file) gets CRLF, as the platform's
+//   private-profile files have: case files travel to other hospital PCs.
 // - Reading takes UTF-8 (with or without a byte-order mark), UTF-16 with a byte-order mark
 //   and, for any other text, Windows-1252 (what the old station's "ANSI" files hold).
 //   A value is cut to at most maxChars characters (Unicode code points), never inside one.
@@ -103,7 +105,7 @@ private:
     std::optional<Position> Locate(std::string_view section, std::string_view key) const;
 
     std::vector<Line> lines_;
-    bool crlf_ = false;
+    bool crlf_ = true; // a profile not read from a file is a new file: CRLF
     State state_ = State::Missing;
     int loadError_ = 0;
 };

@@ -108,7 +108,8 @@ QSize CGdipButton::sizeHint() const
 GdipFace CGdipButton::CurrentFace() const
 {
     GdipButtonState s;
-    s.disabledLook = disabledLook_ || !isEnabled();
+    // Only the owner's SetDisabledLook dims; a disabled button keeps its face.
+    s.disabledLook = disabledLook_;
     s.toggleMode = toggleMode_;
     s.toggled = toggled_;
     s.pressed = isDown();

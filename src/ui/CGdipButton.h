@@ -36,7 +36,8 @@ public:
     bool ToggleMode() const { return toggleMode_; }
     void SetToggled(bool on);
     bool IsToggled() const { return toggled_; }
-    // The dim look: dimmed image and grey caption. A disabled button looks the same.
+    // The dim look: dimmed image and grey caption. Being disabled alone does not dim:
+    // an owner that wants the disabled look asks for it (the control panel does).
     void SetDisabledLook(bool on);
     bool DisabledLook() const { return disabledLook_; }
     void SetToolTipText(const QString& text);

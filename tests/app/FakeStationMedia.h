@@ -48,6 +48,7 @@ public:
         mode = AppMode::StillShown;
         return true;
     }
+    void MediaRenamed(const QString&, const QString&) override { }
     bool HasFreeDiskSpace() override { return freeSpace; }
     void SaveSettings() override { ++saves; }
     PlayerGraph* Player() const override { return nullptr; }

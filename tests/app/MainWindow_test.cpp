@@ -413,7 +413,7 @@ TEST_F(MainWindowTest, LevelMeterAndVolumeSlider)
     EXPECT_FALSE(audio_->muted);
     EXPECT_FLOAT_EQ(audio_->volume, 0.4f);
 
-    // The level shows while live and recording, not while a movie plays.
+    // The level shows while live and recording; a movie brings back the plain face.
     media_->mode = AppMode::Live;
     audio_->peak = 0.5f;
     Panel()->LevelTick();
@@ -422,7 +422,7 @@ TEST_F(MainWindowTest, LevelMeterAndVolumeSlider)
     audio_->peak = 0.95f;
     Panel()->LevelTick();
     EXPECT_FLOAT_EQ(Panel()->LastPeak(), 0.95f);
-    EXPECT_EQ(Panel()->SpeakerPicture(), "speaker_level_3");
+    EXPECT_EQ(Panel()->SpeakerPicture(), "speaker") << "the last level stayed after leaving Live";
     media_->mode = AppMode::Recording;
     Panel()->LevelTick();
     EXPECT_EQ(Panel()->SpeakerPicture(), "speaker_level_5");

@@ -188,10 +188,11 @@ TEST_F(RecordingControlTest, RecordStartNamesTheMovieWritesItsCaseFileFirstAndSt
     EXPECT_TRUE(windows_->recordLook);
     EXPECT_TRUE(controller_->IndicatorRunning());
 
-    // The case file: one section, the six keys in the form's order, the comment on one line.
+    // The case file: one section, the six keys in the form's order, the comment on one
+    // line, CRLF line ends.
     EXPECT_EQ(ReadFileText(Local(MovieFolder() + "/knee_170226_140509.ini")),
-        "[Kestovar]\nDate=2017-02-26\nFile Name=knee\nDoctor Name=Dr. Moreau\nPatient Name=A. Patient\n"
-        "Hospital Name=General Hospital\nComment=left knee\\narthroscopy\n");
+        "[Kestovar]\r\nDate=2017-02-26\r\nFile Name=knee\r\nDoctor Name=Dr. Moreau\r\nPatient Name=A. "
+        "Patient\r\nHospital Name=General Hospital\r\nComment=left knee\\narthroscopy\r\n");
     // The last doctor and hospital are remembered for the next case.
     EXPECT_EQ(app_->settings.GetDoctorName(), "Dr. Moreau");
     EXPECT_EQ(app_->settings.GetHospitalName(), "General Hospital");

@@ -1,7 +1,9 @@
-// The resolution pop-up of the real station: the application object with the simulated
-// cameras, the embedded frame and its control panel. A click on an item of the pop-up
-// must reach the camera: one choice, stored, and the live picture restarted at the size
-// chosen (what the camera streams and what a still picture taken then measures).
+// The real station: the application object with the simulated cameras, the embedded
+// frame, its control panel and the case information form. A click on an item of the
+// resolution pop-up must reach the camera: one choice, stored, and the live picture
+// restarted at the size chosen (what the camera streams and what a still picture taken
+// then measures). A capture opened from the media list shows what it is (a movie its
+// length), and one renamed while on show is followed by the station.
 
 #include "MediaTestFixture.h"
 
@@ -10,9 +12,14 @@
 #include "app/StationMedia.h"
 #include "dialogs/ApplyChoiceEvent.h"
 #include "dialogs/CDlgMenuResolution.h"
+#include "library/CKestovarFormView.h"
+#include "library/MediaListModel.h"
+#include "playback/CDlgToolbarPlay.h"
+#include "playback/CDlgVideoView.h"
 #include "ui/CFontStatic2.h"
 #include "ui/CGdipButton.h"
 
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTest>
 
@@ -82,6 +89,16 @@ public:
         return QImageReader(path).size();
     }
 
+    // Opens the listed capture at `path` as a click in the media list does.
+    void OpenListed(const QString& path)
+    {
+        CKestovarFormView* form = frame_->CaseForm();
+        form->RefreshMediaList();
+        const int row = form->ListModel()->RowOf(path.toStdString());
+        ASSERT_GE(row, 0) << path.toStdString() << " is not listed";
+        form->OpenMediaItem(row);
+    }
+
     ChoiceCounter counter_;
     std::unique_ptr<AppStationMedia> media_;
     std::unique_ptr<CMainFrame> frame_;
@@ -124,6 +141,44 @@ TEST_F(StationChoiceTest, TheMjpgCameraIgnoresTheLargerItemsAndStaysAt640x480)
     EXPECT_EQ(app_->mode, AppMode::Live);
     EXPECT_EQ(StreamedSize(), QSize(640, 480));
     EXPECT_EQ(StillSize(), QSize(640, 480));
+}
+
+TEST_F(StationChoiceTest, AListedMovieShowsItsLengthAndARenamedCaptureOnShowIsFollowed)
+{
+    StartStation("fullhd");
+    const QString movie = app_->settings.GetMoviePath() + "/Knee_170226_101530.avi";
+    ASSERT_TRUE(MakeRecordedAvi(movie.toStdString(), 640, 480, 30, 3.0, false));
+    ASSERT_NO_FATAL_FAILURE(OpenListed(movie));
+    ASSERT_EQ(app_->mode, AppMode::PlaybackPaused);
+    const CDlgToolbarPlay* bar = frame_->ControlPanel()->VideoView()->TransportBar();
+    EXPECT_EQ(bar->DurationText(), "00:00:03") << "the length shows before Play";
+    EXPECT_EQ(bar->PositionText(), "00:00:00");
+
+    // The open movie renamed: the station's path follows it.
+    frame_->CaseForm()->RenameMedia(movie, "Shoulder");
+    const QString renamedMovie = app_->settings.GetMoviePath() + "/Shoulder.avi";
+    ASSERT_TRUE(QFileInfo::exists(renamedMovie));
+    EXPECT_EQ(app_->currentMediaPath, renamedMovie);
+
+    // The picture on show renamed: it is drawn again from its new name.
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString picture = app_->settings.GetImagePath() + "/170226_101600.jpg";
+    ASSERT_TRUE(image.save(picture, "JPG"));
+    ASSERT_NO_FATAL_FAILURE(OpenListed(picture));
+    ASSERT_EQ(app_->mode, AppMode::StillShown);
+    frame_->CaseForm()->RenameMedia(picture, "Knee still");
+    const QString renamedPicture = app_->settings.GetImagePath() + "/Knee still.jpg";
+    ASSERT_TRUE(QFileInfo::exists(renamedPicture));
+    EXPECT_EQ(app_->currentMediaPath, renamedPicture);
+    // A resize of the video window draws it again at the new size, from its new name.
+    sink_.SetTargetSize(QSize(160, 120));
+    const int drawn = sink_.Count();
+    CDlgVideoView* video = frame_->ControlPanel()->VideoView();
+    video->resize(video->size() + QSize(10, 10));
+    EXPECT_EQ(sink_.Count(), drawn + 1);
+    EXPECT_EQ(sink_.Latest().size(), QSize(160, 120));
+    EXPECT_EQ(app_->mode, AppMode::StillShown);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <linux/videodev2.h>
 
 #include <condition_variable>
+#include <filesystem>
 
 using namespace kestovar;
 using namespace kestovar::test;
@@ -251,16 +252,13 @@ TEST(PreviewGraphTest, ProRunsTheMjpgPathWithFlipsOnly)
     ASSERT_TRUE(sink.WaitForCount(seen + 2));
     EXPECT_EQ(MarkCorner(sink.Latest(), 640, 480), Corner::TopRight) << "rotation 4 mirrors";
 
+    // An MJPG camera's still is the last decoded picture, written before the call returns.
     TempDir dir;
-    StillResult result;
-    graph.Stop();
-    WatchStill(graph, result);
-    ASSERT_TRUE(graph.Start());
     const std::string path = (dir / "pro.jpg").string();
     ASSERT_TRUE(graph.TakeSnapshot(path));
-    ASSERT_TRUE(result.Wait());
+    EXPECT_FALSE(graph.Grabber()->SnapshotPending()) << "it waits for the next picture";
+    EXPECT_TRUE(std::filesystem::exists(path));
     graph.Teardown();
-    EXPECT_TRUE(result.ok);
     const QImage still = QImageReader(QString::fromStdString(path)).read();
     EXPECT_EQ(still.size(), QSize(640, 480));
     EXPECT_EQ(MarkCorner(still, 640, 480), Corner::TopLeft) << "stills are not mirrored";

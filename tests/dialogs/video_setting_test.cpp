@@ -149,7 +149,7 @@ TEST_F(VideoSetting, AutoOnWhiteBalanceTwiceGoesOneThreeOne)
     EXPECT_EQ(Camera(V4L2_CID_AUTO_WHITE_BALANCE), 1);
 }
 
-TEST_F(VideoSetting, AutoTurnsARowShownManualAutomaticAndBack)
+TEST_F(VideoSetting, AutoOnARowWithTheBothModesFlagGoesManualFirst)
 {
     CDlgVideoSetting dialog(host);
     dialog.OnDefault(); // gain and exposure now carry the camera's both-modes flag 3
@@ -158,8 +158,15 @@ TEST_F(VideoSetting, AutoTurnsARowShownManualAutomaticAndBack)
     EXPECT_TRUE(dialog.Model().IsAutomatic(CameraExposure)) << "and automatic on exposure";
     EXPECT_FALSE(dialog.Slider(CameraExposure)->isEnabled());
 
+    // Every flag but 2 becomes manual (2), and 2 becomes automatic (1).
     dialog.AutoButton(CameraGain)->click();
-    EXPECT_EQ(dialog.Model().Row(CameraGain).flag, 1) << "one press: automatic";
+    EXPECT_EQ(dialog.Model().Row(CameraGain).flag, 2) << "3 on a press: manual";
+    EXPECT_FALSE(dialog.AutoButton(CameraGain)->IsToggled());
+    EXPECT_TRUE(dialog.Slider(CameraGain)->isEnabled());
+    EXPECT_EQ(Camera(V4L2_CID_AUTOGAIN), 0);
+    dialog.AutoButton(CameraGain)->click();
+    EXPECT_EQ(dialog.Model().Row(CameraGain).flag, 1);
+    EXPECT_TRUE(dialog.AutoButton(CameraGain)->IsToggled());
     EXPECT_EQ(Camera(V4L2_CID_AUTOGAIN), 1);
     dialog.AutoButton(CameraExposure)->click();
     EXPECT_EQ(dialog.Model().Row(CameraExposure).flag, 2);

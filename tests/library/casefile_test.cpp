@@ -143,26 +143,27 @@ TEST(CaseInfoDate, TheDateFieldIsTheLocalDate)
     tzset();
 }
 
-TEST(CaseInfoWrite, ANewFileHoldsTheSectionAndTheSixKeysInOrder)
+TEST(CaseInfoWrite, ANewFileHoldsTheSectionAndTheSixKeysInOrderWithCrlfLineEnds)
 {
     TempDir dir;
     const std::string movie = (dir / "Smith_170226_101530.avi").string();
     WriteAndCheck(movie, Smith());
     EXPECT_EQ(ReadFileText(dir / "Smith_170226_101530.ini"),
-        "[Kestovar]\n"
-        "Date=2017-02-26\n"
-        "File Name=Smith\n"
-        "Doctor Name=Dr. Adams\n"
-        "Patient Name=John Smith\n"
-        "Hospital Name=General Hospital\n"
-        "Comment=Knee arthroscopy\n");
+        "[Kestovar]\r\n"
+        "Date=2017-02-26\r\n"
+        "File Name=Smith\r\n"
+        "Doctor Name=Dr. Adams\r\n"
+        "Patient Name=John Smith\r\n"
+        "Hospital Name=General Hospital\r\n"
+        "Comment=Knee arthroscopy\r\n");
     EXPECT_EQ(ReadCaseInfoFile(movie), Smith());
 
     CaseInfo empty;
     empty.date = "2017-02-26";
     WriteAndCheck(movie, empty);
     EXPECT_EQ(ReadFileText(dir / "Smith_170226_101530.ini"),
-        "[Kestovar]\nDate=2017-02-26\nFile Name=\nDoctor Name=\nPatient Name=\nHospital Name=\nComment=\n");
+        "[Kestovar]\r\nDate=2017-02-26\r\nFile Name=\r\nDoctor Name=\r\nPatient Name=\r\nHospital "
+        "Name=\r\nComment=\r\n");
 }
 
 TEST(CaseInfoWrite, WritingIntoAnExistingFileKeepsItsLineOrder)

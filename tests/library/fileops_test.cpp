@@ -87,7 +87,7 @@ TEST_F(Storage, RenamingAMovieMovesItsCaseFileAndNamesTheNewBase)
     EXPECT_EQ(ReadCaseInfoFile(Movie("Knee.avi.avi")).fileName, "Knee.avi");
 }
 
-TEST_F(Storage, EmptyTextDoesNothingAndTheSameNameInOtherLetterCaseOnlyRefreshes)
+TEST_F(Storage, EmptyTextDoesNothingAndOtherLetterCaseRefreshesAMovieButRenamesAPicture)
 {
     AddMovie("Knee.avi");
     const auto before = Snapshot();
@@ -98,6 +98,16 @@ TEST_F(Storage, EmptyTextDoesNothingAndTheSameNameInOtherLetterCaseOnlyRefreshes
     EXPECT_EQ(same.outcome, FileOpOutcome::Unchanged);
     EXPECT_TRUE(same.refreshList());
     EXPECT_EQ(Snapshot(), before);
+
+    // A picture is moved whatever the letter case; only its very own name changes nothing.
+    ASSERT_TRUE(WriteFileText(Picture("shot.jpg"), "jpeg"));
+    const FileOpResult upper = RenameMedia(Picture("shot.jpg"), "SHOT", folders);
+    ASSERT_EQ(upper.outcome, FileOpOutcome::Done) << upper.message;
+    EXPECT_EQ(upper.newPath, Picture("SHOT.jpg"));
+    EXPECT_EQ(ReadFileText(Picture("SHOT.jpg")), "jpeg");
+    EXPECT_FALSE(fs::exists(Picture("shot.jpg")));
+    EXPECT_EQ(RenameMedia(Picture("SHOT.jpg"), "SHOT", folders).outcome, FileOpOutcome::Unchanged);
+    EXPECT_EQ(ReadFileText(Picture("SHOT.jpg")), "jpeg");
 }
 
 TEST_F(Storage, HostileRenameTextsAreRefusedAndNothingMovesOrLeavesTheFolders)

@@ -25,14 +25,14 @@ using test::WriteFileText;
 
 constexpr std::size_t kLong = 1299;
 
-TEST(ProfileFileWrite, NewFileHasSectionAndKeysInCallOrderWithoutBlanksOrBom)
+TEST(ProfileFileWrite, NewFileHasSectionAndKeysInCallOrderWithCrlfAndWithoutBlanksOrBom)
 {
     TempDir dir;
     const std::string path = (dir / "case.ini").string();
     ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Date", "2017-02-26").ok);
     ASSERT_TRUE(WriteProfileString(path, "Kestovar", "File Name", "Smith").ok);
     ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Comment", "").ok);
-    EXPECT_EQ(ReadFileText(path), "[Kestovar]\nDate=2017-02-26\nFile Name=Smith\nComment=\n");
+    EXPECT_EQ(ReadFileText(path), "[Kestovar]\r\nDate=2017-02-26\r\nFile Name=Smith\r\nComment=\r\n");
 }
 
 TEST(ProfileFileWrite, ExistingKeyIsReplacedInPlaceAndEveryOtherLineKept)
@@ -244,7 +244,7 @@ TEST(ProfileFileDamaged, GarbageIsReadWithoutCrashingAndKeptAsideBeforeAWrite)
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.keptAsidePath, path + ".bad");
     EXPECT_EQ(ReadFileText(r.keptAsidePath), garbage);
-    EXPECT_EQ(ReadFileText(path), "[Kestovar]\nDate=fresh\n");
+    EXPECT_EQ(ReadFileText(path), "[Kestovar]\r\nDate=fresh\r\n") << "a fresh file, as a new one";
 
     // A second damaged file does not replace the first one kept aside.
     ASSERT_TRUE(WriteFileText(path, std::string("\0\0\0", 3)));

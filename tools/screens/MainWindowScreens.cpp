@@ -84,6 +84,7 @@ public:
     bool OpenPlayback(const QString&) override { return false; }
     void SetStillPath(const QString&) override { }
     bool ShowStill(const QString&) override { return false; }
+    void MediaRenamed(const QString&, const QString&) override { }
     bool HasFreeDiskSpace() override { return true; }
     void SaveSettings() override { }
     PlayerGraph* Player() const override { return nullptr; }
