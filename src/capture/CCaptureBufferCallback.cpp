@@ -36,12 +36,12 @@ QImage MakeWindowImage(int width, int height)
 // KESTOVAR_REPORT_FIRST_FRAME set: the process writes one line to stderr when its
 // first picture has been handed to the video window (the start-up benchmark waits
 // for it). Costs one atomic load a frame otherwise.
-void ReportFirstPicture()
+void ReportFirstPicture(QSize size)
 {
     static const bool wanted = !qEnvironmentVariableIsEmpty("KESTOVAR_REPORT_FIRST_FRAME");
     static std::atomic<bool> reported { false };
     if (wanted && !reported.exchange(true))
-        std::fprintf(stderr, "kestovar: first frame shown\n");
+        std::fprintf(stderr, "kestovar: first frame shown (%dx%d)\n", size.width(), size.height());
 }
 
 // AMD processors run AVX2 gathers in microcode, which FFmpeg 5.1 does not know: its
@@ -398,7 +398,7 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
             av_frame_unref(turned_.get());
             av_frame_unref(view_.get());
             sink_->Present(std::move(image));
-            ReportFirstPicture();
+            ReportFirstPicture(target);
             return;
         }
     }

@@ -24,8 +24,8 @@
 //   under a mutex plus an atomic flag; the frame count is an atomic.
 // The sink must outlive the grabber (or be reset with SetVideoSink while stopped).
 // With KESTOVAR_REPORT_FIRST_FRAME set in the environment, the first picture the
-// process hands to a sink is announced on stderr ("kestovar: first frame shown"),
-// for the start-up benchmark.
+// process hands to a sink is announced on stderr ("kestovar: first frame shown
+// (WxH)", the window picture's size), for the start-up and desktop benchmarks.
 
 #include "capture/CaptureTypes.h"
 #include "capture/RotationFilter.h"
