@@ -1,6 +1,7 @@
 #include "dicom/CaptureSidecar.h"
 
 #include "dicom/DicomUids.h"
+#include "library/MediaFileOperations.h"
 #include "platform/ProfileFile.h"
 #include "platform/RenameNoReplace.h"
 
@@ -41,7 +42,7 @@ SendState SendStateFromName(std::string_view name)
 
 std::string SidecarPath(std::string_view capturePath)
 {
-    return std::string(capturePath) + ".dicom";
+    return DicomSidecarPath(capturePath);
 }
 
 CaptureSidecar ReadSidecar(const std::string& capturePath)
