@@ -117,10 +117,6 @@ public:
             return o;
         }
         tls_->setCertificateVerification(DCV_requireCertificate);
-        if (scu_.useSecureConnection(tls_.get()).bad()) {
-            o.message = "TLS cannot be started on this station.";
-            return o;
-        }
         o.kind = SendOutcome::Done;
         return o;
     }
@@ -131,6 +127,12 @@ public:
         OFCondition c = scu_.initNetwork();
         if (c.bad()) {
             o.message = std::string("The network cannot be used: ") + c.text() + ".";
+            return o;
+        }
+        // The transport layer is attached to the network initNetwork made.
+        if (tls_ && scu_.useSecureConnection(tls_.get()).bad()) {
+            o.kind = SendOutcome::Refused;
+            o.message = "TLS cannot be started on this station.";
             return o;
         }
         c = scu_.negotiateAssociation();

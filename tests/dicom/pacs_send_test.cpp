@@ -310,3 +310,66 @@ TEST_F(PacsTest, RefusalsAndDamagedCapturesFailWithTheReasonWhileOthersGoOn)
 
 } // namespace
 } // namespace kestovar
+
+namespace kestovar {
+namespace {
+
+// A certificate authority and two certificates it signed (PACS and station), made with openssl.
+bool MakeCertificates(const std::string& folder, std::string* why)
+{
+    const std::string f = "'" + folder + "/";
+    const std::string commands[] = {
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=TestCA -keyout " + f + "ca.key' -out " + f
+            + "ca.pem'",
+        "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout " + f + "pacs.key' -out " + f + "pacs.csr'",
+        "openssl x509 -req -days 2 -in " + f + "pacs.csr' -CA " + f + "ca.pem' -CAkey " + f
+            + "ca.key' -CAcreateserial -out " + f + "pacs.pem'",
+        "openssl req -newkey rsa:2048 -nodes -subj /CN=KESTOVAR -keyout " + f + "station.key' -out " + f
+            + "station.csr'",
+        "openssl x509 -req -days 2 -in " + f + "station.csr' -CA " + f + "ca.pem' -CAkey " + f
+            + "ca.key' -CAcreateserial -out " + f + "station.pem'",
+    };
+    for (const std::string& c : commands) {
+        std::string err;
+        if (RunCommand(c, nullptr, &err) != 0) {
+            *why = "openssl failed: " + err;
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST_F(PacsTest, OverTlsTheStillArrivesAndAPlainConnectionIsToldWhy)
+{
+    const std::string certs = (dir / "certs").string();
+    std::filesystem::create_directories(certs);
+    std::string why;
+    ASSERT_TRUE(MakeCertificates(certs, &why)) << why;
+    test::OrthancTls tls { certs + "/pacs.pem", certs + "/pacs.key", certs + "/ca.pem" };
+    if (!server->Start(&tls))
+        GTEST_SKIP() << server->why();
+    const std::string still = MakeJpeg(Capture("170226_101530.jpg"));
+
+    // TLS required by the PACS but off at the station: failed with a message, kept.
+    {
+        QueueWatch watch(QueueFolder(), settings);
+        watch.queue->Start();
+        ASSERT_TRUE(watch.queue->Enqueue(still, std::nullopt));
+        const auto failed = watch.WaitFor(QueueEvent::Failed, still, 60);
+        ASSERT_TRUE(failed) << ReadSidecar(still).message;
+        EXPECT_NE(failed->message.find("TLS"), std::string::npos) << failed->message;
+    }
+    DicomSettings secure = settings;
+    secure.tls = true;
+    secure.tlsCertificate = QString::fromStdString(certs + "/station.pem");
+    secure.tlsPrivateKey = QString::fromStdString(certs + "/station.key");
+    secure.tlsTrustedCertificates = QString::fromStdString(certs + "/ca.pem");
+    QueueWatch watch(QueueFolder(), secure);
+    watch.queue->Start();
+    ASSERT_TRUE(watch.queue->Enqueue(still, std::nullopt));
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 60)) << ReadSidecar(still).message;
+    EXPECT_EQ(server->Instances().size(), 1u);
+}
+
+} // namespace
+} // namespace kestovar
