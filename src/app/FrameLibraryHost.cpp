@@ -3,6 +3,8 @@
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
 #include "app/StationMedia.h"
+#include "dialogs/CDlgOk.h"
+#include "dicom/PacsStation.h"
 #include "playback/CDlgToolbarPlay.h"
 #include "playback/CDlgVideoView.h"
 
@@ -64,6 +66,26 @@ void FrameLibraryHost::ClosePlaybackBeforeDelete(const QString&)
     // Whatever the player shows: no player may hold a file that is about to go.
     media_.StopPlayback();
     media_.ClosePlayback();
+}
+
+void FrameLibraryHost::MediaRenamed(const QString& oldPath, const QString& newPath)
+{
+    frame_.Pacs().Renamed(oldPath, newPath);
+}
+
+void FrameLibraryHost::MediaDeleted(const QString& path)
+{
+    frame_.Pacs().Deleted(path);
+}
+
+void FrameLibraryHost::SendToPacs(const QStringList& paths, const CaseInfo& formCase)
+{
+    const QString problem = frame_.Pacs().Send(paths, formCase);
+    if (problem.isEmpty())
+        return;
+    auto* notice = new CDlgOk(problem, frame_.window());
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->open();
 }
 
 } // namespace kestovar
