@@ -20,7 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <filesystem>
 #include <sys/wait.h>
 #include <thread>
@@ -369,6 +372,49 @@ TEST_F(PacsTest, OverTlsTheStillArrivesAndAPlainConnectionIsToldWhy)
     ASSERT_TRUE(watch.queue->Enqueue(still, std::nullopt));
     ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 60)) << ReadSidecar(still).message;
     EXPECT_EQ(server->Instances().size(), 1u);
+}
+
+} // namespace
+} // namespace kestovar
+
+#include "dicom/CDlgPacs.h"
+
+#include <QSignalSpy>
+
+namespace kestovar {
+namespace {
+
+TEST_F(PacsTest, TestConnectionAnswersWithinFiveSecondsEitherWay)
+{
+    StartPacs();
+    auto answer = [](const DicomSettings& s) {
+        CDlgPacs dialog(s);
+        QSignalSpy spy(&dialog, &CDlgPacs::TestFinished);
+        dialog.TestConnection();
+        EXPECT_TRUE(spy.wait(6000)) << "no answer";
+        return dialog.TestResult().toStdString();
+    };
+    EXPECT_NE(answer(settings).find("works"), std::string::npos);
+
+    // A PACS that accepts the connection and then says nothing: the dialog still answers.
+    int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&addr), &len);
+    DicomSettings mute = settings;
+    mute.pacsPort = ntohs(addr.sin_port);
+    const std::string result = answer(mute);
+    EXPECT_FALSE(result.empty());
+    EXPECT_EQ(result.find("works"), std::string::npos) << result;
+    ::close(silent);
+
+    DicomSettings wrong = settings;
+    wrong.pacsAeTitle = QStringLiteral("NOT_THE_PACS");
+    EXPECT_NE(answer(wrong).find("refused"), std::string::npos);
 }
 
 } // namespace
