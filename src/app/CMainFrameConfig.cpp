@@ -5,6 +5,8 @@
 #include "app/CMainFrame.h"
 #include "app/FrameSettingsHost.h"
 #include "app/CCustomStatusBar.h"
+#include "app/FrameRecordingWindows.h"
+#include "app/RecordingController.h"
 #include "app/StationMedia.h"
 #include "dialogs/CDlgOk.h"
 #include "dicom/CDlgPacs.h"
@@ -62,6 +64,13 @@ void CMainFrame::AttachPacs()
         if (form_)
             form_->SendBadgesChanged();
     });
+    // "Send after each recording": every completed movie (a roll-over's too) is queued.
+    if (RecordingController* recording = RecordingFor(*this)) {
+        connect(recording, &RecordingController::movieFinished, this, [this](const QString& path) {
+            if (pacs_->settings().sendAfterRecording && pacs_->settings().configured())
+                pacs_->Send({ path }, CaseInfo {});
+        });
+    }
     // Each failed send is told once, without stopping the operator's work: the notice
     // does not block the window, and failures that come while it is open join it.
     connect(pacs_.get(), &PacsStation::SendFailed, this, [this](const QString& path, const QString& message) {
