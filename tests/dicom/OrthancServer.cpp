@@ -108,6 +108,8 @@ bool OrthancServer::Start(const OrthancTls* tls)
         int fd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(fd, 1);
         ::dup2(fd, 2);
+        if (nice_ != 0 && ::nice(nice_) == -1)
+            ::_exit(126);
         ::execl("/usr/sbin/Orthanc", "Orthanc", configPath.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
