@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <set>
 
@@ -84,6 +86,61 @@ TEST(DicomSettings, LiveUnderTheirOwnKeyAndLeaveTheSettingsKeyAlone)
     EXPECT_NE(CheckAeTitle(QStringLiteral("BACK\\SLASH")), QString());
     EXPECT_NE(CheckAeTitle(QStringLiteral("   ")), QString());
     ::unsetenv("KESTOVAR_REGISTRY_DIR");
+}
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+TEST(VideoObject, AnMjpgMovieIsReencodedToHighProfileWithEveryFrame)
+{
+    test::TempDir dir;
+    const std::string movie = (dir / "Pro_170226_101600.avi").string();
+    Shell("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=640x480:r=30 -f lavfi -i "
+        "sine=r=48000 -t 2 -c:v mjpeg -pix_fmt yuvj422p -c:a libmp3lame '" + movie + "'");
+    ASSERT_TRUE(std::filesystem::exists(movie)) << "ffmpeg could not make the MJPG movie";
+    ObjectRequest request;
+    request.capturePath = movie;
+    request.tempFolder = dir.str();
+    request.uids.studyUid = "1.2.3.1";
+    request.uids.seriesUid = "1.2.3.2";
+    request.uids.instanceUid = "1.2.3.3";
+    const std::string object = (dir / "object.dcm").string();
+    const ObjectResult r = WriteCaptureObject(request, object);
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_TRUE(r.reencoded);
+    EXPECT_TRUE(r.withSound);
+    EXPECT_EQ(r.frames, 60);
+    EXPECT_FALSE(std::filesystem::exists(dir / "1.2.3.3.ts")); // the temporary stream is gone
+    const std::string dump = Shell("dcmdump '" + object + "'");
+    EXPECT_NE(dump.find("=MPEG4HighProfile/Level4.1"), std::string::npos) << dump.substr(0, 600);
+    EXPECT_EQ(dump.find("W:"), std::string::npos) << dump.substr(0, 400);
+    EXPECT_EQ(dump.find("E:"), std::string::npos) << dump.substr(0, 400);
+    // The stream as a PACS viewer takes it out: H.264 High, 640x480, every frame.
+    const std::string ts = (dir / "out.ts").string();
+    Shell("dcmdump +W '" + dir.str() + "' '" + object + "'");
+    std::string stream;
+    // One file per fragment; the first is the empty offset table, the stream the largest.
+    std::uintmax_t largest = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (e.path().extension() == ".raw" && e.file_size() > largest) {
+            largest = e.file_size();
+            stream = e.path().string();
+        }
+    ASSERT_FALSE(stream.empty()) << "dcmdump +W wrote no pixel data";
+    const std::string probe = Shell("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                  "stream=codec_name,profile,width,nb_read_frames -of csv=p=0 '" + stream + "'");
+    EXPECT_NE(probe.find("h264,High,640"), std::string::npos) << probe;
+    EXPECT_NE(probe.find(",60"), std::string::npos) << probe;
 }
 
 } // namespace
