@@ -36,8 +36,6 @@ PacsStation::PacsStation(const QString& queueFolder, QObject* parent)
     : QObject(parent)
     , settings_(LoadDicomSettings())
 {
-    if (EnsureOrgRoot(settings_))
-        SaveDicomSettings(settings_);
     queue_ = SendQueue::Create(queueFolder.toStdString(), settings_);
     queue_->setListener([this](const QueueEvent& event) {
         // The worker's thread: the rest happens on the GUI thread. A call still queued
@@ -57,6 +55,7 @@ bool PacsStation::ApplySettings(const DicomSettings& settings)
     DicomSettings s = settings;
     if (s.orgRoot.isEmpty())
         s.orgRoot = settings_.orgRoot;
+    EnsureOrgRoot(s);
     if (!SaveDicomSettings(s))
         return false;
     settings_ = s;
@@ -68,6 +67,13 @@ QString PacsStation::Send(const QStringList& paths, const CaseInfo& formCase)
 {
     if (!settings_.configured())
         return QStringLiteral("The PACS is not set up yet. Enter its address in Config > PACS.");
+    // The station's UID root is made with its first use and kept from then on; a
+    // station that never sends leaves the hive as it was.
+    if (EnsureOrgRoot(settings_)) {
+        if (!SaveDicomSettings(settings_))
+            return QStringLiteral("The station's DICOM settings cannot be saved, so nothing was sent.");
+        queue_->setSettings(settings_);
+    }
     QStringList problems;
     for (const QString& path : paths) {
         std::string error;

@@ -22,8 +22,8 @@ public:
     // The badge values the media list draws (MediaListModel::SendBadge).
     enum Badge { NoBadge = 0, QueuedBadge = 1, SentBadge = 2, FailedBadge = 3 };
 
-    // Loads the settings (making the station's UID root once) and starts the queue of
-    // queueFolder.
+    // Loads the settings and starts the queue of queueFolder. Nothing is written to the
+    // hive until the PACS is set up or first used (the UID root is made then, once).
     explicit PacsStation(const QString& queueFolder, QObject* parent = nullptr);
     ~PacsStation() override;
 
