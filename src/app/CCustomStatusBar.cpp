@@ -27,6 +27,14 @@ void CCustomStatusBar::SetPaneText(int pane, const QString& text)
     update(PaneRect(pane));
 }
 
+void CCustomStatusBar::SetSendText(const QString& text)
+{
+    if (sendText_ == text)
+        return;
+    sendText_ = text;
+    update(PaneRect(1));
+}
+
 QString CCustomStatusBar::PaneText(int pane) const
 {
     return pane == 0 || pane == 1 ? texts_[size_t(pane)] : QString();
@@ -53,6 +61,8 @@ void CCustomStatusBar::paintEvent(QPaintEvent*)
     p.setFont(font());
     for (int i = 0; i < 2; ++i)
         p.drawText(PaneRect(i).adjusted(6, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, texts_[size_t(i)]);
+    if (!sendText_.isEmpty())
+        p.drawText(PaneRect(1).adjusted(6, 0, -8, 0), Qt::AlignVCenter | Qt::AlignRight, sendText_);
     if (grip_->IsLoaded())
         grip_->Draw(p, GripRect());
 }

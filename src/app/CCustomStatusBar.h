@@ -22,6 +22,9 @@ public:
 
     void SetPaneText(int pane, const QString& text);
     QString PaneText(int pane) const;
+    // The PACS queue's count, drawn at the right end of the second pane; empty for none.
+    void SetSendText(const QString& text);
+    QString SendText() const { return sendText_; }
     // A pane's rectangle: the width without the grip split in two.
     QRect PaneRect(int pane) const;
     QRect GripRect() const;
@@ -33,6 +36,7 @@ protected:
 
 private:
     std::array<QString, 2> texts_;
+    QString sendText_;
     std::unique_ptr<CGdiPlusBitmapResource> grip_;
 };
 

@@ -18,6 +18,8 @@
 #include "ui/CGdipButton.h"
 #include "ui/SkinPalette.h"
 
+#include "dicom/PacsStation.h"
+
 #include <QEvent>
 #include <QPalette>
 
@@ -31,9 +33,12 @@ CMainFrame::CMainFrame(StationMedia& media, std::shared_ptr<AudioBackend> audio,
     panel_->PlaybackHost().SetFrame(this);
     libraryHost_ = std::make_unique<FrameLibraryHost>(media_, *this);
     settingsHost_ = std::make_unique<FrameSettingsHost>(media_, *this);
+    pacs_ = std::make_unique<PacsStation>(PacsStation::DefaultQueueFolder());
     form_ = new CKestovarFormView(*libraryHost_, this);
     status_ = new CCustomStatusBar(this);
+    form_->SetSendBadgeSource([this](const QString& path) { return pacs_->BadgeOf(path); });
     form_->InitialUpdate();
+    AttachPacs();
 
     // The form follows the mode after Live and while a movie is open.
     panel_->SetAfterGoLive([this] {
@@ -90,6 +95,9 @@ bool CMainFrame::RunCommand(int command)
         return true;
     case cmd::StoragePath:
         OnStoragePath();
+        return true;
+    case cmd::Pacs:
+        OnPacs();
         return true;
     case cmd::Live:
         panel_->GoLive();

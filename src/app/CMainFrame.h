@@ -22,6 +22,7 @@ class CKestovarFormView;
 class CKestovarLeftFormView;
 class FrameLibraryHost;
 class FrameSettingsHost;
+class PacsStation;
 class StationMedia;
 
 // WM_REQUEST_FULLSCREEN: any window may post a plain QEvent of this type to the frame.
@@ -68,17 +69,27 @@ public:
     void OnRecordDevice();
     void OnVideoQuality();
     void OnStoragePath();
+    // Config > PACS: the PACS settings dialog.
+    void OnPacs();
+
+    // The PACS queue and its state for the windows.
+    PacsStation& Pacs() const { return *pacs_; }
 
 protected:
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Status bar count, badges and the failure notice follow the PACS queue.
+    void AttachPacs();
+
     StationMedia& media_;
+    std::unique_ptr<PacsStation> pacs_; // before the form, which shows its badges
     std::unique_ptr<FrameLibraryHost> libraryHost_; // outlives the form
     std::unique_ptr<FrameSettingsHost> settingsHost_; // outlives the dialogs
     QPointer<QWidget> resolutionPopup_;
     QPointer<QWidget> rotationPopup_;
+    QPointer<class CDlgOk> failureNotice_;
     CKestovarLeftFormView* panel_;
     CKestovarFormView* form_;
     CCustomStatusBar* status_;

@@ -3,6 +3,8 @@
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
 #include "app/StationMedia.h"
+#include "dialogs/CDlgOk.h"
+#include "dicom/PacsStation.h"
 #include "playback/CDlgToolbarPlay.h"
 #include "playback/CDlgVideoView.h"
 
@@ -69,8 +71,25 @@ void FrameLibraryHost::ClosePlaybackBeforeDelete(const QString&)
 void FrameLibraryHost::MediaRenamed(const QString& oldPath, const QString& newPath)
 {
     // The player keeps its open file under any name; the path on show follows it, so a
-    // repaint or a later command finds the capture where it now is.
+    // repaint or a later command finds the capture where it now is. A send waiting for
+    // the PACS follows it too.
     media_.MediaRenamed(oldPath, newPath);
+    frame_.Pacs().Renamed(oldPath, newPath);
+}
+
+void FrameLibraryHost::MediaDeleted(const QString& path)
+{
+    frame_.Pacs().Deleted(path);
+}
+
+void FrameLibraryHost::SendToPacs(const QStringList& paths, const CaseInfo& formCase)
+{
+    const QString problem = frame_.Pacs().Send(paths, formCase);
+    if (problem.isEmpty())
+        return;
+    auto* notice = new CDlgOk(problem, frame_.window());
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->open();
 }
 
 } // namespace kestovar

@@ -24,6 +24,8 @@ public:
     void UpdateControlStates() override;
     void ClosePlaybackBeforeDelete(const QString& moviePath) override;
     void MediaRenamed(const QString& oldPath, const QString& newPath) override;
+    void MediaDeleted(const QString& path) override;
+    void SendToPacs(const QStringList& paths, const CaseInfo& formCase) override;
 
 private:
     StationMedia& media_;

@@ -5,7 +5,7 @@ namespace kestovar {
 const std::array<const char*, 6> kMenuTitles { "Record", "File Size", "SnapShot", "Screen", "Config",
     "Help" };
 
-const std::array<MenuItemDef, 17> kMenuItems { {
+const std::array<MenuItemDef, 18> kMenuItems { {
     { MenuTitle::Record, cmd::RecordStart, "Record Start\tF5" },
     { MenuTitle::Record, cmd::RecordStop, "Record Stop\tF4" },
     { MenuTitle::Record, cmd::RecordPause, "Record Pause\tF3" },
@@ -22,6 +22,7 @@ const std::array<MenuItemDef, 17> kMenuItems { {
     { MenuTitle::Config, cmd::RecordDevice, "Record Device" },
     { MenuTitle::Config, cmd::VideoQuality, "Video Quality Settings" },
     { MenuTitle::Config, cmd::StoragePath, "Record Storage Path" },
+    { MenuTitle::Config, cmd::Pacs, "PACS" },
     { MenuTitle::Help, cmd::Help, "Help" },
 } };
 

@@ -32,6 +32,7 @@ inline constexpr int VideoQuality = 32782;
 inline constexpr int StoragePath = 32783;
 inline constexpr int Help = 32784;
 inline constexpr int Version = 32785;
+inline constexpr int Pacs = 32851;
 } // namespace cmd
 
 // The menu bar's titles, in their order (ids 1 to 6).
@@ -44,7 +45,7 @@ struct MenuItemDef {
 };
 
 // Every item of the menu bar, title by title, in menu order.
-extern const std::array<MenuItemDef, 17> kMenuItems;
+extern const std::array<MenuItemDef, 18> kMenuItems;
 extern const std::array<const char*, 6> kMenuTitles;
 
 // Whether a title's drop-down may open now. `camera`: a supported camera is present.

@@ -221,6 +221,7 @@ void CKestovarFormView::BuildControls()
     menu_->SetMenuFont(QStringLiteral("Arial"), 15);
     menu_->AppendItem(kCommandDelete, QStringLiteral("Delete"));
     menu_->AppendItem(kCommandRename, QStringLiteral("Rename"));
+    menu_->AppendItem(kCommandSendToPacs, QStringLiteral("Send to PACS"));
     connect(menu_, &CMenuXP::CommandTriggered, this, &CKestovarFormView::RunCommand);
 }
 

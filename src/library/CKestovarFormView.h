@@ -60,6 +60,7 @@ public:
     // Context menu commands.
     static constexpr int kCommandDelete = 32807;
     static constexpr int kCommandRename = 32808;
+    static constexpr int kCommandSendToPacs = 32850;
 
     enum CaseField { DateField, FileNameField, DoctorField, PatientField, HospitalField, CommentField };
 
@@ -100,6 +101,11 @@ public:
     void Modify();
     void OpenMediaItem(int row);
     void DeleteSelectedMedia();
+    // Hands the selected capture to the host's PACS queue.
+    void SendSelectedToPacs();
+    // The list's send badges come from `source`; BadgesChanged repaints them.
+    void SetSendBadgeSource(std::function<int(const QString& path)> source);
+    void SendBadgesChanged();
     // Opens the selected item's label for editing; the edit's end renames the file.
     bool BeginRenameSelected();
     // The end of an edit: renames the capture at sourcePath to text (its base name).

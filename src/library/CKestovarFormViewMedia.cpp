@@ -100,6 +100,8 @@ void CKestovarFormView::DeleteSelectedMedia()
     if (entry.kind == MediaKind::Movie)
         host_.ClosePlaybackBeforeDelete(QString::fromStdString(entry.path));
     const FileOpResult result = DeleteMedia(entry.path);
+    if (result.outcome == FileOpOutcome::Done)
+        host_.MediaDeleted(QString::fromStdString(entry.path));
     if (entry.kind == MediaKind::Movie && currentCaseFile_.toStdString() == CaseInfoFilePath(entry.path)) {
         // Save must not bring back a case file whose movie is gone.
         currentCaseFile_.clear();
@@ -147,6 +149,28 @@ void CKestovarFormView::RunCommand(int command)
         DeleteSelectedMedia();
     else if (command == kCommandRename)
         BeginRenameSelected();
+    else if (command == kCommandSendToPacs)
+        SendSelectedToPacs();
+}
+
+void CKestovarFormView::SendSelectedToPacs()
+{
+    const int row = list_->SelectedRow();
+    if (row < 0)
+        return;
+    host_.SendToPacs({ QString::fromStdString(model_->Entry(row).path) }, CaseFields());
+}
+
+void CKestovarFormView::SetSendBadgeSource(std::function<int(const QString& path)> source)
+{
+    model_->SetSendBadgeSource([source = std::move(source)](const QString& path) {
+        return static_cast<MediaListModel::SendBadge>(source(path));
+    });
+}
+
+void CKestovarFormView::SendBadgesChanged()
+{
+    model_->SendBadgesChanged();
 }
 
 } // namespace kestovar

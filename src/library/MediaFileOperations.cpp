@@ -82,6 +82,24 @@ std::string DeleteQuestionText(std::string_view label)
     return "Do you want to delete " + Quoted(label) + "?";
 }
 
+std::string DicomSidecarPath(std::string_view capturePath)
+{
+    return std::string(capturePath) + ".dicom";
+}
+
+namespace {
+
+// The sidecar follows its capture. When it cannot (a file of that name is in the way),
+// it stays: the capture is then sent as a new object, nothing is lost.
+void MoveSidecarAlong(const std::string& from, const std::string& to)
+{
+    const std::string sidecar = DicomSidecarPath(from);
+    if (PathExists(sidecar))
+        RenameNoReplace(sidecar, DicomSidecarPath(to));
+}
+
+} // namespace
+
 FileOpResult RenameMedia(
     const std::string& sourcePath, std::string_view newText, const CaptureFolders& folders)
 {
@@ -104,6 +122,7 @@ FileOpResult RenameMedia(
     if (picture) {
         if (const int err = RenameNoReplace(sourcePath, dest))
             return MoveRefusedOrFailed(err, sourcePath, dest);
+        MoveSidecarAlong(sourcePath, dest);
         FileOpResult done = Outcome(FileOpOutcome::Done);
         done.newPath = dest;
         return done;
@@ -135,6 +154,7 @@ FileOpResult RenameMedia(
         split.newPath = dest;
         return split;
     }
+    MoveSidecarAlong(sourcePath, dest);
     FileOpResult done = Outcome(FileOpOutcome::Done, caseMoved.ok ? std::string() : caseMoved.message);
     done.newPath = dest;
     return done;
@@ -148,6 +168,7 @@ FileOpResult DeleteMedia(const std::string& path)
         return Outcome(
             FileOpOutcome::Failed, "Could not delete " + Quoted(name) + " (" + std::strerror(err) + ").");
     }
+    ::unlink(DicomSidecarPath(path).c_str());
     if (MediaKindOf(path) == MediaKind::Picture)
         return Outcome(FileOpOutcome::Done);
 

@@ -22,6 +22,10 @@ namespace kestovar {
 
 enum class MediaKind { Movie, Picture };
 
+// The DICOM sidecar beside a capture (its UIDs and send state, see dicom/CaptureSidecar.h):
+// "<capture>.dicom". It moves with a renamed capture and goes with a deleted one.
+std::string DicomSidecarPath(std::string_view capturePath);
+
 // A picture when the last three characters are "jpg" in any letter case.
 MediaKind MediaKindOf(std::string_view labelOrPath);
 

@@ -67,6 +67,44 @@ const QImage& MediaItemDelegate::Rendered(const QString& role, QSize size, qreal
     return it->second;
 }
 
+void MediaItemDelegate::DrawSendBadge(QPainter& painter, const QRect& thumb, MediaListModel::SendBadge badge)
+{
+    // A small round mark at the thumbnail's top right: blue while waiting for the PACS,
+    // green once the PACS has it, red when the send failed (with a "!" so colour is not
+    // the only sign).
+    QColor colour;
+    QString mark;
+    switch (badge) {
+    case MediaListModel::SendBadge::None:
+        return;
+    case MediaListModel::SendBadge::Queued:
+        colour = QColor(0x3C, 0x8D, 0xDC);
+        mark = QStringLiteral("\u2191");
+        break;
+    case MediaListModel::SendBadge::Sent:
+        colour = QColor(0x3C, 0xB0, 0x4A);
+        mark = QStringLiteral("\u2713");
+        break;
+    case MediaListModel::SendBadge::Failed:
+        colour = QColor(0xD8, 0x3A, 0x2E);
+        mark = QStringLiteral("!");
+        break;
+    }
+    const QRect r(thumb.right() - kBadgeSize - 2, thumb.top() + 2, kBadgeSize, kBadgeSize);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x22, 0x22, 0x22), 1));
+    painter.setBrush(colour);
+    painter.drawEllipse(r);
+    QFont f = painter.font();
+    f.setBold(true);
+    f.setPixelSize(kBadgeSize - 4);
+    painter.setFont(f);
+    painter.setPen(Qt::white);
+    painter.drawText(r, Qt::AlignCenter, mark);
+    painter.restore();
+}
+
 void MediaItemDelegate::paint(
     QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -98,6 +136,9 @@ void MediaItemDelegate::paint(
         QSize(kOverlaySize, kOverlaySize), ratio);
     if (!overlay.isNull())
         painter->drawImage(QPoint(thumb.left() + 3, thumb.bottom() - kOverlaySize - 2), overlay);
+
+    DrawSendBadge(*painter, thumb,
+        static_cast<MediaListModel::SendBadge>(index.data(MediaListModel::SendBadgeRole).toInt()));
 
     if (option.state & QStyle::State_Selected) {
         painter->setRenderHint(QPainter::Antialiasing);

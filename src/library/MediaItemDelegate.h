@@ -8,6 +8,7 @@
 // at the end; what it holds when the edit ends goes to the model (which refuses it
 // and asks for the rename instead).
 
+#include "library/MediaListModel.h"
 #include "ui/CGdiPlusBitmapResource.h"
 
 #include <QImage>
@@ -25,6 +26,7 @@ public:
     static constexpr QSize kItemSize { 138, 110 };
     static constexpr int kThumbnailTop = 4;
     static constexpr int kOverlaySize = 20;
+    static constexpr int kBadgeSize = 14;
 
     explicit MediaItemDelegate(QObject* parent = nullptr);
 
@@ -38,6 +40,9 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
     void updateEditorGeometry(
         QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // The PACS send badge on a thumbnail.
+    static void DrawSendBadge(QPainter& painter, const QRect& thumb, MediaListModel::SendBadge badge);
 
     // Where the thumbnail of an item in `itemRect` is drawn.
     static QRect ThumbnailRect(const QRect& itemRect);

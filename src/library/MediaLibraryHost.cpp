@@ -9,6 +9,14 @@ void MediaLibraryHost::MediaRenamed(const QString&, const QString&)
 {
 }
 
+void MediaLibraryHost::MediaDeleted(const QString&)
+{
+}
+
+void MediaLibraryHost::SendToPacs(const QStringList&, const CaseInfo&)
+{
+}
+
 void MediaLibraryHost::StorageRootChanged()
 {
 }

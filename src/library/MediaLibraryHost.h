@@ -10,6 +10,10 @@
 
 #include <QString>
 
+#include "library/CaseInfoFile.h"
+
+#include <QStringList>
+
 namespace kestovar {
 
 class CAppSettings;
@@ -52,6 +56,13 @@ public:
     // A listed capture got a new name (its case file, for a movie, moved with it). The
     // host updates the path of the capture on show when it is this one.
     virtual void MediaRenamed(const QString& oldPath, const QString& newPath);
+
+    // A listed capture was deleted (with its case and sidecar files).
+    virtual void MediaDeleted(const QString& path);
+
+    // "Send to PACS" on listed captures. formCase holds the form's fields at that moment:
+    // a picture, which has no case information file, is sent with them.
+    virtual void SendToPacs(const QStringList& paths, const CaseInfo& formCase);
 
     // The storage root was changed through the folder chooser (settings already saved).
     virtual void StorageRootChanged();

@@ -70,9 +70,17 @@ QVariant MediaListModel::data(const QModelIndex& index, int role) const
         return QVariant::fromValue(rows_[row].thumbnail);
     case ThumbnailStateRole:
         return static_cast<int>(rows_[row].state);
+    case SendBadgeRole:
+        return static_cast<int>(badgeSource_ ? badgeSource_(QString::fromStdString(e.path)) : SendBadge::None);
     default:
         return {};
     }
+}
+
+void MediaListModel::SendBadgesChanged()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1), { SendBadgeRole });
 }
 
 bool MediaListModel::setData(const QModelIndex& index, const QVariant& value, int role)

@@ -11,6 +11,8 @@
 #include "library/MediaFolderScan.h"
 
 #include <QAbstractListModel>
+
+#include <functional>
 #include <QImage>
 
 #include <optional>
@@ -26,7 +28,10 @@ public:
         KindRole, // int: MediaKind
         ThumbnailRole, // QImage, null while pending or when none could be made
         ThumbnailStateRole, // int: ThumbnailState
+        SendBadgeRole, // int: SendBadge, the item's PACS send state
     };
+    // The small badge a thumbnail carries for its PACS send.
+    enum class SendBadge { None, Queued, Sent, Failed };
     enum class ThumbnailState { Pending, Ready, Missing };
 
     explicit MediaListModel(QObject* parent = nullptr);
@@ -44,6 +49,11 @@ public:
     // The row of a path, or -1.
     int RowOf(const std::string& path) const;
 
+    // Tells each row's SendBadge (by path); without one no badge is drawn.
+    void SetSendBadgeSource(std::function<SendBadge(const QString& path)> source) { badgeSource_ = std::move(source); }
+    // The badges changed (a send went on): repaint them.
+    void SendBadgesChanged();
+
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
@@ -54,6 +64,7 @@ signals:
     void RenameRequested(const QString& path, const QString& text);
 
 private:
+    std::function<SendBadge(const QString&)> badgeSource_;
     struct RowState {
         QImage thumbnail;
         ThumbnailState state = ThumbnailState::Pending;

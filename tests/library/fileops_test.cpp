@@ -70,6 +70,7 @@ TEST(MediaItems, KindPathEditTextAndQuestionFollowTheLabel)
 TEST_F(Storage, RenamingAMovieMovesItsCaseFileAndNamesTheNewBase)
 {
     AddMovie("Smith_170226_101530.avi", "movie bytes");
+    ASSERT_TRUE(WriteFileText(Movie("Smith_170226_101530.avi.dicom"), "uids"));
     const FileOpResult r = RenameMedia(Movie("Smith_170226_101530.avi"), "Knee", folders);
     ASSERT_EQ(r.outcome, FileOpOutcome::Done) << r.message;
     EXPECT_TRUE(r.message.empty());
@@ -77,6 +78,7 @@ TEST_F(Storage, RenamingAMovieMovesItsCaseFileAndNamesTheNewBase)
     EXPECT_EQ(ReadFileText(Movie("Knee.avi")), "movie bytes");
     EXPECT_FALSE(fs::exists(Movie("Smith_170226_101530.avi")));
     EXPECT_FALSE(fs::exists(Movie("Smith_170226_101530.ini")));
+    EXPECT_EQ(ReadFileText(Movie("Knee.avi.dicom")), "uids"); // the DICOM sidecar follows
     const CaseInfo info = ReadCaseInfoFile(Movie("Knee.avi"));
     EXPECT_EQ(info.fileName, "Knee");
     EXPECT_EQ(info.comment, "first line\nsecond line");
@@ -191,9 +193,12 @@ TEST_F(Storage, DeletingAMovieRemovesItsCaseFileAndAPictureOnlyItself)
     ASSERT_TRUE(WriteFileText(Movie("bare.avi"), "no case file"));
     ASSERT_TRUE(WriteFileText(Picture("Shot.JPG"), "jpeg"));
     ASSERT_TRUE(WriteFileText(Picture("Shot.ini"), "stays"));
+    ASSERT_TRUE(WriteFileText(Movie("k.avi.dicom"), "uids"));
+    ASSERT_TRUE(WriteFileText(Picture("Shot.JPG.dicom"), "uids"));
 
     EXPECT_EQ(DeleteMedia(Movie("k.avi")).outcome, FileOpOutcome::Done);
     EXPECT_FALSE(fs::exists(Movie("k.avi")));
+    EXPECT_FALSE(fs::exists(Movie("k.avi.dicom")));
     EXPECT_FALSE(fs::exists(Movie("k.ini")));
 
     const FileOpResult bare = DeleteMedia(Movie("bare.avi"));
@@ -203,6 +208,7 @@ TEST_F(Storage, DeletingAMovieRemovesItsCaseFileAndAPictureOnlyItself)
 
     EXPECT_EQ(DeleteMedia(Picture("Shot.JPG")).outcome, FileOpOutcome::Done);
     EXPECT_FALSE(fs::exists(Picture("Shot.JPG")));
+    EXPECT_FALSE(fs::exists(Picture("Shot.JPG.dicom")));
     EXPECT_EQ(ReadFileText(Picture("Shot.ini")), "stays");
 }
 

@@ -1,0 +1,198 @@
+#include "dicom/CDlgPacs.h"
+
+#include "dicom/DicomSender.h"
+#include "ui/CFontStatic.h"
+#include "ui/CGdipButton.h"
+#include "ui/SkinPalette.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QTimer>
+
+#include <thread>
+
+namespace kestovar {
+
+namespace {
+
+const QSize kClient(460, 370);
+
+QString FieldStyle()
+{
+    return QStringLiteral("QLineEdit { background: #3A3A3A; color: #FFFFFF; border: 1px solid #636363; padding: 2px; }"
+                          "QLineEdit:disabled { color: #999999; }"
+                          "QCheckBox { color: #FFFFFF; }");
+}
+
+} // namespace
+
+CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
+    : CMyDialog(parent)
+    , original_(settings)
+    , pacsAe_(new QLineEdit(settings.pacsAeTitle))
+    , host_(new QLineEdit(settings.pacsHost))
+    , port_(new QLineEdit(QString::number(settings.pacsPort)))
+    , stationAe_(new QLineEdit(settings.stationAeTitle))
+    , tls_(new QCheckBox(QStringLiteral("Use TLS")))
+    , certificate_(new QLineEdit(settings.tlsCertificate))
+    , privateKey_(new QLineEdit(settings.tlsPrivateKey))
+    , trusted_(new QLineEdit(settings.tlsTrustedCertificates))
+    , sendAfter_(new QCheckBox(QStringLiteral("Send after each recording")))
+    , result_(new CFontStatic(this))
+    , test_(new CGdipButton(QStringLiteral("button"), QStringLiteral("Test connection"), this))
+    , apply_(new CGdipButton(QStringLiteral("button"), QStringLiteral("Apply"), this))
+    , deadline_(new QTimer(this))
+{
+    SetTitle(QStringLiteral("PACS"));
+    SetColours(skin::kText, skin::kFrame, skin::kBackground);
+    SetClientSize(kClient);
+    setStyleSheet(FieldStyle());
+
+    auto* client = new QWidget(this);
+    client->setGeometry(QRect(ClientOrigin(), kClient));
+    auto* grid = new QGridLayout(client);
+    grid->setContentsMargins(16, 12, 16, 12);
+    grid->setVerticalSpacing(6);
+    int row = 0;
+    auto addRow = [&](const char* label, QWidget* field) {
+        auto* text = new CFontStatic(QString::fromLatin1(label), client);
+        text->SetFont(QStringLiteral("Arial"), 15, skin::kText, CFontStatic::Left);
+        text->SetBackground(skin::kBackground);
+        text->setMinimumHeight(20);
+        grid->addWidget(text, row, 0);
+        grid->addWidget(field, row, 1);
+        ++row;
+    };
+    pacsAe_->setMaxLength(16);
+    stationAe_->setMaxLength(16);
+    port_->setValidator(new QIntValidator(1, 65535, port_));
+    addRow("PACS AE title", pacsAe_);
+    addRow("PACS host", host_);
+    addRow("PACS port", port_);
+    addRow("Station AE title", stationAe_);
+    tls_->setChecked(settings.tls);
+    grid->addWidget(tls_, row++, 1);
+    addRow("Certificate", certificate_);
+    addRow("Private key", privateKey_);
+    addRow("Trusted certificates", trusted_);
+    sendAfter_->setChecked(settings.sendAfterRecording);
+    grid->addWidget(sendAfter_, row++, 1);
+    result_->SetFont(QStringLiteral("Arial"), 14, skin::kText, CFontStatic::Left);
+    result_->SetBackground(skin::kBackground);
+    result_->setMinimumHeight(36);
+    result_->setWordWrap(true);
+    grid->addWidget(result_, row++, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    test_->setFixedSize(150, 36);
+    apply_->setFixedSize(110, 36);
+    buttons->addStretch();
+    buttons->addWidget(test_);
+    buttons->addWidget(apply_);
+    grid->addLayout(buttons, row++, 0, 1, 2);
+
+    auto enableTls = [this](bool on) {
+        certificate_->setEnabled(on);
+        privateKey_->setEnabled(on);
+        trusted_->setEnabled(on);
+    };
+    enableTls(settings.tls);
+    connect(tls_, &QCheckBox::toggled, this, enableTls);
+    connect(test_, &QPushButton::clicked, this, &CDlgPacs::TestConnection);
+    connect(apply_, &QPushButton::clicked, this, &CDlgPacs::OnApply);
+    deadline_->setSingleShot(true);
+    connect(deadline_, &QTimer::timeout, this, [this] {
+        ShowResult(ticket_, QStringLiteral("No answer from the PACS within 5 seconds. Check the host and port, and "
+                                           "that the PACS is running."));
+    });
+    apply_->setDefault(true);
+}
+
+DicomSettings CDlgPacs::Chosen() const
+{
+    DicomSettings s = original_;
+    s.pacsAeTitle = pacsAe_->text().trimmed();
+    s.pacsHost = host_->text().trimmed();
+    s.pacsPort = port_->text().toInt();
+    s.stationAeTitle = stationAe_->text().trimmed();
+    s.tls = tls_->isChecked();
+    s.tlsCertificate = certificate_->text().trimmed();
+    s.tlsPrivateKey = privateKey_->text().trimmed();
+    s.tlsTrustedCertificates = trusted_->text().trimmed();
+    s.sendAfterRecording = sendAfter_->isChecked();
+    return s;
+}
+
+QString CDlgPacs::Problem() const
+{
+    const DicomSettings s = Chosen();
+    if (QString why = CheckAeTitle(s.pacsAeTitle); !why.isEmpty())
+        return QStringLiteral("PACS AE title: ") + why;
+    if (QString why = CheckAeTitle(s.stationAeTitle); !why.isEmpty())
+        return QStringLiteral("Station AE title: ") + why;
+    if (s.pacsHost.isEmpty())
+        return QStringLiteral("Enter the PACS's host name or address.");
+    if (s.pacsPort < 1 || s.pacsPort > 65535)
+        return QStringLiteral("The port is a number from 1 to 65535.");
+    if (s.tls && s.tlsTrustedCertificates.isEmpty())
+        return QStringLiteral("With TLS, name the file of certificates to trust for the PACS.");
+    return {};
+}
+
+void CDlgPacs::TestConnection()
+{
+    if (const QString why = Problem(); !why.isEmpty()) {
+        result_->setText(why);
+        emit TestFinished(why);
+        return;
+    }
+    const int ticket = ++ticket_;
+    testRunning_ = true;
+    test_->setEnabled(false);
+    result_->setText(QStringLiteral("Asking the PACS..."));
+    deadline_->start(5000);
+    const DicomSettings s = Chosen();
+    QPointer<CDlgPacs> self(this);
+    // The echo runs on its own thread; its answer is shown only if this dialog and
+    // this test are still current.
+    std::thread([self, s, ticket] {
+        const SendOutcome o = EchoPacs(s, 4);
+        const QString text = o.ok() ? QStringLiteral("The PACS answered: the connection works.")
+                                    : QString::fromStdString(o.message);
+        if (self)
+            QMetaObject::invokeMethod(self, [self, ticket, text] {
+                if (self)
+                    self->ShowResult(ticket, text);
+            }, Qt::QueuedConnection);
+    }).detach();
+}
+
+void CDlgPacs::ShowResult(int ticket, const QString& text)
+{
+    if (ticket != ticket_ || !testRunning_)
+        return;
+    testRunning_ = false;
+    deadline_->stop();
+    test_->setEnabled(true);
+    result_->setText(text);
+    emit TestFinished(text);
+}
+
+QString CDlgPacs::TestResult() const
+{
+    return result_->text();
+}
+
+void CDlgPacs::OnApply()
+{
+    if (const QString why = Problem(); !why.isEmpty()) {
+        result_->setText(why);
+        return;
+    }
+    accept();
+}
+
+} // namespace kestovar

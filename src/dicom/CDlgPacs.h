@@ -1,0 +1,64 @@
+#pragma once
+// "PACS" (Config menu): where the station sends its captures. The skinned dialog frame
+// of the other settings dialogs, with the PACS's AE title, host and port, the station's
+// own AE title, TLS with its certificate files, and "Send after each recording".
+//
+// "Test connection" sends a C-ECHO with what the fields hold now (saved or not) and
+// tells the outcome within 5 seconds either way: an echo still running then is left to
+// finish unseen. "Apply" checks the fields, saves them and closes.
+
+#include "dialogs/CMyDialog.h"
+#include "dicom/DicomSettings.h"
+
+#include <QPointer>
+
+class QCheckBox;
+class QLineEdit;
+class QTimer;
+
+namespace kestovar {
+
+class CFontStatic;
+class CGdipButton;
+
+class CDlgPacs : public CMyDialog {
+    Q_OBJECT
+public:
+    CDlgPacs(const DicomSettings& settings, QWidget* parent = nullptr);
+
+    // The fields as settings (the org root carried over); empty problem when valid.
+    DicomSettings Chosen() const;
+    QString Problem() const;
+
+    void TestConnection();
+    QString TestResult() const;
+    bool TestRunning() const { return testRunning_; }
+    CGdipButton* TestButton() const { return test_; }
+    CGdipButton* ApplyButton() const { return apply_; }
+
+signals:
+    void TestFinished(const QString& result);
+
+private:
+    void OnApply();
+    void ShowResult(int ticket, const QString& text);
+
+    DicomSettings original_;
+    QLineEdit* pacsAe_;
+    QLineEdit* host_;
+    QLineEdit* port_;
+    QLineEdit* stationAe_;
+    QCheckBox* tls_;
+    QLineEdit* certificate_;
+    QLineEdit* privateKey_;
+    QLineEdit* trusted_;
+    QCheckBox* sendAfter_;
+    CFontStatic* result_;
+    CGdipButton* test_;
+    CGdipButton* apply_;
+    QTimer* deadline_;
+    int ticket_ = 0;
+    bool testRunning_ = false;
+};
+
+} // namespace kestovar

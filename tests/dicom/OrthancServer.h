@@ -1,0 +1,53 @@
+#pragma once
+// A real Orthanc PACS for the tests: Debian's `Orthanc` run on loopback with its own
+// configuration, free ports and a temporary storage folder, checked through its REST API.
+
+#include "TestSupport.h"
+
+#include <QJsonDocument>
+#include <QString>
+
+#include <string>
+#include <sys/types.h>
+
+namespace kestovar::test {
+
+// A port nothing listens on right now.
+int FreeLoopbackPort();
+
+struct OrthancTls {
+    std::string certificate, privateKey, trusted; // PEM files
+};
+
+class OrthancServer {
+public:
+    explicit OrthancServer(const std::string& folder, const std::string& aeTitle = "ORTHANC");
+    ~OrthancServer();
+
+    // Starts it and waits until its REST API answers; false with why() when it cannot.
+    bool Start(const OrthancTls* tls = nullptr);
+    // Runs it at this nice value (every thread of it): a benchmark's stand-in for a PACS on
+    // another machine then does not compete with the station it measures.
+    void setNice(int nice) { nice_ = nice; }
+    void Stop();
+
+    int dicomPort() const { return dicomPort_; }
+    const std::string& why() const { return why_; }
+
+    // GET on the REST API: the body, or empty.
+    std::string Get(const std::string& uri) const;
+    QJsonDocument GetJson(const std::string& uri) const;
+    // Instance ids.
+    std::vector<std::string> Instances() const;
+
+private:
+    std::string folder_, aeTitle_, why_;
+    int httpPort_ = 0, dicomPort_ = 0;
+    pid_t pid_ = -1;
+    int nice_ = 0;
+};
+
+// Runs a command line; its standard output (stderr into *err when given) and exit code.
+int RunCommand(const std::string& command, std::string* out = nullptr, std::string* err = nullptr);
+
+} // namespace kestovar::test

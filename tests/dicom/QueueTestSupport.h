@@ -1,0 +1,63 @@
+#pragma once
+// The send queue driven from a test: events collected, waited for with a deadline.
+
+#include "dicom/SendQueue.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kestovar::test {
+
+class QueueWatch {
+public:
+    QueueWatch(const std::string& folder, const DicomSettings& settings)
+        : queue(SendQueue::Create(folder, settings))
+    {
+        queue->setRetryIntervals({ 1 });
+        queue->setListener([this](const QueueEvent& e) {
+            std::lock_guard lock(mutex_);
+            events_.push_back(e);
+            changed_.notify_all();
+        });
+    }
+    ~QueueWatch() { queue->Stop(std::chrono::seconds(60)); }
+
+    // The first event of that kind for the capture, waiting up to `seconds`.
+    std::optional<QueueEvent> WaitFor(QueueEvent::Kind kind, const std::string& path, int seconds = 120)
+    {
+        std::unique_lock lock(mutex_);
+        std::optional<QueueEvent> found;
+        changed_.wait_for(lock, std::chrono::seconds(seconds), [&] {
+            for (const QueueEvent& e : events_) {
+                if (e.kind == kind && e.capturePath == path) {
+                    found = e;
+                    return true;
+                }
+            }
+            return false;
+        });
+        return found;
+    }
+
+    int Count(QueueEvent::Kind kind, const std::string& path)
+    {
+        std::lock_guard lock(mutex_);
+        int n = 0;
+        for (const QueueEvent& e : events_)
+            n += e.kind == kind && e.capturePath == path;
+        return n;
+    }
+
+    std::shared_ptr<SendQueue> queue;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<QueueEvent> events_;
+};
+
+} // namespace kestovar::test

@@ -1,0 +1,421 @@
+// Captures sent to a real PACS (Orthanc on loopback) through the store-and-forward queue.
+#include "OrthancServer.h"
+#include "QueueTestSupport.h"
+
+#include "../capture/MediaFixtures.h"
+#include "dicom/CaptureSidecar.h"
+#include "dicom/DicomObjects.h"
+#include "library/CaseInfoFile.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
+
+#include <QColor>
+#include <QImage>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kestovar {
+namespace {
+
+using test::OrthancServer;
+using test::QueueWatch;
+using test::RunCommand;
+
+std::string MakeJpeg(const std::string& path)
+{
+    QImage image(640, 480, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
+    EXPECT_TRUE(image.save(QString::fromStdString(path), "jpg"));
+    return path;
+}
+
+// The first fragment of a DICOM file's encapsulated pixel data.
+std::string PixelFragment(const std::string& dicomPath)
+{
+    DcmFileFormat file;
+    if (file.loadFile(dicomPath.c_str()).bad())
+        return {};
+    DcmElement* element = nullptr;
+    if (file.getDataset()->findAndGetElement(DCM_PixelData, element).bad())
+        return {};
+    DcmPixelSequence* seq = nullptr;
+    E_TransferSyntax xfer = file.getDataset()->getOriginalXfer();
+    if (static_cast<DcmPixelData*>(element)->getEncapsulatedRepresentation(xfer, nullptr, seq).bad() || !seq)
+        return {};
+    DcmPixelItem* item = nullptr;
+    Uint8* bytes = nullptr;
+    if (seq->getItem(item, 1).bad() || item->getUint8Array(bytes).bad())
+        return {};
+    return std::string(reinterpret_cast<const char*>(bytes), item->getLength());
+}
+
+int FramesOf(const std::string& path, std::string* audioCodec = nullptr)
+{
+    std::string out;
+    RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 '"
+            + path + "'",
+        &out);
+    if (audioCodec)
+        RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name -of csv=p=0 '" + path + "'",
+            audioCodec);
+    if (audioCodec)
+        *audioCodec = audioCodec->substr(0, audioCodec->find('\n'));
+    return std::atoi(out.c_str());
+}
+
+class PacsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(dir / "captures");
+        server = std::make_unique<OrthancServer>((dir / "orthanc").string());
+        settings.pacsAeTitle = QStringLiteral("ORTHANC");
+        settings.pacsHost = QStringLiteral("127.0.0.1");
+        settings.pacsPort = server->dicomPort();
+        settings.stationAeTitle = QStringLiteral("KESTOVAR");
+        settings.orgRoot = QStringLiteral("1.2.826.0.1.3680043.10.1234");
+    }
+
+    void StartPacs()
+    {
+        if (!server->Start())
+            GTEST_SKIP() << server->why();
+    }
+
+    std::string Capture(const std::string& name) const { return (dir / "captures" / name).string(); }
+    std::string QueueFolder() const { return (dir / "state" / "dicom-queue").string(); }
+
+    // The instance's DICOM file as Orthanc gives it back; dcmdump must read it silently.
+    std::string FetchAndDump(const std::string& id)
+    {
+        const std::string path = (dir / (id + ".dcm")).string();
+        std::string body = server->Get("/instances/" + id + "/file");
+        test::WriteFileText(path, body);
+        std::string out, err;
+        EXPECT_EQ(RunCommand("dcmdump '" + path + "'", &out, &err), 0);
+        EXPECT_EQ(err, "") << "dcmdump warned";
+        return path;
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<OrthancServer> server;
+    DicomSettings settings;
+};
+
+TEST_F(PacsTest, StillAndMovieArriveOnceWithTheirCaseAndUnchangedData)
+{
+    StartPacs();
+    const std::string still = MakeJpeg(Capture("170226_101530.jpg"));
+    const std::string movie = Capture("Knee_170226_101600.avi");
+    ASSERT_TRUE(test::MakeRecordedAvi(movie, 1920, 1080, 30, 2.0, true));
+    CaseInfo movieCase;
+    movieCase.date = "2017-02-26";
+    movieCase.fileName = "Knee";
+    movieCase.patientName = "Núñez\\García^José";
+    movieCase.doctorName = std::string(70, 'D');
+    movieCase.hospitalName = "Hôpital Saint-Éloi";
+    movieCase.comment = std::string(2000, 'c'); // read back cut to 1299, sent whole
+    ASSERT_TRUE(WriteCaseInfoFile(movie, movieCase).ok);
+    CaseInfo stillCase;
+    stillCase.patientName = "Ölund^Åsa";
+    stillCase.hospitalName = "St. Görans";
+
+    QueueWatch watch(QueueFolder(), settings);
+    watch.queue->Start();
+    ASSERT_TRUE(watch.queue->Enqueue(still, stillCase));
+    ASSERT_TRUE(watch.queue->Enqueue(movie, std::nullopt));
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 300)) << ReadSidecar(still).message;
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, movie, 300)) << ReadSidecar(movie).message;
+    EXPECT_EQ(watch.queue->WaitingCount(), 0);
+    EXPECT_EQ(ReadSidecar(movie).state, SendState::Sent);
+
+    const auto ids = server->Instances();
+    ASSERT_EQ(ids.size(), 2u);
+    int seen = 0;
+    for (const std::string& id : ids) {
+        const QJsonObject tags = server->GetJson("/instances/" + id + "/tags?simplify").object();
+        const std::string sop = tags.value("SOPClassUID").toString().toStdString();
+        const std::string syntax = server->Get("/instances/" + id + "/metadata/TransferSyntax");
+        const std::string file = FetchAndDump(id);
+        if (sop == kVlEndoscopicImageStorage) {
+            ++seen;
+            EXPECT_EQ(syntax, kJpegBaselineSyntax);
+            EXPECT_EQ(tags.value("PatientName").toString(), QStringLiteral("Ölund^Åsa"));
+            EXPECT_EQ(tags.value("InstitutionName").toString(), QStringLiteral("St. Görans"));
+            EXPECT_EQ(tags.value("SOPInstanceUID").toString().toStdString(), ReadSidecar(still).instanceUid);
+            std::string fragment = PixelFragment(file);
+            const std::string jpeg = test::ReadFileText(still);
+            if (fragment.size() == jpeg.size() + 1 && fragment.back() == '\0')
+                fragment.pop_back(); // the pad byte of an odd length
+            EXPECT_TRUE(fragment == jpeg) << "the JPEG's bytes changed";
+        } else {
+            ++seen;
+            EXPECT_EQ(sop, kVideoEndoscopicImageStorage);
+            EXPECT_EQ(syntax, kH264HighProfile41Syntax);
+            EXPECT_EQ(tags.value("PatientName").toString(), QStringLiteral("Núñez García^José"));
+            EXPECT_EQ(tags.value("InstitutionName").toString(), QStringLiteral("Hôpital Saint-Éloi"));
+            EXPECT_EQ(tags.value("PerformingPhysicianName").toString().size(), 64);
+            // Orthanc's tag listing leaves long texts out; the file holds the comment.
+            DcmFileFormat object;
+            ASSERT_TRUE(object.loadFile(file.c_str()).good());
+            OFString comment;
+            object.getDataset()->findAndGetOFString(DCM_ImageComments, comment);
+            EXPECT_EQ(comment, OFString(1299, 'c'));
+            EXPECT_EQ(tags.value("PatientID").toString(), QString()); // type 2: present, empty
+            EXPECT_TRUE(tags.contains("PatientID"));
+            EXPECT_EQ(tags.value("NumberOfFrames").toString(), QStringLiteral("60"));
+            const std::string ts = (dir / "movie.ts").string();
+            test::WriteFileText(ts, PixelFragment(file));
+            std::string audio;
+            EXPECT_EQ(FramesOf(ts, &audio), FramesOf(movie));
+            EXPECT_EQ(FramesOf(movie), 60);
+            EXPECT_EQ(audio, "aac");
+        }
+    }
+    EXPECT_EQ(seen, 2);
+
+    // Sending again reuses the UIDs: the PACS still holds one copy of each.
+    ASSERT_TRUE(watch.queue->Enqueue(still, stillCase));
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 60));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(watch.Count(QueueEvent::Sent, still), 2);
+    EXPECT_EQ(server->Instances().size(), 2u);
+}
+
+TEST_F(PacsTest, PacsDownAtSendTimeThenStartedGetsEveryJobOnce)
+{
+    const std::string a = MakeJpeg(Capture("170226_101530.jpg"));
+    const std::string b = MakeJpeg(Capture("170226_101531.jpg"));
+    const std::string renamed = Capture("Renamed.jpg");
+    const std::string gone = MakeJpeg(Capture("170226_101532.jpg"));
+    QueueWatch watch(QueueFolder(), settings);
+    watch.queue->Start();
+    for (const std::string& p : { a, b, gone })
+        ASSERT_TRUE(watch.queue->Enqueue(p, std::nullopt));
+    const auto retry = watch.WaitFor(QueueEvent::Retrying, a, 30);
+    ASSERT_TRUE(retry);
+    EXPECT_NE(retry->message.find("cannot be reached"), std::string::npos) << retry->message;
+    EXPECT_EQ(ReadSidecar(a).state, SendState::Queued);
+
+    // While waiting: one capture renamed (its job follows), one deleted (its job dropped).
+    ASSERT_EQ(std::rename(b.c_str(), renamed.c_str()), 0);
+    watch.queue->CaptureRenamed(b, renamed);
+    ASSERT_TRUE(MoveSidecar(b, renamed));
+    std::filesystem::remove(gone);
+    watch.queue->CaptureDeleted(gone);
+    EXPECT_TRUE(watch.WaitFor(QueueEvent::Dropped, gone, 5));
+    EXPECT_NE(test::ReadFileText(watch.queue->logPath()).find("dropped " + gone), std::string::npos);
+
+    StartPacs();
+    watch.queue->RetryNow();
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, a, 120));
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, renamed, 120));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(watch.Count(QueueEvent::Sent, a), 1);
+    EXPECT_EQ(watch.Count(QueueEvent::Sent, renamed), 1);
+    EXPECT_EQ(server->Instances().size(), 2u);
+    EXPECT_TRUE(watch.queue->Jobs().empty());
+}
+
+TEST_F(PacsTest, StationKilledWhileSendingSendsAfterRestart)
+{
+    StartPacs();
+    const std::string movie = Capture("Kill_170226_101600.avi");
+    ASSERT_TRUE(test::MakeRecordedAvi(movie, 1280, 720, 30, 4.0, true));
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(KESTOVAR_SEND_CHILD, "dicom_send_child", QueueFolder().c_str(),
+            std::to_string(server->dicomPort()).c_str(), movie.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    bool sending = false;
+    for (int i = 0; i < 6000 && !sending; ++i) {
+        sending = ReadSidecar(movie).state == SendState::Sending;
+        if (!sending)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_TRUE(sending);
+
+    QueueWatch watch(QueueFolder(), settings);
+    ASSERT_EQ(watch.queue->Jobs().size(), 1u); // still waiting after the kill
+    watch.queue->Start();
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, movie, 300)) << ReadSidecar(movie).message;
+    EXPECT_EQ(server->Instances().size(), 1u);
+    for (const auto& entry : std::filesystem::directory_iterator(QueueFolder()))
+        EXPECT_NE(entry.path().extension(), ".ts") << "a leftover stream " << entry.path();
+}
+
+TEST_F(PacsTest, RefusalsAndDamagedCapturesFailWithTheReasonWhileOthersGoOn)
+{
+    StartPacs();
+    const std::string good = MakeJpeg(Capture("170226_101530.jpg"));
+    const std::string cut = Capture("170226_101531.jpg");
+    std::string jpeg = test::ReadFileText(good);
+    test::WriteFileText(cut, jpeg.substr(0, jpeg.size() / 2));
+    const std::string brokenMovie = Capture("Broken_170226_101600.avi");
+    test::WriteFileText(brokenMovie, "RIFF\x10\x00\x00\x00" "AVI garbage that is no movie");
+
+    // A wrong PACS AE title: the association is rejected, the job kept as failed.
+    DicomSettings wrong = settings;
+    wrong.pacsAeTitle = QStringLiteral("NOT_THE_PACS");
+    {
+        QueueWatch watch(QueueFolder(), wrong);
+        watch.queue->Start();
+        ASSERT_TRUE(watch.queue->Enqueue(good, std::nullopt));
+        const auto failed = watch.WaitFor(QueueEvent::Failed, good, 30);
+        ASSERT_TRUE(failed);
+        EXPECT_NE(failed->message.find("refused"), std::string::npos) << failed->message;
+        std::this_thread::sleep_for(std::chrono::seconds(2)); // retry interval 1 s: not retried
+        EXPECT_EQ(watch.Count(QueueEvent::Started, good), 1);
+        ASSERT_EQ(watch.queue->Jobs().size(), 1u);
+        EXPECT_TRUE(watch.queue->Jobs()[0].failed);
+        EXPECT_EQ(ReadSidecar(good).state, SendState::Failed);
+    }
+    {
+        // Kept as failed over a restart; sent again by the operator once the settings are right.
+        QueueWatch watch(QueueFolder(), settings);
+        ASSERT_EQ(watch.queue->Jobs().size(), 1u);
+        EXPECT_TRUE(watch.queue->Jobs()[0].failed);
+        watch.queue->Start();
+        ASSERT_TRUE(watch.queue->Enqueue(cut, std::nullopt));
+        ASSERT_TRUE(watch.queue->Enqueue(brokenMovie, std::nullopt));
+        ASSERT_TRUE(watch.queue->Enqueue(good, std::nullopt));
+        const auto cutFailed = watch.WaitFor(QueueEvent::Failed, cut, 60);
+        const auto movieFailed = watch.WaitFor(QueueEvent::Failed, brokenMovie, 60);
+        ASSERT_TRUE(cutFailed);
+        ASSERT_TRUE(movieFailed);
+        EXPECT_NE(cutFailed->message.find("cut short"), std::string::npos) << cutFailed->message;
+        EXPECT_NE(movieFailed->message.find("movie"), std::string::npos) << movieFailed->message;
+        ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, good, 60));
+        EXPECT_EQ(server->Instances().size(), 1u);
+        EXPECT_EQ(watch.queue->WaitingCount(), 0);
+    }
+}
+
+} // namespace
+} // namespace kestovar
+
+namespace kestovar {
+namespace {
+
+// A certificate authority and two certificates it signed (PACS and station), made with openssl.
+bool MakeCertificates(const std::string& folder, std::string* why)
+{
+    const std::string f = "'" + folder + "/";
+    const std::string commands[] = {
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=TestCA -keyout " + f + "ca.key' -out " + f
+            + "ca.pem'",
+        "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout " + f + "pacs.key' -out " + f + "pacs.csr'",
+        "openssl x509 -req -days 2 -in " + f + "pacs.csr' -CA " + f + "ca.pem' -CAkey " + f
+            + "ca.key' -CAcreateserial -out " + f + "pacs.pem'",
+        "openssl req -newkey rsa:2048 -nodes -subj /CN=KESTOVAR -keyout " + f + "station.key' -out " + f
+            + "station.csr'",
+        "openssl x509 -req -days 2 -in " + f + "station.csr' -CA " + f + "ca.pem' -CAkey " + f
+            + "ca.key' -CAcreateserial -out " + f + "station.pem'",
+    };
+    for (const std::string& c : commands) {
+        std::string err;
+        if (RunCommand(c, nullptr, &err) != 0) {
+            *why = "openssl failed: " + err;
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST_F(PacsTest, OverTlsTheStillArrivesAndAPlainConnectionIsToldWhy)
+{
+    const std::string certs = (dir / "certs").string();
+    std::filesystem::create_directories(certs);
+    std::string why;
+    ASSERT_TRUE(MakeCertificates(certs, &why)) << why;
+    test::OrthancTls tls { certs + "/pacs.pem", certs + "/pacs.key", certs + "/ca.pem" };
+    if (!server->Start(&tls))
+        GTEST_SKIP() << server->why();
+    const std::string still = MakeJpeg(Capture("170226_101530.jpg"));
+
+    // TLS required by the PACS but off at the station: failed with a message, kept.
+    {
+        QueueWatch watch(QueueFolder(), settings);
+        watch.queue->Start();
+        ASSERT_TRUE(watch.queue->Enqueue(still, std::nullopt));
+        const auto failed = watch.WaitFor(QueueEvent::Failed, still, 60);
+        ASSERT_TRUE(failed) << ReadSidecar(still).message;
+        EXPECT_NE(failed->message.find("TLS"), std::string::npos) << failed->message;
+    }
+    DicomSettings secure = settings;
+    secure.tls = true;
+    secure.tlsCertificate = QString::fromStdString(certs + "/station.pem");
+    secure.tlsPrivateKey = QString::fromStdString(certs + "/station.key");
+    secure.tlsTrustedCertificates = QString::fromStdString(certs + "/ca.pem");
+    QueueWatch watch(QueueFolder(), secure);
+    watch.queue->Start();
+    ASSERT_TRUE(watch.queue->Enqueue(still, std::nullopt));
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 60)) << ReadSidecar(still).message;
+    EXPECT_EQ(server->Instances().size(), 1u);
+}
+
+} // namespace
+} // namespace kestovar
+
+#include "dicom/CDlgPacs.h"
+
+#include <QSignalSpy>
+
+namespace kestovar {
+namespace {
+
+TEST_F(PacsTest, TestConnectionAnswersWithinFiveSecondsEitherWay)
+{
+    StartPacs();
+    auto answer = [](const DicomSettings& s) {
+        CDlgPacs dialog(s);
+        QSignalSpy spy(&dialog, &CDlgPacs::TestFinished);
+        dialog.TestConnection();
+        EXPECT_TRUE(spy.wait(6000)) << "no answer";
+        return dialog.TestResult().toStdString();
+    };
+    EXPECT_NE(answer(settings).find("works"), std::string::npos);
+
+    // A PACS that accepts the connection and then says nothing: the dialog still answers.
+    int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&addr), &len);
+    DicomSettings mute = settings;
+    mute.pacsPort = ntohs(addr.sin_port);
+    const std::string result = answer(mute);
+    EXPECT_FALSE(result.empty());
+    EXPECT_EQ(result.find("works"), std::string::npos) << result;
+    ::close(silent);
+
+    DicomSettings wrong = settings;
+    wrong.pacsAeTitle = QStringLiteral("NOT_THE_PACS");
+    EXPECT_NE(answer(wrong).find("refused"), std::string::npos);
+}
+
+} // namespace
+} // namespace kestovar
