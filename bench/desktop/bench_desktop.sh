@@ -36,7 +36,8 @@ chmod 700 "$work/run"
 # CPU seconds (user + system, all threads) of a process so far.
 cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{ printf "%.3f", ($14 + $15) / hz }' "/proc/$1/stat"; }
 
-# Starts a command, waits out the warm-up, measures; prints the percentage of a core.
+# Starts a command (a function that execs the program, so the pid is the program's),
+# waits out the warm-up, measures; prints the percentage of a core.
 measure() {
   "$@" >"$work/player.log" 2>&1 &
   player=$!
@@ -53,7 +54,7 @@ measure() {
 }
 
 run_station() {
-  env DISPLAY="$display" XDG_RUNTIME_DIR="$work/run" HOME="$work/home" KESTOVAR_REGISTRY_DIR="$work/reg" \
+  exec env DISPLAY="$display" XDG_RUNTIME_DIR="$work/run" HOME="$work/home" KESTOVAR_REGISTRY_DIR="$work/reg" \
     KESTOVAR_LOCK_DIR="$work/lock" KESTOVAR_CLIP_CACHE="$work/clips" KESTOVAR_REPORT_FIRST_FRAME=1 \
     "$station" --simulate-camera=fullhd
 }
@@ -78,8 +79,8 @@ PY
 ffmpeg -v error -framerate 30 -i "$work/stream.h264" -c copy "$work/stream.mkv"
 w="${size%x*}" h="${size#*x}"
 
-run_mpv() { mpv --vo=x11 --hwdec=no --no-audio --loop-file=inf --no-config --really-quiet --geometry="${w}x${h}+0+0" "$work/stream.mkv"; }
-run_ffplay() { ffplay -v quiet -an -loop 0 -x "$w" -y "$h" "$work/stream.mkv"; }
+run_mpv() { exec mpv --vo=x11 --hwdec=no --no-audio --loop-file=inf --no-config --really-quiet --geometry="${w}x${h}+0+0" "$work/stream.mkv"; }
+run_ffplay() { exec ffplay -v quiet -an -loop 0 -x "$w" -y "$h" "$work/stream.mkv"; }
 
 stations=() mpvs=() ffplays=()
 for ((r = 1; r <= rounds; r++)); do

@@ -5,8 +5,10 @@
 //
 // Named separately, because they are not start-up work of the station:
 // - the wait the design requires before going live (300 ms after the camera is found);
-// - the simulated camera's encoding of its looping clip with libx264 at its first
-//   start (a real camera has its own encoder), measured here with the same settings.
+// - the simulated camera's encoding of its looping clip with libx264 (a real camera
+//   has its own encoder). The clip is kept on disk after the first start, so the
+//   measured starts share one clip folder, filled by a first start that is not counted;
+//   the encoding is measured here apart with the same settings.
 // The 100 ms splash hand-off comes after the preview has started and overlaps the
 // first picture, so it is not counted.
 //
@@ -41,7 +43,7 @@ constexpr double kCameraReadyWaitMs = 300;
 
 // Milliseconds from the start of the program to its first-frame line; 0 when it
 // never came (the program's output goes to our stderr).
-double OneStart(const std::string& program, const fs::path& dir)
+double OneStart(const std::string& program, const fs::path& dir, const fs::path& clips)
 {
     fs::create_directories(dir / "registry");
     fs::create_directories(dir / "lock");
@@ -69,6 +71,7 @@ double OneStart(const std::string& program, const fs::path& dir)
         setenv("KESTOVAR_LOCK_DIR", (dir / "lock").c_str(), 1);
         setenv("HOME", (dir / "home").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
+        setenv("KESTOVAR_CLIP_CACHE", clips.c_str(), 1);
         unsetenv("KESTOVAR_SIMULATED_CAMERA");
         execl(program.c_str(), program.c_str(), "--simulate-camera=fullhd", static_cast<char*>(nullptr));
         _exit(127);
@@ -113,9 +116,11 @@ double OneStart(const std::string& program, const fs::path& dir)
 }
 
 // The simulated camera's clip at the station's default quality (High at 1080p30),
-// freshly encoded (a bit rate one bit per second apart defeats the clip cache).
-double ClipEncodingMs(int run)
+// freshly encoded (a bit rate one bit per second apart defeats the process's clip
+// cache, an empty clip folder the one on disk).
+double ClipEncodingMs(int run, const fs::path& emptyFolder)
 {
+    setenv("KESTOVAR_CLIP_CACHE", emptyFolder.c_str(), 1);
     SimulatedClipKey key;
     key.width = 1920;
     key.height = 1080;
@@ -145,27 +150,34 @@ int main(int argc, char** argv)
     }
     const fs::path dir = fs::temp_directory_path() / ("kestovar-bench-startup-" + std::to_string(getpid()));
     std::vector<double> shown, clip;
+    const fs::path clips = dir / "clips";
+    if (OneStart(program, dir / "first", clips) <= 0) {
+        std::fprintf(stderr, "bench_startup: the first start showed no picture\n");
+        fs::remove_all(dir);
+        return 1;
+    }
     for (int r = 0; r < runs; ++r) {
-        const double ms = OneStart(program, dir / std::to_string(r));
+        const double ms = OneStart(program, dir / std::to_string(r), clips);
         if (ms <= 0) {
             std::fprintf(stderr, "bench_startup: run %d showed no picture\n", r + 1);
             fs::remove_all(dir);
             return 1;
         }
         shown.push_back(ms);
-        clip.push_back(ClipEncodingMs(r));
+        clip.push_back(ClipEncodingMs(r, dir / ("encoding-" + std::to_string(r))));
         std::fprintf(stderr, "bench_startup: run %d: first frame after %.0f ms; clip encoding %.0f ms\n",
             r + 1, ms, clip.back());
     }
     fs::remove_all(dir);
     const double total = Median(shown), encoding = Median(clip);
-    Row("start-up to first live frame, kestovar --simulate-camera=fullhd, offscreen",
+    Row("start-up to first live frame, kestovar --simulate-camera=fullhd, offscreen, clip kept on disk",
         Format("%.0f ms", total), "-", "-");
     Row("  of which the design's wait before going live (camera ready)",
         Format("%.0f ms", kCameraReadyWaitMs), "-", "-");
-    Row("  of which the simulated camera's x264 clip encoding (no part of a real camera)",
+    const double own = total - kCameraReadyWaitMs;
+    Row("  the station's own start-up (the rest; goal 250 ms)", Format("%.0f ms", own), "250 ms",
+        Format("%.2f", own / 250.0));
+    Row("the simulated camera's x264 clip encoding, once, at a first start (no part of a real camera)",
         Format("%.0f ms", encoding), "-", "-");
-    Row("  the station's own start-up (the rest)", Format("%.0f ms", total - kCameraReadyWaitMs - encoding),
-        "-", "-");
     return 0;
 }
