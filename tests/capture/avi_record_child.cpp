@@ -13,6 +13,7 @@
 //
 // usage: avi_record_child <folder> <rollover-bytes> <seconds> [--stats <s>]
 #include "capture/RecordGraph.h"
+#include "capture/RecordingJournal.h"
 #include "platform/CameraProvider.h"
 #include "platform/SimulatedAudioBackend.h"
 
@@ -74,6 +75,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string folder = argv[1];
+    // As the station does: every file is journalled until it is complete.
+    SetRecordingJournal(folder + "/.recordings-in-progress");
     const uint64_t rollover = std::strtoull(argv[2], nullptr, 10);
     const double seconds = std::strtod(argv[3], nullptr);
     double statsEvery = 0;
