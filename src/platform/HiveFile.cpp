@@ -19,18 +19,33 @@ bool HasControlChar(const QString& text)
     return false;
 }
 
+// UTF-8 to text, keeping a U+FEFF at the start: it is text here (QString::fromUtf8
+// would take it for a byte-order mark and drop it).
+QString FromUtf8Keeping(const QByteArray& bytes)
+{
+    return QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom)(bytes);
+}
+
+// The nearest text with a UTF-8 form: a lone surrogate becomes U+FFFD.
+QString Utf8Safe(const QString& text)
+{
+    return FromUtf8Keeping(text.toUtf8());
+}
+
 // regedit exports are UTF-16 with a byte-order mark; REGEDIT4 files from Windows are
-// in the ANSI code page, which Latin-1 reads without losing a byte.
+// in the ANSI code page, which Latin-1 reads without losing a byte. The file's own
+// byte-order mark is taken off here; a U+FEFF after it is text.
 QString DecodeFileText(const QByteArray& bytes)
 {
     // A lone surrogate in UTF-16 has no UTF-8 form; it becomes what the file will say
     // after the next write, so reading that file gives the same names again.
+    const auto keep = QStringConverter::Flag::ConvertInitialBom;
     if (bytes.startsWith("\xFF\xFE"))
-        return QString::fromUtf8(QString(QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2))).toUtf8());
+        return Utf8Safe(QStringDecoder(QStringDecoder::Utf16LE, keep)(bytes.mid(2)));
     if (bytes.startsWith("\xFE\xFF"))
-        return QString::fromUtf8(QString(QStringDecoder(QStringDecoder::Utf16BE)(bytes.mid(2))).toUtf8());
+        return Utf8Safe(QStringDecoder(QStringDecoder::Utf16BE, keep)(bytes.mid(2)));
     QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8, keep);
     QString text = utf8(body);
     if (utf8.hasError())
         return QString::fromLatin1(body);
@@ -39,7 +54,8 @@ QString DecodeFileText(const QByteArray& bytes)
 
 QString Decode8Bit(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Value data: a leading U+FEFF is part of the text, not a byte-order mark.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
     QString text = utf8(bytes);
     return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
@@ -356,7 +372,7 @@ QByteArray HiveFile::Serialize() const
                 // values of other programs survive the station's rewrites of the file.
                 // Data that is not UTF-16 text is written as the nearest text (the same
                 // for both forms), so a second write gives the same file.
-                const QString full = QString::fromUtf8(FromUtf16LeBytes(value.data).toUtf8());
+                const QString full = Utf8Safe(FromUtf16LeBytes(value.data));
                 const QString s
                     = full.left(full.indexOf(QChar(u'\0')) < 0 ? full.size() : full.indexOf(QChar(u'\0')));
                 if (!HasControlChar(s) && EncodeString(s) == Utf16LeBytes(full))

@@ -272,3 +272,20 @@ TEST(HiveFile, ForeignStringDataSurvivesRewritesAndASecondWriteIsTheSame)
     EXPECT_EQ(oddBack.Keys()[0].path, odd.Keys()[0].path);
     EXPECT_NE(oddBack.FindValue(odd.Keys()[0].path, "x"), nullptr);
 }
+
+// Found by fuzz_hive_file: text that begins with U+FEFF (a zero-width no-break space, or
+// a byte-order mark pasted into a value) lost that character on the way back.
+TEST(HiveFile, AStringBeginningWithFeffReadsBackWhole)
+{
+    const QByteArray head = "REGEDIT4\n\n[" + kSettings.toUtf8() + "]\n";
+    for (const QByteArray& line : { QByteArray("\"v\"=\"\xEF\xBB\xBF" "a\"\n"),
+             QByteArray("\"v\"=hex(1):ef,bb,bf,61,00\n") }) {
+        SCOPED_TRACE(line.toStdString());
+        const HiveFile read = MustParse(head + line);
+        const HiveFile back = MustParse(read.Serialize());
+        const HiveValue* v = back.FindValue(kSettings, "v");
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->data.toHex(), QByteArray("fffe61000000"));
+        EXPECT_EQ(back.Serialize(), read.Serialize());
+    }
+}
