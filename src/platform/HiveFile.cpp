@@ -201,6 +201,7 @@ bool ParseHexList(QStringView text, QByteArray* out)
 struct ParsedLine {
     int number = 0;
     QString text;
+    QString raw; // the physical lines as they stand, joined by "\n", without line ends
 };
 
 // Physical lines joined where a hex list continues after a trailing backslash.
@@ -213,10 +214,12 @@ std::vector<ParsedLine> LogicalLines(const QString& text)
         QString line = physical[i];
         if (line.endsWith(u'\r'))
             line.chop(1);
-        if (continuing)
+        if (continuing) {
             lines.back().text += line.trimmed();
-        else
-            lines.push_back({ i + 1, line.trimmed() });
+            lines.back().raw += u'\n' + line;
+        } else {
+            lines.push_back({ i + 1, line.trimmed(), line });
+        }
         continuing = lines.back().text.endsWith(u'\\') && !lines.back().text.startsWith(u'[');
         if (continuing)
             lines.back().text.chop(1);
@@ -257,7 +260,16 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
     QString currentKey;
     bool keyDeleted = false;
 
-    for (const ParsedLine& line : LogicalLines(DecodeFileText(bytes))) {
+    // Lines of an 8-bit file are kept as they were read, so that keys and values the
+    // station does not change are written back with their own bytes (Windows-1252 text
+    // of a REGEDIT4 file included).
+    const bool utf16File = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    const QString decoded = DecodeFileText(bytes);
+    hive.bytes_ = utf16File ? HiveFile::LineBytes::None
+        : (decoded.toUtf8() == (bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes))
+        ? HiveFile::LineBytes::Utf8
+        : HiveFile::LineBytes::Latin1;
+    for (const ParsedLine& line : LogicalLines(decoded)) {
         const QString& text = line.text;
         if (text.isEmpty() || text.startsWith(u';'))
             continue;
@@ -265,10 +277,12 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
             if (text == kHeader4)
                 utf16Data = false;
             else if (text == kHeader5)
-                utf16Data = true;
+                utf16Data = true; // its lines mean something else under REGEDIT4: not kept
             else
                 return fail(line.number, QStringLiteral("not a registry file (no REGEDIT4 header)"));
             headerSeen = true;
+            if (utf16Data)
+                hive.bytes_ = HiveFile::LineBytes::None;
             continue;
         }
         if (text.startsWith(u'[')) {
@@ -280,10 +294,13 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
                 path = path.mid(1).trimmed();
             if (path.isEmpty())
                 return fail(line.number, QStringLiteral("empty key name"));
+            const bool known = hive.FindKey(path) != nullptr;
             if (keyDeleted)
                 hive.DeleteKeyTree(path);
             else if (!hive.CreateKey(path))
                 return fail(line.number, QStringLiteral("bad key name"));
+            else if (!known)
+                hive.FindKey(path)->raw = line.raw;
             currentKey = path;
             continue;
         }
@@ -349,6 +366,8 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
         }
         if (!keyDeleted && !hive.SetValue(currentKey, name, type, data))
             return fail(line.number, QStringLiteral("value name cannot be stored"));
+        if (!keyDeleted)
+            hive.FindValueForUpdate(currentKey, name)->raw = line.raw;
     }
     if (!headerSeen)
         return fail(1, QStringLiteral("empty file"));
@@ -356,58 +375,97 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
     return true;
 }
 
+namespace {
+
+bool IsAscii(const QString& text)
+{
+    for (QChar c : text)
+        if (c.unicode() > 0x7f)
+            return false;
+    return true;
+}
+
+// One value line in the station's own form.
+QString FormatValue(const HiveValue& value, bool asciiText)
+{
+    QString text;
+    text += value.name.isEmpty() ? QStringLiteral("@") : Quote(value.name);
+    text += u'=';
+    switch (value.type) {
+    case RegSz: {
+        // Quotes hold one line of text with its terminating null. Anything else -
+        // a line break, a null inside the text or text after it, a missing
+        // terminator - goes as hex(1), which reads back to the same data, so
+        // values of other programs survive the station's rewrites of the file.
+        // Data that is not UTF-16 text is written as the nearest text (the same
+        // for both forms), so a second write gives the same file. Beside another
+        // program's 8-bit (ANSI) lines, text that is not ASCII goes as hex(1) too:
+        // its UTF-8 bytes read back whatever the rest of the file is.
+        const QString full = Utf8Safe(FromUtf16LeBytes(value.data));
+        const QString s
+            = full.left(full.indexOf(QChar(u'\0')) < 0 ? full.size() : full.indexOf(QChar(u'\0')));
+        if (!HasControlChar(s) && HiveFile::EncodeString(s) == Utf16LeBytes(full) && (!asciiText || IsAscii(s)))
+            text += Quote(s);
+        else
+            text += QStringLiteral("hex(1):") + HexList(full.toUtf8());
+        break;
+    }
+    case RegExpandSz:
+    case RegMultiSz:
+        text += QStringLiteral("hex(%1):").arg(value.type, 0, 16)
+            + HexList(FromUtf16LeBytes(value.data).toUtf8());
+        break;
+    case RegDword:
+        if (value.data.size() == 4) {
+            uint32_t v = 0;
+            for (int i = 0; i < 4; ++i)
+                v |= static_cast<uint32_t>(static_cast<uint8_t>(value.data[i])) << (8 * i);
+            text += QString::asprintf("dword:%08x", v);
+        } else {
+            text += QStringLiteral("hex(4):") + HexList(value.data);
+        }
+        break;
+    case RegBinary:
+        text += QStringLiteral("hex:") + HexList(value.data);
+        break;
+    default:
+        text += QStringLiteral("hex(%1):").arg(value.type, 0, 16) + HexList(value.data);
+        break;
+    }
+    return text;
+}
+
+} // namespace
+
 QByteArray HiveFile::Serialize() const
 {
-    QString text = kHeader4 + QStringLiteral("\n\n");
-    for (const HiveKey& key : keys_) {
-        text += u'[' + key.path + QStringLiteral("]\n");
-        for (const HiveValue& value : key.values) {
-            text += value.name.isEmpty() ? QStringLiteral("@") : Quote(value.name);
-            text += u'=';
-            switch (value.type) {
-            case RegSz: {
-                // Quotes hold one line of text with its terminating null. Anything else -
-                // a line break, a null inside the text or text after it, a missing
-                // terminator - goes as hex(1), which reads back to the same data, so
-                // values of other programs survive the station's rewrites of the file.
-                // Data that is not UTF-16 text is written as the nearest text (the same
-                // for both forms), so a second write gives the same file.
-                const QString full = Utf8Safe(FromUtf16LeBytes(value.data));
-                const QString s
-                    = full.left(full.indexOf(QChar(u'\0')) < 0 ? full.size() : full.indexOf(QChar(u'\0')));
-                if (!HasControlChar(s) && EncodeString(s) == Utf16LeBytes(full))
-                    text += Quote(s);
-                else
-                    text += QStringLiteral("hex(1):") + HexList(full.toUtf8());
-                break;
+    // Lines read from an 8-bit file go back with the bytes they were read with. When
+    // the file's 8-bit text would read as UTF-8 once written (what made it not UTF-8
+    // is gone), its lines are all written anew as UTF-8 instead, so it reads the same.
+    auto write = [this](LineBytes lines) {
+        const bool keep = lines != LineBytes::None;
+        auto bytesOf = [lines](const QString& raw) { return lines == LineBytes::Latin1 ? raw.toLatin1() : raw.toUtf8(); };
+        QByteArray out = (kHeader4 + QStringLiteral("\n\n")).toUtf8();
+        for (const HiveKey& key : keys_) {
+            out += keep && !key.raw.isEmpty() ? bytesOf(key.raw) : (u'[' + key.path + u']').toUtf8();
+            out += '\n';
+            for (const HiveValue& value : key.values) {
+                out += keep && !value.raw.isEmpty() ? bytesOf(value.raw)
+                                                    : FormatValue(value, lines == LineBytes::Latin1).toUtf8();
+                out += '\n';
             }
-            case RegExpandSz:
-            case RegMultiSz:
-                text += QStringLiteral("hex(%1):").arg(value.type, 0, 16)
-                    + HexList(FromUtf16LeBytes(value.data).toUtf8());
-                break;
-            case RegDword:
-                if (value.data.size() == 4) {
-                    uint32_t v = 0;
-                    for (int i = 0; i < 4; ++i)
-                        v |= static_cast<uint32_t>(static_cast<uint8_t>(value.data[i])) << (8 * i);
-                    text += QString::asprintf("dword:%08x", v);
-                } else {
-                    text += QStringLiteral("hex(4):") + HexList(value.data);
-                }
-                break;
-            case RegBinary:
-                text += QStringLiteral("hex:") + HexList(value.data);
-                break;
-            default:
-                text += QStringLiteral("hex(%1):").arg(value.type, 0, 16) + HexList(value.data);
-                break;
-            }
-            text += u'\n';
+            out += '\n';
         }
-        text += u'\n';
+        return out;
+    };
+    QByteArray out = write(bytes_);
+    if (bytes_ == LineBytes::Latin1) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString asUtf8 = utf8(out);
+        if (!utf8.hasError() && !IsAscii(asUtf8))
+            out = write(LineBytes::None);
     }
-    return text.toUtf8();
+    return out;
 }
 
 HiveKey* HiveFile::FindKey(const QString& path)
@@ -471,13 +529,20 @@ bool HiveFile::SetValue(const QString& keyPath, const QString& name, uint32_t ty
     }
     for (HiveValue& value : key->values) {
         if (value.name.compare(name, Qt::CaseInsensitive) == 0) {
+            if (value.type != type || value.data != data)
+                value.raw.clear(); // written anew, in the station's own form
             value.type = type;
             value.data = data;
             return true;
         }
     }
-    key->values.push_back({ name, type, data });
+    key->values.push_back({ name, type, data, {} });
     return true;
+}
+
+HiveValue* HiveFile::FindValueForUpdate(const QString& keyPath, const QString& name)
+{
+    return const_cast<HiveValue*>(FindValue(keyPath, name));
 }
 
 bool HiveFile::DeleteValue(const QString& keyPath, const QString& name)

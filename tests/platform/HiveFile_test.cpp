@@ -1,5 +1,7 @@
 #include "platform/HiveFile.h"
 
+#include <QList>
+
 #include <gtest/gtest.h>
 
 using namespace kestovar;
@@ -288,4 +290,29 @@ TEST(HiveFile, AStringBeginningWithFeffReadsBackWhole)
         EXPECT_EQ(v->data.toHex(), QByteArray("fffe61000000"));
         EXPECT_EQ(back.Serialize(), read.Serialize());
     }
+}
+
+// regedit writes REGEDIT4 files in the ANSI code page (Windows-1252). Another program's
+// keys and values go back with the bytes they were read with; the station's own text
+// still reads back exactly.
+TEST(HiveFile, AnsiLinesOfOtherProgramsKeepTheirBytes)
+{
+    const QByteArray other = "[HKEY_LOCAL_MACHINE\\Software\\Caf\xe9]\r\n"
+                             "\"Name\"=\"Gr\xfc\xdf" "e \x80 5\"\r\n"
+                             "\"Path\"=hex(2):43,3a,5c,e9,00\r\n";
+    const QByteArray ours = "\"rootpath\"=\"C:\\\\Daten\\\\K\xf6ln\"";
+    const QByteArray text = "REGEDIT4\r\n\r\n" + other + "\r\n[" + kSettings.toUtf8() + "]\r\n" + ours + "\r\n";
+    HiveFile hive = MustParse(text);
+    const QString hospital = QStringLiteral("Universit\u00e4tsklinik K\u00f6ln \u20ac");
+    ASSERT_TRUE(hive.SetValue(kSettings, "hostpital_name", RegSz, HiveFile::EncodeString(hospital)));
+    const QByteArray written = hive.Serialize();
+    for (const QByteArray& line : other.split('\n'))
+        EXPECT_TRUE(written.contains(line.chopped(line.endsWith('\r') ? 1 : 0))) << line.toStdString();
+    EXPECT_TRUE(written.contains(ours)) << "an unchanged value keeps its bytes";
+
+    const HiveFile back = MustParse(written);
+    EXPECT_EQ(StringValue(back, kSettings, "hostpital_name"), hospital);
+    EXPECT_EQ(StringValue(back, kSettings, "rootpath"), QStringLiteral("C:\\Daten\\K\u00f6ln"));
+    EXPECT_EQ(back.Keys()[0].path, QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Caf\u00e9"));
+    EXPECT_EQ(back.Serialize(), written);
 }
