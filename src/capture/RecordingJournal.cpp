@@ -83,11 +83,15 @@ bool WriteJournal(const std::string& journalPath, const std::vector<JournalEntry
     return WriteFileAtomically(journalPath, text, true).ok();
 }
 
-// Some process has the file open: its descriptors in /proc (of every process this
-// account may look into), and a write lease, which the kernel grants only while no
-// one else, of any account, has the file open.
+// Some other process has the file open: its descriptors in /proc (of every process
+// this account may look into), and a write lease, which the kernel grants only while
+// no one else, of any account, has the file open. The station's own readers (the
+// thumbnails of the list being made) do not count; while one of them has the file
+// open the lease cannot tell, and /proc alone decides.
 bool OpenElsewhere(const std::string& path, const struct stat& file)
 {
+    const std::string self = std::to_string(getpid());
+    bool openHere = false;
     if (DIR* proc = opendir("/proc")) {
         bool found = false;
         while (dirent* p = readdir(proc)) {
@@ -103,8 +107,9 @@ bool OpenElsewhere(const std::string& path, const struct stat& file)
                 struct stat st {};
                 if (stat((fds + "/" + f->d_name).c_str(), &st) == 0 && st.st_dev == file.st_dev
                     && st.st_ino == file.st_ino) {
-                    found = true;
-                    break;
+                    (self == p->d_name ? openHere : found) = true;
+                    if (found)
+                        break;
                 }
             }
             closedir(dir);
@@ -113,6 +118,8 @@ bool OpenElsewhere(const std::string& path, const struct stat& file)
         if (found)
             return true;
     }
+    if (openHere)
+        return false;
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd)
         return false;
