@@ -204,6 +204,14 @@ struct ParsedLine {
     QString raw; // the physical lines as they stand, joined by "\n", without line ends
 };
 
+// A line's own text, when written back with a line end it reads as the same line: one
+// physical line (regedit's hex lists continued over several lines are written anew,
+// same data) without a carriage return left inside it.
+QString KeepableRaw(const QString& raw)
+{
+    return raw.contains(u'\r') || raw.contains(u'\n') ? QString() : raw;
+}
+
 // Physical lines joined where a hex list continues after a trailing backslash.
 std::vector<ParsedLine> LogicalLines(const QString& text)
 {
@@ -300,7 +308,7 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
             else if (!hive.CreateKey(path))
                 return fail(line.number, QStringLiteral("bad key name"));
             else if (!known)
-                hive.FindKey(path)->raw = line.raw;
+                hive.FindKey(path)->raw = KeepableRaw(line.raw);
             currentKey = path;
             continue;
         }
@@ -366,8 +374,12 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
         }
         if (!keyDeleted && !hive.SetValue(currentKey, name, type, data))
             return fail(line.number, QStringLiteral("value name cannot be stored"));
-        if (!keyDeleted)
-            hive.FindValueForUpdate(currentKey, name)->raw = line.raw;
+        if (!keyDeleted) {
+            // Set again under another letter case, the value keeps its first name: its
+            // line is written anew under that name.
+            HiveValue* stored = hive.FindValueForUpdate(currentKey, name);
+            stored->raw = stored->name == name ? KeepableRaw(line.raw) : QString();
+        }
     }
     if (!headerSeen)
         return fail(1, QStringLiteral("empty file"));
@@ -439,31 +451,40 @@ QString FormatValue(const HiveValue& value, bool asciiText)
 
 QByteArray HiveFile::Serialize() const
 {
-    // Lines read from an 8-bit file go back with the bytes they were read with. When
-    // the file's 8-bit text would read as UTF-8 once written (what made it not UTF-8
-    // is gone), its lines are all written anew as UTF-8 instead, so it reads the same.
-    auto write = [this](LineBytes lines) {
-        const bool keep = lines != LineBytes::None;
-        auto bytesOf = [lines](const QString& raw) { return lines == LineBytes::Latin1 ? raw.toLatin1() : raw.toUtf8(); };
+    // Lines read from an 8-bit file go back with the bytes they were read with; beside
+    // ANSI lines the station's own lines are written in Latin-1 too, so the whole file
+    // reads back as it was meant. When that cannot be (a name beyond Latin-1), or when
+    // the file would read as UTF-8 once written (what made it not UTF-8 is gone), every
+    // line is written anew as UTF-8 instead, so it still reads the same.
+    auto write = [this](LineBytes lines, bool* ok) {
+        const bool latin1 = lines == LineBytes::Latin1;
+        auto encode = [latin1, ok](const QString& text) {
+            if (!latin1)
+                return text.toUtf8();
+            for (QChar c : text)
+                if (c.unicode() > 0xff)
+                    *ok = false;
+            return text.toLatin1();
+        };
         QByteArray out = (kHeader4 + QStringLiteral("\n\n")).toUtf8();
         for (const HiveKey& key : keys_) {
-            out += keep && !key.raw.isEmpty() ? bytesOf(key.raw) : (u'[' + key.path + u']').toUtf8();
+            out += encode(lines != LineBytes::None && !key.raw.isEmpty() ? key.raw : u'[' + key.path + u']');
             out += '\n';
             for (const HiveValue& value : key.values) {
-                out += keep && !value.raw.isEmpty() ? bytesOf(value.raw)
-                                                    : FormatValue(value, lines == LineBytes::Latin1).toUtf8();
+                out += encode(lines != LineBytes::None && !value.raw.isEmpty() ? value.raw : FormatValue(value, latin1));
                 out += '\n';
             }
             out += '\n';
         }
         return out;
     };
-    QByteArray out = write(bytes_);
+    bool ok = true;
+    QByteArray out = write(bytes_, &ok);
     if (bytes_ == LineBytes::Latin1) {
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString asUtf8 = utf8(out);
-        if (!utf8.hasError() && !IsAscii(asUtf8))
-            out = write(LineBytes::None);
+        if (!ok || (!utf8.hasError() && !IsAscii(asUtf8)))
+            out = write(LineBytes::None, &ok);
     }
     return out;
 }

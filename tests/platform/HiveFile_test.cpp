@@ -316,3 +316,26 @@ TEST(HiveFile, AnsiLinesOfOtherProgramsKeepTheirBytes)
     EXPECT_EQ(back.Keys()[0].path, QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Caf\u00e9"));
     EXPECT_EQ(back.Serialize(), written);
 }
+
+// Found by fuzz_hive_file while lines were being kept: a carriage return left inside a
+// line, and a key name written anew beside ANSI lines, must read back the same.
+TEST(HiveFile, KeptLinesReadBackTheSameAfterAWrite)
+{
+    for (const QByteArray& text :
+        { QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"q\"=hex(b):\r\r\n\"m\"=hex(7):61,00,\\\r\r\n  00,00\r\n"),
+            QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\B\xbc\r]\n\"p\xff\"=dword:00000001\n") }) {
+        const HiveFile read = MustParse(text);
+        const QByteArray written = read.Serialize();
+        const HiveFile back = MustParse(written);
+        ASSERT_EQ(back.Keys().size(), read.Keys().size());
+        for (size_t k = 0; k < read.Keys().size(); ++k) {
+            EXPECT_EQ(back.Keys()[k].path, read.Keys()[k].path);
+            ASSERT_EQ(back.Keys()[k].values.size(), read.Keys()[k].values.size());
+            for (size_t v = 0; v < read.Keys()[k].values.size(); ++v) {
+                EXPECT_EQ(back.Keys()[k].values[v].name, read.Keys()[k].values[v].name);
+                EXPECT_EQ(back.Keys()[k].values[v].data, read.Keys()[k].values[v].data);
+            }
+        }
+        EXPECT_EQ(back.Serialize(), written);
+    }
+}
