@@ -185,18 +185,19 @@ void CKestovarLeftFormView::HideNoCameraNotice()
     video_->HideNoCameraNotice();
 }
 
-void CKestovarLeftFormView::ShowMovie(const QString& path)
+bool CKestovarLeftFormView::ShowMovie(const QString& path)
 {
     int width = 0, height = 0;
     if (!ReadMovieFrameSize(path.toStdString(), width, height))
-        return;
+        return false;
     media_.CloseAll();
     PlaceVideoWindow(ResolutionOfWidth(width), 4);
     video_->HideNoCameraNotice();
     video_->show();
     video_->TransportBar()->SetTransportBarOpacity(255);
-    media_.OpenPlayback(path);
+    const bool opened = media_.OpenPlayback(path);
     UpdateControlStates();
+    return opened;
 }
 
 void CKestovarLeftFormView::ShowPicture(const QString& path)

@@ -75,7 +75,9 @@ void CKestovarFormView::OpenMediaItem(int row)
     host_.PrepareVideoWindowForMedia();
     const QString path = QString::fromStdString(entry.path);
     if (entry.kind == MediaKind::Movie) {
-        host_.ShowMovie(path);
+        if (!host_.ShowMovie(path))
+            Tell(QStringLiteral("\"%1\" cannot be played.\nIt is damaged, was not completed, or is not a movie.")
+                     .arg(QString::fromStdString(entry.name)));
         StopFileNameAlert();
         currentCaseFile_ = QString::fromStdString(CaseInfoFilePath(entry.path));
         SetCaseFields(ReadCaseInfoFile(entry.path, nullptr, &storedCommentChars_));

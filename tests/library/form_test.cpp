@@ -232,6 +232,12 @@ TEST_F(FormTest, DamagedAndHostileFilesAreListedAndOpenQuietly)
     for (const char* name : { "truncated.avi", "note.jpg", "huge.jpg", "claims.jpg" })
         form->OpenMediaItem(Row(name));
     EXPECT_TRUE(told.empty());
+    // A movie that cannot be played is told, by name; its case information is shown.
+    host->movieOpens = false;
+    form->OpenMediaItem(Row("good.avi"));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("\"good.avi\" cannot be played.", 0), 0u) << told[0];
+    EXPECT_EQ(form->CaseFields().fileName, "Smith");
     // Drawing the list with every kind of item in it.
     form->show();
     EXPECT_FALSE(form->grab().isNull());
