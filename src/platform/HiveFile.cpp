@@ -206,10 +206,11 @@ struct ParsedLine {
 
 // A line's own text, when written back with a line end it reads as the same line: one
 // physical line (regedit's hex lists continued over several lines are written anew,
-// same data) without a carriage return left inside it.
+// same data) without a carriage return left inside it, and not ending in a backslash
+// (the last line of a file may; written back, it would continue into the next).
 QString KeepableRaw(const QString& raw)
 {
-    return raw.contains(u'\r') || raw.contains(u'\n') ? QString() : raw;
+    return raw.contains(u'\r') || raw.contains(u'\n') || raw.trimmed().endsWith(u'\\') ? QString() : raw;
 }
 
 // Physical lines joined where a hex list continues after a trailing backslash.

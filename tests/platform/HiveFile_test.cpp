@@ -323,7 +323,8 @@ TEST(HiveFile, KeptLinesReadBackTheSameAfterAWrite)
 {
     for (const QByteArray& text :
         { QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"q\"=hex(b):\r\r\n\"m\"=hex(7):61,00,\\\r\r\n  00,00\r\n"),
-            QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\B\xbc\r]\n\"p\xff\"=dword:00000001\n") }) {
+            QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\B\xbc\r]\n\"p\xff\"=dword:00000001\n"),
+            QByteArray("REGEDIT4\n\n[A]\n\"x\"=\"\xff\"\\") }) {
         const HiveFile read = MustParse(text);
         const QByteArray written = read.Serialize();
         const HiveFile back = MustParse(written);
