@@ -50,6 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ProfileFile reread = ProfileFile::FromBytes(written);
     if (reread.Text() != written)
         Fail("written, read and written again, the text differs", written);
+    // Saved in the encoding it was read in, it reads to the same text and encoding.
+    const ProfileFile saved = ProfileFile::FromBytes(read.Bytes());
+    if (saved.Text() != written || saved.encoding() != read.encoding())
+        Fail("saved in its own encoding, the file reads differently", written);
     for (const auto& [s, k] : { std::pair<std::string_view, std::string_view> { section, key },
              { kestovar::kCaseInfoSection, kestovar::kCaseKeyComment },
              { kestovar::kCaseInfoSection, kestovar::kCaseKeyFileName } }) {

@@ -51,7 +51,7 @@ public:
     void StopRecording() override { }
     void HideNoCameraNotice() override { }
     void PrepareVideoWindowForMedia() override { }
-    void ShowMovie(const QString&) override { }
+    bool ShowMovie(const QString&) override { return true; }
     void ShowPicture(const QString&) override { }
     void UpdateControlStates() override { }
     void ClosePlaybackBeforeDelete(const QString&) override { }

@@ -4,7 +4,9 @@
 
 #include "app/CMainFrame.h"
 #include "app/StationMedia.h"
+#include "capture/RecordingJournal.h"
 #include "library/CKestovarFormView.h"
+#include "platform/RegistryFolder.h"
 #include "recording/CAppSettings.h"
 
 #include <QFile>
@@ -60,17 +62,19 @@ QString RepairMessage(const std::vector<RepairedMovie>& movies)
 
 void CDlgMain::StartRepairs()
 {
-    const QString folder = media_.Settings().GetMoviePath();
-    if (folder.isEmpty())
-        return;
-    // Listed now, before anything can record: only these files are looked at.
-    std::vector<std::string> movies = MovieFilesIn(QFile::encodeName(folder).toStdString());
-    if (movies.empty())
+    // Every recording from here on is journalled until its file is complete; only the
+    // movies of the journal read now, before anything can record, are looked at. A
+    // movie the station did not record, or did record to the end, is never changed.
+    const std::string journal = QFile::encodeName(RegistryFolder() + QStringLiteral("/recordings-in-progress")).toStdString();
+    SetRecordingJournal(journal);
+    std::vector<JournalEntry> entries = ReadRecordingJournal(journal);
+    if (entries.empty())
         return;
     repairs_ = new QFutureWatcher<std::vector<RepairedMovie>>(this);
     connect(repairs_, &QFutureWatcherBase::finished, this, [this] { RepairsDone(repairs_->result()); });
     repairsRunning_ = true;
-    repairs_->setFuture(QtConcurrent::run([movies = std::move(movies)] { return RepairUnfinishedMovies(movies); }));
+    repairs_->setFuture(QtConcurrent::run(
+        [journal, entries = std::move(entries)] { return RepairJournaledMovies(journal, entries); }));
 }
 
 void CDlgMain::RepairsDone(const std::vector<RepairedMovie>& movies)

@@ -7,8 +7,10 @@
 #include "capture/MediaProbe.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 
 namespace kestovar {
 
@@ -21,6 +23,17 @@ std::string LocalPath(const QString& path)
 
 // The layout follows the capture's width: 640 is 480P, 1280 is 720P, anything else
 // (an unreadable file too) 1080P.
+// Shown in place of a picture that cannot be read.
+QImage StillPlaceholder(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(0x46, 0x46, 0x46));
+    QPainter painter(&image);
+    painter.setPen(Qt::white);
+    painter.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("This picture cannot be shown"));
+    return image;
+}
+
 int32_t ResolutionForWidth(int width)
 {
     if (width == 640)
@@ -181,12 +194,31 @@ bool CKestovarApp::ShowStill(const QString& path)
         && target == stillPresentedSize_)
         return true;
 
-    // Read before anything changes: a picture that cannot be shown leaves on screen
-    // whatever was there.
+    // Read before anything changes. A picture larger than it is shown is decoded at
+    // the shown size (the JPEG reader scales while decoding), so no picture is too
+    // large to show.
     QImageReader reader(file);
+    if (const QSize full = reader.size(); full.isValid() && !target.isEmpty()
+        && (full.width() > target.width() || full.height() > target.height()))
+        reader.setScaledSize(target);
     const QImage picture = reader.read();
     if (picture.isNull()) {
         std::fprintf(stderr, "app: cannot show %s: %s\n", qPrintable(file), qPrintable(reader.errorString()));
+        if (!path.isEmpty())
+            ReportGraphError(QStringLiteral("The picture \"%1\" cannot be shown.\nIt is empty, damaged or not a "
+                                            "picture.")
+                                 .arg(QFileInfo(file).fileName()));
+        // What runs goes on; a still picture on show gives way to a placeholder, so
+        // the picture before it is never taken for this one.
+        if (previewGraph || recordGraph || playerGraph || (path.isEmpty() && mode != AppMode::StillShown))
+            return false;
+        if (!path.isEmpty())
+            SetStillPath(path);
+        if (!target.isEmpty())
+            videoWindow->Present(StillPlaceholder(target));
+        stillPresentedPath_ = file;
+        stillPresentedSize_ = target;
+        mode = AppMode::StillShown;
         return false;
     }
     if (!path.isEmpty()) {

@@ -185,11 +185,11 @@ void CKestovarLeftFormView::HideNoCameraNotice()
     video_->HideNoCameraNotice();
 }
 
-void CKestovarLeftFormView::ShowMovie(const QString& path)
+bool CKestovarLeftFormView::ShowMovie(const QString& path)
 {
     int width = 0, height = 0;
     if (!ReadMovieFrameSize(path.toStdString(), width, height))
-        return;
+        return false;
     media_.CloseAll();
     PlaceVideoWindow(ResolutionOfWidth(width), 4);
     video_->HideNoCameraNotice();
@@ -197,9 +197,11 @@ void CKestovarLeftFormView::ShowMovie(const QString& path)
     CDlgToolbarPlay* bar = video_->TransportBar();
     bar->SetTransportBarOpacity(255);
     // Opened paused: the bar shows the movie's length and its start.
-    if (media_.OpenPlayback(path))
+    const bool opened = media_.OpenPlayback(path);
+    if (opened)
         bar->ShowMovieDuration();
     UpdateControlStates();
+    return opened;
 }
 
 void CKestovarLeftFormView::ShowPicture(const QString& path)

@@ -63,7 +63,8 @@ public:
     // The no-camera notice over the black video area / away again.
     void ShowNoCameraNotice();
     void HideNoCameraNotice();
-    void ShowMovie(const QString& path);
+    // False when the movie cannot be played.
+    bool ShowMovie(const QString& path);
     void ShowPicture(const QString& path);
 
     // One step of the level meter (timer 1349).

@@ -46,9 +46,9 @@ void FrameLibraryHost::PrepareVideoWindowForMedia()
     bar->ResetTransportBar();
 }
 
-void FrameLibraryHost::ShowMovie(const QString& path)
+bool FrameLibraryHost::ShowMovie(const QString& path)
 {
-    frame_.ControlPanel()->ShowMovie(path);
+    return frame_.ControlPanel()->ShowMovie(path);
 }
 
 void FrameLibraryHost::ShowPicture(const QString& path)

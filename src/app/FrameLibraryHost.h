@@ -19,7 +19,7 @@ public:
     void StopRecording() override;
     void HideNoCameraNotice() override;
     void PrepareVideoWindowForMedia() override;
-    void ShowMovie(const QString& path) override;
+    bool ShowMovie(const QString& path) override;
     void ShowPicture(const QString& path) override;
     void UpdateControlStates() override;
     void ClosePlaybackBeforeDelete(const QString& moviePath) override;

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace kestovar {
 
@@ -207,13 +206,6 @@ bool WriteAll(int fd, uint64_t at, const std::vector<uint8_t>& bytes)
     return true;
 }
 
-bool EndsWithAvi(const std::filesystem::path& p)
-{
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".avi";
-}
-
 } // namespace
 
 AviFileState InspectAvi(const std::string& path, std::string* why)
@@ -354,37 +346,6 @@ AviRepairResult RepairAvi(const std::string& path)
     }
     result.ok = true;
     return result;
-}
-
-std::vector<std::string> MovieFilesIn(const std::string& folder)
-{
-    std::vector<std::string> movies;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (EndsWithAvi(it->path()) && it->is_regular_file(ec))
-            movies.push_back(it->path().string());
-    }
-    std::sort(movies.begin(), movies.end());
-    return movies;
-}
-
-std::vector<RepairedMovie> RepairUnfinishedMovies(const std::vector<std::string>& paths)
-{
-    std::vector<RepairedMovie> repaired;
-    for (const std::string& movie : paths) {
-        if (InspectAvi(movie) != AviFileState::Unfinished)
-            continue;
-        RepairedMovie item { movie, RepairAvi(movie) };
-        std::fprintf(stderr, "capture: repair: %s: %s\n", item.path.c_str(),
-            item.result.ok ? "completed" : item.result.error.c_str());
-        repaired.push_back(std::move(item));
-    }
-    return repaired;
-}
-
-std::vector<RepairedMovie> RepairUnfinishedMovies(const std::string& folder)
-{
-    return RepairUnfinishedMovies(MovieFilesIn(folder));
 }
 
 } // namespace kestovar

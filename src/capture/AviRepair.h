@@ -9,7 +9,7 @@
 // full even for the index, the last moments are given up to make room for it.
 //
 // Any thread; one file at a time. The station repairs on a worker at start, only the
-// files it listed before anything could record.
+// movies its journal of recordings in progress names (RecordingJournal.h).
 
 #include <cstdint>
 #include <string>
@@ -42,15 +42,6 @@ struct RepairedMovie {
     AviRepairResult result;
 };
 
-// The movies (".avi", any case, regular files) directly in `folder`, sorted by name.
-std::vector<std::string> MovieFilesIn(const std::string& folder);
-
-// Every unfinished movie of `paths`, repaired. Complete and unreadable files are left
-// alone and not listed. The list is taken before the repair starts so that a movie
-// recorded meanwhile is never mistaken for one left unfinished.
-std::vector<RepairedMovie> RepairUnfinishedMovies(const std::vector<std::string>& paths);
-
-// The same for every movie directly in `folder`.
-std::vector<RepairedMovie> RepairUnfinishedMovies(const std::string& folder);
+// Which movies are repaired at start, and when: RecordingJournal.h.
 
 } // namespace kestovar

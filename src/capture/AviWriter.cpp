@@ -4,6 +4,7 @@
 #include "capture/AviRepair.h"
 #include "capture/AviWriterFile.h"
 #include "capture/MediaHandles.h"
+#include "capture/RecordingJournal.h"
 #include "capture/VideoKeyFrames.h"
 #include "platform/AudioBackend.h"
 
@@ -168,6 +169,10 @@ bool AviWriter::Writer::Open(std::string* error)
     out_->flush_packets = 1;
     if (!file_.Open(settings_.path, settings_.failAfterBytes, error))
         return false;
+    // From here until the file is complete, a crash leaves it to the start-up repair.
+    std::string journalError;
+    if (!JournalRecordingStarted(settings_.path, &journalError))
+        std::fprintf(stderr, "capture: record: %s\n", journalError.c_str());
     out_->pb = file_.Context();
     out_->flags |= AVFMT_FLAG_CUSTOM_IO;
     rc = avformat_write_header(out_.get(), nullptr);
@@ -552,10 +557,13 @@ bool AviWriter::Open(const AviWriterSettings& settings, std::string* error)
     if (!writer->Open(error)) {
         // Leave no half-made file behind.
         writer.reset();
-        if (!existed)
+        if (!existed) {
             std::filesystem::remove(settings.path, ec);
+            JournalRecordingEnded(settings.path);
+        }
         return false;
     }
+    path_ = settings.path;
     writer_ = std::move(writer);
     queueLimit_ = settings.queueLimitBytes;
     withAudio_ = settings.withAudio;
@@ -624,6 +632,10 @@ bool AviWriter::Close(int64_t atUs, std::string* error)
         open_ = false;
     }
     thread_.join();
+    // A file the writer could not complete (a full disk) stays in the journal for the
+    // repair at the next start.
+    if (!failed_ || InspectAvi(path_) != AviFileState::Unfinished)
+        JournalRecordingEnded(path_);
     std::lock_guard lock(resultMutex_);
     if (failed_ && error)
         *error = error_;

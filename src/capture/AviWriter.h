@@ -125,6 +125,7 @@ private:
     void Fail(const std::string& message);
 
     ErrorHandler onError_;
+    std::string path_;
     std::unique_ptr<Writer> writer_; // used only by the writer thread once it runs
 
     std::mutex mutex_; // guards the queue and the fields below it

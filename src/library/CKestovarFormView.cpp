@@ -383,7 +383,24 @@ void CKestovarFormView::Save()
         modify_->hide();
         save_->hide();
         if (!currentCaseFile_.isEmpty()) {
-            const CaseFileResult written = WriteCaseInfoFile(currentCaseFile_.toStdString(), CaseFields());
+            CaseInfo fields = CaseFields();
+            const bool shown = shownFor_ == currentCaseFile_;
+            if (shown && fields.comment != shownCase_.comment && storedCommentChars_ > kCaseCommentMaxChars
+                && !Ask(QStringLiteral("The stored comment is longer than the form shows (%1 characters; the form "
+                                       "shows the first %2).\nSaving will shorten it.\n\nSave the shortened "
+                                       "comment? Cancel keeps the stored comment whole.")
+                            .arg(storedCommentChars_)
+                            .arg(kCaseCommentMaxChars))) {
+                fields.comment = shownCase_.comment;
+                SetFieldText(CommentField, QString::fromStdString(fields.comment));
+            }
+            const CaseFileResult written
+                = WriteCaseInfoFile(currentCaseFile_.toStdString(), fields, shown ? &shownCase_ : nullptr);
+            if (written.ok && shown) {
+                if (fields.comment != shownCase_.comment)
+                    storedCommentChars_ = static_cast<std::size_t>(FieldText(CommentField).toUcs4().size());
+                shownCase_ = CaseFields();
+            }
             if (!written.ok)
                 Tell(QString::fromStdString(written.message));
             else if (!written.keptAsidePath.empty())

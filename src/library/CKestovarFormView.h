@@ -178,6 +178,11 @@ private:
     FolderChooser chooseFolder_;
     bool initialised_ = false;
     QString currentCaseFile_;
+    // The fields as shown when currentCaseFile_ was read (shownFor_): what Save leaves
+    // as stored when unchanged. The stored comment's length, before the read limit.
+    CaseInfo shownCase_;
+    QString shownFor_;
+    std::size_t storedCommentChars_ = 0;
 
     std::array<CFontStatic*, 6> labels_ {};
     std::array<CExEdit*, 5> edits_ {};

@@ -75,10 +75,14 @@ void CKestovarFormView::OpenMediaItem(int row)
     host_.PrepareVideoWindowForMedia();
     const QString path = QString::fromStdString(entry.path);
     if (entry.kind == MediaKind::Movie) {
-        host_.ShowMovie(path);
+        if (!host_.ShowMovie(path))
+            Tell(QStringLiteral("\"%1\" cannot be played.\nIt is damaged, was not completed, or is not a movie.")
+                     .arg(QString::fromStdString(entry.name)));
         StopFileNameAlert();
         currentCaseFile_ = QString::fromStdString(CaseInfoFilePath(entry.path));
-        SetCaseFields(ReadCaseInfoFile(entry.path));
+        SetCaseFields(ReadCaseInfoFile(entry.path, nullptr, &storedCommentChars_));
+        shownCase_ = CaseFields();
+        shownFor_ = currentCaseFile_;
         modify_->show();
         ApplyModeToForm(FormApply::OpenedMovie);
     } else {
@@ -127,8 +131,13 @@ void CKestovarFormView::RenameMedia(const QString& sourcePath, const QString& te
             && (currentCaseFile_.toStdString() == oldCase || currentCaseFile_ == sourcePath)) {
             // The open movie's case file moved: Save follows it, and the field shows
             // the name the file now holds.
+            const bool shownHere = shownFor_ == currentCaseFile_;
             currentCaseFile_ = QString::fromStdString(CaseInfoFilePath(result.newPath));
             SetFieldText(FileNameField, text);
+            if (shownHere) {
+                shownFor_ = currentCaseFile_;
+                shownCase_.fileName = CaseFields().fileName;
+            }
         }
         host_.MediaRenamed(sourcePath, QString::fromStdString(result.newPath));
     }

@@ -4,6 +4,7 @@
 #include "platform/RenameNoReplace.h"
 #include "recording/CaptureNaming.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -198,7 +199,7 @@ std::string CaseInfoFilePath(std::string_view moviePath)
     return std::string(base) + ".ini";
 }
 
-CaseFileResult WriteCaseInfoFile(const std::string& moviePath, const CaseInfo& info)
+CaseFileResult WriteCaseInfoFile(const std::string& moviePath, const CaseInfo& info, const CaseInfo* shown)
 {
     const std::string path = CaseInfoFilePath(moviePath);
     if (path.empty())
@@ -209,6 +210,8 @@ CaseFileResult WriteCaseInfoFile(const std::string& moviePath, const CaseInfo& i
     if (!loaded.ok)
         return Failed(loaded.error, "The case information could not be saved");
     for (const Field& field : kFields) {
+        if (shown && info.*field.member == shown->*field.member && profile.Find(kCaseInfoSection, field.key))
+            continue;
         if (!profile.SetString(kCaseInfoSection, field.key, EncodeCaseValue(info.*field.member)))
             return Failed(EINVAL, "The case information could not be saved");
     }
@@ -222,7 +225,7 @@ CaseFileResult WriteCaseInfoFile(const std::string& moviePath, const CaseInfo& i
     return result;
 }
 
-CaseInfo ReadCaseInfoFile(const std::string& moviePath, CaseFileState* state)
+CaseInfo ReadCaseInfoFile(const std::string& moviePath, CaseFileState* state, std::size_t* storedCommentChars)
 {
     CaseInfo info;
     const std::string path = CaseInfoFilePath(moviePath);
@@ -243,10 +246,17 @@ CaseInfo ReadCaseInfoFile(const std::string& moviePath, CaseFileState* state)
             break;
         }
     }
+    if (storedCommentChars)
+        *storedCommentChars = 0;
     for (const Field& field : kFields) {
         const auto stored = profile.Find(kCaseInfoSection, field.key);
-        if (stored)
-            info.*field.member = TruncateUtf8(DecodeCaseValue(*stored), field.maxChars);
+        if (!stored)
+            continue;
+        const std::string whole = DecodeCaseValue(*stored);
+        if (storedCommentChars && field.member == &CaseInfo::comment)
+            *storedCommentChars = static_cast<std::size_t>(std::count_if(
+                whole.begin(), whole.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        info.*field.member = TruncateUtf8(whole, field.maxChars);
     }
     return info;
 }

@@ -80,11 +80,17 @@ std::string CaseDateText(std::time_t now);
 // Empty for a path that names no file (empty, or ending in "/").
 std::string CaseInfoFilePath(std::string_view moviePath);
 
-// Writes all six keys in one atomic save.
-CaseFileResult WriteCaseInfoFile(const std::string& moviePath, const CaseInfo& info);
+// Writes the six keys in one atomic save. With `shown` (the fields as the form showed
+// them when the file was read), a key whose value is still the one shown is left in the
+// file exactly as it was stored: a value cut to the read limits, or one the form cannot
+// show as it is, loses nothing unless the operator changed it.
+CaseFileResult WriteCaseInfoFile(
+    const std::string& moviePath, const CaseInfo& info, const CaseInfo* shown = nullptr);
 
 // Reads the six keys; a missing file, section or key gives empty fields.
-CaseInfo ReadCaseInfoFile(const std::string& moviePath, CaseFileState* state = nullptr);
+// *storedCommentChars: the length of the stored comment before the read limit cut it.
+CaseInfo ReadCaseInfoFile(
+    const std::string& moviePath, CaseFileState* state = nullptr, std::size_t* storedCommentChars = nullptr);
 
 // After a movie was moved from oldMoviePath to movieFolder/newBaseName.avi: moves its case
 // file to the new movie's case file path (never replacing a file there) and sets

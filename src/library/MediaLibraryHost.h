@@ -40,11 +40,12 @@ public:
     //   ShowMovie (opens it paused, mode PlaybackPaused) or ShowPicture (closes every
     //     graph and draws the picture, mode StillShown);
     //   UpdateControlStates of the control panel.
-    // A file that cannot be opened is the host's to handle quietly: the form still shows
-    // the movie's case information.
+    // ShowMovie is false for a movie that cannot be played (damaged, cut short, not a
+    // movie): the form tells the operator and still shows the movie's case information.
+    // A picture that cannot be shown is the host's to tell.
     virtual void HideNoCameraNotice() = 0;
     virtual void PrepareVideoWindowForMedia() = 0;
-    virtual void ShowMovie(const QString& path) = 0;
+    virtual bool ShowMovie(const QString& path) = 0;
     virtual void ShowPicture(const QString& path) = 0;
     virtual void UpdateControlStates() = 0;
 

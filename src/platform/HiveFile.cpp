@@ -19,18 +19,33 @@ bool HasControlChar(const QString& text)
     return false;
 }
 
+// UTF-8 to text, keeping a U+FEFF at the start: it is text here (QString::fromUtf8
+// would take it for a byte-order mark and drop it).
+QString FromUtf8Keeping(const QByteArray& bytes)
+{
+    return QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom)(bytes);
+}
+
+// The nearest text with a UTF-8 form: a lone surrogate becomes U+FFFD.
+QString Utf8Safe(const QString& text)
+{
+    return FromUtf8Keeping(text.toUtf8());
+}
+
 // regedit exports are UTF-16 with a byte-order mark; REGEDIT4 files from Windows are
-// in the ANSI code page, which Latin-1 reads without losing a byte.
+// in the ANSI code page, which Latin-1 reads without losing a byte. The file's own
+// byte-order mark is taken off here; a U+FEFF after it is text.
 QString DecodeFileText(const QByteArray& bytes)
 {
     // A lone surrogate in UTF-16 has no UTF-8 form; it becomes what the file will say
     // after the next write, so reading that file gives the same names again.
+    const auto keep = QStringConverter::Flag::ConvertInitialBom;
     if (bytes.startsWith("\xFF\xFE"))
-        return QString::fromUtf8(QString(QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2))).toUtf8());
+        return Utf8Safe(QStringDecoder(QStringDecoder::Utf16LE, keep)(bytes.mid(2)));
     if (bytes.startsWith("\xFE\xFF"))
-        return QString::fromUtf8(QString(QStringDecoder(QStringDecoder::Utf16BE)(bytes.mid(2))).toUtf8());
+        return Utf8Safe(QStringDecoder(QStringDecoder::Utf16BE, keep)(bytes.mid(2)));
     QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8, keep);
     QString text = utf8(body);
     if (utf8.hasError())
         return QString::fromLatin1(body);
@@ -39,7 +54,8 @@ QString DecodeFileText(const QByteArray& bytes)
 
 QString Decode8Bit(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Value data: a leading U+FEFF is part of the text, not a byte-order mark.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
     QString text = utf8(bytes);
     return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
@@ -185,7 +201,17 @@ bool ParseHexList(QStringView text, QByteArray* out)
 struct ParsedLine {
     int number = 0;
     QString text;
+    QString raw; // the physical lines as they stand, joined by "\n", without line ends
 };
+
+// A line's own text, when written back with a line end it reads as the same line: one
+// physical line (regedit's hex lists continued over several lines are written anew,
+// same data) without a carriage return left inside it, and not ending in a backslash
+// (the last line of a file may; written back, it would continue into the next).
+QString KeepableRaw(const QString& raw)
+{
+    return raw.contains(u'\r') || raw.contains(u'\n') || raw.trimmed().endsWith(u'\\') ? QString() : raw;
+}
 
 // Physical lines joined where a hex list continues after a trailing backslash.
 std::vector<ParsedLine> LogicalLines(const QString& text)
@@ -197,10 +223,12 @@ std::vector<ParsedLine> LogicalLines(const QString& text)
         QString line = physical[i];
         if (line.endsWith(u'\r'))
             line.chop(1);
-        if (continuing)
+        if (continuing) {
             lines.back().text += line.trimmed();
-        else
-            lines.push_back({ i + 1, line.trimmed() });
+            lines.back().raw += u'\n' + line;
+        } else {
+            lines.push_back({ i + 1, line.trimmed(), line });
+        }
         continuing = lines.back().text.endsWith(u'\\') && !lines.back().text.startsWith(u'[');
         if (continuing)
             lines.back().text.chop(1);
@@ -241,7 +269,16 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
     QString currentKey;
     bool keyDeleted = false;
 
-    for (const ParsedLine& line : LogicalLines(DecodeFileText(bytes))) {
+    // Lines of an 8-bit file are kept as they were read, so that keys and values the
+    // station does not change are written back with their own bytes (Windows-1252 text
+    // of a REGEDIT4 file included).
+    const bool utf16File = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    const QString decoded = DecodeFileText(bytes);
+    hive.bytes_ = utf16File ? HiveFile::LineBytes::None
+        : (decoded.toUtf8() == (bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes))
+        ? HiveFile::LineBytes::Utf8
+        : HiveFile::LineBytes::Latin1;
+    for (const ParsedLine& line : LogicalLines(decoded)) {
         const QString& text = line.text;
         if (text.isEmpty() || text.startsWith(u';'))
             continue;
@@ -249,10 +286,12 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
             if (text == kHeader4)
                 utf16Data = false;
             else if (text == kHeader5)
-                utf16Data = true;
+                utf16Data = true; // its lines mean something else under REGEDIT4: not kept
             else
                 return fail(line.number, QStringLiteral("not a registry file (no REGEDIT4 header)"));
             headerSeen = true;
+            if (utf16Data)
+                hive.bytes_ = HiveFile::LineBytes::None;
             continue;
         }
         if (text.startsWith(u'[')) {
@@ -264,10 +303,13 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
                 path = path.mid(1).trimmed();
             if (path.isEmpty())
                 return fail(line.number, QStringLiteral("empty key name"));
+            const bool known = hive.FindKey(path) != nullptr;
             if (keyDeleted)
                 hive.DeleteKeyTree(path);
             else if (!hive.CreateKey(path))
                 return fail(line.number, QStringLiteral("bad key name"));
+            else if (!known)
+                hive.FindKey(path)->raw = KeepableRaw(line.raw);
             currentKey = path;
             continue;
         }
@@ -333,6 +375,12 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
         }
         if (!keyDeleted && !hive.SetValue(currentKey, name, type, data))
             return fail(line.number, QStringLiteral("value name cannot be stored"));
+        if (!keyDeleted) {
+            // Set again under another letter case, the value keeps its first name: its
+            // line is written anew under that name.
+            HiveValue* stored = hive.FindValueForUpdate(currentKey, name);
+            stored->raw = stored->name == name ? KeepableRaw(line.raw) : QString();
+        }
     }
     if (!headerSeen)
         return fail(1, QStringLiteral("empty file"));
@@ -340,58 +388,106 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
     return true;
 }
 
+namespace {
+
+bool IsAscii(const QString& text)
+{
+    for (QChar c : text)
+        if (c.unicode() > 0x7f)
+            return false;
+    return true;
+}
+
+// One value line in the station's own form.
+QString FormatValue(const HiveValue& value, bool asciiText)
+{
+    QString text;
+    text += value.name.isEmpty() ? QStringLiteral("@") : Quote(value.name);
+    text += u'=';
+    switch (value.type) {
+    case RegSz: {
+        // Quotes hold one line of text with its terminating null. Anything else -
+        // a line break, a null inside the text or text after it, a missing
+        // terminator - goes as hex(1), which reads back to the same data, so
+        // values of other programs survive the station's rewrites of the file.
+        // Data that is not UTF-16 text is written as the nearest text (the same
+        // for both forms), so a second write gives the same file. Beside another
+        // program's 8-bit (ANSI) lines, text that is not ASCII goes as hex(1) too:
+        // its UTF-8 bytes read back whatever the rest of the file is.
+        const QString full = Utf8Safe(FromUtf16LeBytes(value.data));
+        const QString s
+            = full.left(full.indexOf(QChar(u'\0')) < 0 ? full.size() : full.indexOf(QChar(u'\0')));
+        if (!HasControlChar(s) && HiveFile::EncodeString(s) == Utf16LeBytes(full) && (!asciiText || IsAscii(s)))
+            text += Quote(s);
+        else
+            text += QStringLiteral("hex(1):") + HexList(full.toUtf8());
+        break;
+    }
+    case RegExpandSz:
+    case RegMultiSz:
+        text += QStringLiteral("hex(%1):").arg(value.type, 0, 16)
+            + HexList(FromUtf16LeBytes(value.data).toUtf8());
+        break;
+    case RegDword:
+        if (value.data.size() == 4) {
+            uint32_t v = 0;
+            for (int i = 0; i < 4; ++i)
+                v |= static_cast<uint32_t>(static_cast<uint8_t>(value.data[i])) << (8 * i);
+            text += QString::asprintf("dword:%08x", v);
+        } else {
+            text += QStringLiteral("hex(4):") + HexList(value.data);
+        }
+        break;
+    case RegBinary:
+        text += QStringLiteral("hex:") + HexList(value.data);
+        break;
+    default:
+        text += QStringLiteral("hex(%1):").arg(value.type, 0, 16) + HexList(value.data);
+        break;
+    }
+    return text;
+}
+
+} // namespace
+
 QByteArray HiveFile::Serialize() const
 {
-    QString text = kHeader4 + QStringLiteral("\n\n");
-    for (const HiveKey& key : keys_) {
-        text += u'[' + key.path + QStringLiteral("]\n");
-        for (const HiveValue& value : key.values) {
-            text += value.name.isEmpty() ? QStringLiteral("@") : Quote(value.name);
-            text += u'=';
-            switch (value.type) {
-            case RegSz: {
-                // Quotes hold one line of text with its terminating null. Anything else -
-                // a line break, a null inside the text or text after it, a missing
-                // terminator - goes as hex(1), which reads back to the same data, so
-                // values of other programs survive the station's rewrites of the file.
-                // Data that is not UTF-16 text is written as the nearest text (the same
-                // for both forms), so a second write gives the same file.
-                const QString full = QString::fromUtf8(FromUtf16LeBytes(value.data).toUtf8());
-                const QString s
-                    = full.left(full.indexOf(QChar(u'\0')) < 0 ? full.size() : full.indexOf(QChar(u'\0')));
-                if (!HasControlChar(s) && EncodeString(s) == Utf16LeBytes(full))
-                    text += Quote(s);
-                else
-                    text += QStringLiteral("hex(1):") + HexList(full.toUtf8());
-                break;
+    // Lines read from an 8-bit file go back with the bytes they were read with; beside
+    // ANSI lines the station's own lines are written in Latin-1 too, so the whole file
+    // reads back as it was meant. When that cannot be (a name beyond Latin-1), or when
+    // the file would read as UTF-8 once written (what made it not UTF-8 is gone), every
+    // line is written anew as UTF-8 instead, so it still reads the same.
+    auto write = [this](LineBytes lines, bool* ok) {
+        const bool latin1 = lines == LineBytes::Latin1;
+        auto encode = [latin1, ok](const QString& text) {
+            if (!latin1)
+                return text.toUtf8();
+            for (QChar c : text)
+                if (c.unicode() > 0xff)
+                    *ok = false;
+            return text.toLatin1();
+        };
+        QByteArray out = (kHeader4 + QStringLiteral("\n\n")).toUtf8();
+        for (const HiveKey& key : keys_) {
+            out += encode(lines != LineBytes::None && !key.raw.isEmpty() ? key.raw : u'[' + key.path + u']');
+            out += '\n';
+            for (const HiveValue& value : key.values) {
+                out += encode(lines != LineBytes::None && !value.raw.isEmpty() ? value.raw : FormatValue(value, latin1));
+                out += '\n';
             }
-            case RegExpandSz:
-            case RegMultiSz:
-                text += QStringLiteral("hex(%1):").arg(value.type, 0, 16)
-                    + HexList(FromUtf16LeBytes(value.data).toUtf8());
-                break;
-            case RegDword:
-                if (value.data.size() == 4) {
-                    uint32_t v = 0;
-                    for (int i = 0; i < 4; ++i)
-                        v |= static_cast<uint32_t>(static_cast<uint8_t>(value.data[i])) << (8 * i);
-                    text += QString::asprintf("dword:%08x", v);
-                } else {
-                    text += QStringLiteral("hex(4):") + HexList(value.data);
-                }
-                break;
-            case RegBinary:
-                text += QStringLiteral("hex:") + HexList(value.data);
-                break;
-            default:
-                text += QStringLiteral("hex(%1):").arg(value.type, 0, 16) + HexList(value.data);
-                break;
-            }
-            text += u'\n';
+            out += '\n';
         }
-        text += u'\n';
+        return out;
+    };
+    bool ok = true;
+    QByteArray out = write(bytes_, &ok);
+    if (bytes_ == LineBytes::Latin1) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString asUtf8 = utf8(out);
+        if (!ok || (!utf8.hasError() && !IsAscii(asUtf8)))
+            out = write(LineBytes::None, &ok);
     }
-    return text.toUtf8();
+    return out;
 }
 
 HiveKey* HiveFile::FindKey(const QString& path)
@@ -455,13 +551,20 @@ bool HiveFile::SetValue(const QString& keyPath, const QString& name, uint32_t ty
     }
     for (HiveValue& value : key->values) {
         if (value.name.compare(name, Qt::CaseInsensitive) == 0) {
+            if (value.type != type || value.data != data)
+                value.raw.clear(); // written anew, in the station's own form
             value.type = type;
             value.data = data;
             return true;
         }
     }
-    key->values.push_back({ name, type, data });
+    key->values.push_back({ name, type, data, {} });
     return true;
+}
+
+HiveValue* HiveFile::FindValueForUpdate(const QString& keyPath, const QString& name)
+{
+    return const_cast<HiveValue*>(FindValue(keyPath, name));
 }
 
 bool HiveFile::DeleteValue(const QString& keyPath, const QString& name)

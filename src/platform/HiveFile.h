@@ -45,11 +45,13 @@ struct HiveValue {
     QString name; // empty for the key's default value ("@" in the file)
     uint32_t type = RegNone;
     QByteArray data;
+    QString raw; // its line(s) as read from an 8-bit file while unchanged, else empty
 };
 
 struct HiveKey {
     QString path; // full path with the root key, e.g. HKEY_LOCAL_MACHINE\Software
     std::vector<HiveValue> values;
+    QString raw; // its "[...]" line as read from an 8-bit file, else empty
 };
 
 class HiveFile {
@@ -57,9 +59,14 @@ public:
     // Parses a file's bytes. On failure returns false, leaves `out` untouched and
     // sets `error` to what was wrong and on which line.
     static bool Parse(const QByteArray& bytes, HiveFile* out, QString* error);
-    // The REGEDIT4 text, UTF-8, LF line ends. Parsing it gives back every key and value
+    // The REGEDIT4 text, LF line ends. Parsing it gives back every key and value
     // exactly; only string data that is not UTF-16 text (an odd byte count, a lone
     // surrogate) comes back as the nearest text, since REGEDIT4 stores strings as text.
+    // Key and value lines read from an 8-bit file (UTF-8, or ANSI such as Windows-1252
+    // from regedit) and not changed since are written with the bytes they were read
+    // with; everything else is UTF-8, and next to ANSI lines the station's own text
+    // that is not ASCII is written as hex(1) of its UTF-8 bytes, which reads back the
+    // same whatever the rest of the file holds.
     QByteArray Serialize() const;
 
     // A key exists when it is listed or when a listed key lies below it.
@@ -69,7 +76,8 @@ public:
     bool CreateKey(const QString& path);
     const HiveValue* FindValue(const QString& keyPath, const QString& name) const;
     // Sets or replaces a value of a listed or implied key, keeping the value's place
-    // when it exists. False when the key does not exist or the name cannot be written.
+    // (and its bytes in the file, when type and data are the same) when it exists.
+    // False when the key does not exist or the name cannot be written.
     bool SetValue(const QString& keyPath, const QString& name, uint32_t type, const QByteArray& data);
     bool DeleteValue(const QString& keyPath, const QString& name);
 
@@ -81,11 +89,17 @@ public:
     static QString DecodeString(const QByteArray& data);
 
 private:
+    // How the lines of the file read were decoded: their bytes are the raw texts in
+    // this encoding (None: not kept, a UTF-16 file).
+    enum class LineBytes { None, Utf8, Latin1 };
+
     HiveKey* FindKey(const QString& path);
+    HiveValue* FindValueForUpdate(const QString& keyPath, const QString& name);
     const HiveKey* FindKey(const QString& path) const;
     void DeleteKeyTree(const QString& path);
 
     std::vector<HiveKey> keys_;
+    LineBytes bytes_ = LineBytes::None;
 };
 
 } // namespace kestovar

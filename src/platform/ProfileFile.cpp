@@ -146,19 +146,25 @@ bool LooksBinary(std::string_view text)
     return false;
 }
 
-// Returns the text as valid UTF-8 and whether it looked like a text file.
-std::string DecodeProfileBytes(std::string_view bytes, bool& binary)
+// Returns the text as valid UTF-8, whether it looked like a text file, and the
+// encoding a save writes it back in.
+std::string DecodeProfileBytes(std::string_view bytes, bool& binary, ProfileEncoding& encoding)
 {
     std::string text;
+    encoding = ProfileEncoding::Utf8;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF
         && static_cast<unsigned char>(bytes[1]) == 0xFE) {
         text = DecodeUtf16(bytes.substr(2), false);
+        encoding = ProfileEncoding::Utf16Le;
     } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE
         && static_cast<unsigned char>(bytes[1]) == 0xFF) {
         text = DecodeUtf16(bytes.substr(2), true);
+        encoding = ProfileEncoding::Utf16Be;
     } else {
-        if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
             bytes.remove_prefix(3);
+            encoding = ProfileEncoding::Utf8Bom;
+        }
         text = IsValidUtf8(bytes) ? std::string(bytes) : DecodeWindows1252(bytes);
     }
     // More byte-order marks (a file converted twice) are not text either; one left at the
@@ -216,6 +222,37 @@ bool HasControl(std::string_view s, bool allowTab)
             return true;
     }
     return false;
+}
+
+// Valid UTF-8 text in the encoding (with the byte-order mark) it was read in.
+std::string EncodeProfileText(const std::string& text, ProfileEncoding encoding)
+{
+    if (encoding == ProfileEncoding::Utf8)
+        return text;
+    if (encoding == ProfileEncoding::Utf8Bom)
+        return "\xEF\xBB\xBF" + text;
+    const bool bigEndian = encoding == ProfileEncoding::Utf16Be;
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    auto unit = [&](char16_t u) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+        for (std::size_t k = 1; k < len && i + k < text.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += len;
+        if (cp >= 0x10000) {
+            unit(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            unit(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            unit(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
 }
 
 ProfileWriteResult Failure(int error, std::string what)
@@ -288,7 +325,7 @@ ProfileFile ProfileFile::FromBytes(std::string_view bytes)
 {
     ProfileFile profile;
     bool binary = false;
-    const std::string text = DecodeProfileBytes(bytes, binary);
+    const std::string text = DecodeProfileBytes(bytes, binary, profile.encoding_);
     profile.state_ = binary ? State::Damaged : State::Ok;
     // Text read keeps its own line ends (CRLF when its first line has one); an empty
     // file is written as a new one.
@@ -454,9 +491,14 @@ std::string ProfileFile::Text() const
     return out;
 }
 
+std::string ProfileFile::Bytes() const
+{
+    return EncodeProfileText(Text(), encoding_);
+}
+
 ProfileWriteResult ProfileFile::Save(const std::string& path) const
 {
-    const std::string text = Text();
+    const std::string text = Bytes();
     if (text.size() > kMaxProfileFileBytes)
         return Failure(EFBIG, "file too large");
     const AtomicWriteResult written = WriteFileAtomically(path, text, true);

@@ -15,6 +15,9 @@
 //   byte-order mark; it keeps CRLF line ends when it had them, else LF. A new file (or
 //   the fresh one that replaces a damaged file) gets CRLF, as the platform's
 //   private-profile files have: case files travel to other hospital PCs.
+// - An existing file in UTF-8 with a byte-order mark, or in UTF-16 (either byte order,
+//   with its mark), is written back in that encoding with its mark; a Windows-1252 file
+//   is written back as UTF-8 (its text unchanged).
 // - Reading takes UTF-8 (with or without a byte-order mark), UTF-16 with a byte-order mark
 //   and, for any other text, Windows-1252 (what the old station's "ANSI" files hold).
 //   A value is cut to at most maxChars characters (Unicode code points), never inside one.
@@ -51,6 +54,9 @@ struct ProfileWriteResult {
     std::string keptAsidePath; // where a damaged file was moved before writing
 };
 
+// The encoding a file was read in and is saved in (the text itself is held as UTF-8).
+enum class ProfileEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be };
+
 class ProfileFile {
 public:
     enum class State {
@@ -81,8 +87,11 @@ public:
     // section, key or value could not be stored on one line or is not valid UTF-8.
     bool SetString(std::string_view section, std::string_view key, std::string_view value);
 
-    // The file as it would be saved.
+    // The file's text as it would be saved (UTF-8; Save writes it in encoding()).
     std::string Text() const;
+    ProfileEncoding encoding() const { return encoding_; }
+    // The bytes Save writes: Text() in encoding(), with its byte-order mark.
+    std::string Bytes() const;
 
     // Atomic save (temporary file, fsync, rename, fsync of the folder).
     ProfileWriteResult Save(const std::string& path) const;
@@ -106,6 +115,7 @@ private:
 
     std::vector<Line> lines_;
     bool crlf_ = true; // a profile not read from a file is a new file: CRLF
+    ProfileEncoding encoding_ = ProfileEncoding::Utf8;
     State state_ = State::Missing;
     int loadError_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "app/CMainFrame.h"
 #include "app/StationMedia.h"
 #include "capture/AviRepair.h"
+#include "capture/RecordingJournal.h"
 #include "dialogs/ApplyChoiceEvent.h"
 #include "dialogs/CDlgMenuResolution.h"
 #include "dialogs/CDlgNoCamera.h"
@@ -31,6 +32,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTest>
 
 #include <set>
@@ -93,6 +95,15 @@ protected:
     {
         dlg_.reset();
         media_.reset();
+        SetRecordingJournal({});
+    }
+    // The station began recording `movie` (its journal entry, as the writer makes it).
+    std::string Journal() const { return (registry_.path() / "recordings-in-progress").string(); }
+    void Recording(const std::string& movie)
+    {
+        SetRecordingJournal(Journal());
+        std::string error;
+        ASSERT_TRUE(JournalRecordingStarted(movie, &error)) << error;
     }
     // The operator presses Ok on every open message.
     void CloseMessages()
@@ -502,6 +513,7 @@ TEST_F(MainWindowTest, MoviesLeftUnfinishedAreRepairedListedAndToldOnceAtStart)
     std::filesystem::copy_file(whole, cut);
     std::filesystem::resize_file(cut, std::filesystem::file_size(whole) * 2 / 3);
     ASSERT_EQ(InspectAvi(cut), AviFileState::Unfinished);
+    Recording(cut);
 
     dlg_->Start();
     ASSERT_TRUE(test::WaitUntil([&] { return !dlg_->RepairsRunning(); }));
@@ -539,6 +551,48 @@ TEST_F(MainWindowTest, MoviesLeftUnfinishedAreRepairedListedAndToldOnceAtStart)
     EXPECT_TRUE(later.isEmpty()) << later.join("|").toStdString();
 }
 
+TEST_F(MainWindowTest, MoviesTheStationDidNotRecordAreLeftByteForByteAtStart)
+{
+    const std::filesystem::path movies = media_->settings.GetMoviePath().toStdString();
+    std::filesystem::create_directories(movies);
+    test::TempDir usb;
+    const std::string source = (usb.path() / "source.avi").string();
+    ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i testsrc=size=640x480:rate=30 -t 8 -c:v mjpeg -q:v 3 "
+                              + source)
+                              .c_str()),
+        0);
+    const std::string whole = test::ReadFileText(source);
+    ASSERT_GT(whole.size(), 4'000'000u);
+    // The start of a movie copied in from elsewhere, and a copy still being written by
+    // another program (256 KiB every 0.1 s, the file open all the while).
+    const std::string prefix = (movies / "usb_prefix.avi").string();
+    ASSERT_TRUE(test::WriteFileText(prefix, whole.substr(0, 3'000'000)));
+    const std::string copying = (movies / "copying.avi").string();
+    QProcess copy;
+    copy.start("sh",
+        { "-c",
+            QString("i=0; while [ $i -lt %1 ]; do dd if='%2' bs=262144 skip=$i count=1 status=none; "
+                    "i=$((i+1)); sleep 0.1; done > '%3'")
+                .arg(whole.size() / 262144 + 1)
+                .arg(QString::fromStdString(source), QString::fromStdString(copying)) });
+    ASSERT_TRUE(test::WaitUntil([&] {
+        std::error_code ec;
+        return std::filesystem::file_size(copying, ec) >= 1'000'000 && !ec;
+    }));
+    ASSERT_EQ(InspectAvi(copying), AviFileState::Unfinished);
+
+    dlg_->Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return !dlg_->RepairsRunning(); }));
+    ASSERT_TRUE(copy.waitForFinished(60'000));
+    EXPECT_TRUE(test::ReadFileText(prefix) == whole.substr(0, 3'000'000)) << "the copied-in start was changed";
+    EXPECT_TRUE(test::ReadFileText(copying) == whole) << "the copy in progress was changed";
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join("|").toStdString();
+    dlg_->Frame()->CaseForm()->RefreshMediaList();
+    MediaListModel* list = dlg_->Frame()->CaseForm()->ListModel();
+    EXPECT_GE(list->RowOf(prefix), 0) << "listed as any movie";
+    EXPECT_GE(list->RowOf(copying), 0);
+}
+
 TEST_F(MainWindowTest, WithoutACameraTheRepairIsToldAfterTheMissingCamera)
 {
     const std::filesystem::path movies = media_->settings.GetMoviePath().toStdString();
@@ -547,6 +601,7 @@ TEST_F(MainWindowTest, WithoutACameraTheRepairIsToldAfterTheMissingCamera)
         const std::string path = (movies / name).string();
         ASSERT_TRUE(test::MakeRecordedAvi(path, 320, 240, 30, 1.0, false));
         std::filesystem::resize_file(path, std::filesystem::file_size(path) - 100);
+        Recording(path);
     }
     media_->camera = false;
     dlg_->Start();
@@ -577,6 +632,18 @@ TEST_F(MainWindowTest, TheStartRepairsOnlyMoviesThatWereThereAndNamesEmptyOnesAp
     ASSERT_EQ(InspectAvi(empty), AviFileState::Unfinished);
     const std::string unfinished = (movies.parent_path() / "unfinished.avi").string();
     std::filesystem::copy_file(cut, unfinished);
+    Recording(cut);
+    Recording(empty);
+    // Recorded, then deleted or replaced by another file of its name: nothing to repair.
+    const std::string deleted = (movies / "deleted.avi").string();
+    std::filesystem::copy_file(cut, deleted);
+    Recording(deleted);
+    std::filesystem::remove(deleted);
+    const std::string replaced = (movies / "replaced.avi").string();
+    std::filesystem::copy_file(cut, replaced);
+    Recording(replaced);
+    std::filesystem::rename(replaced, movies / "renamed.avi");
+    std::filesystem::copy_file(unfinished, replaced);
 
     dlg_->Start();
     // A recording begun right after the start is still being written: the repair
@@ -584,9 +651,15 @@ TEST_F(MainWindowTest, TheStartRepairsOnlyMoviesThatWereThereAndNamesEmptyOnesAp
     const std::string live = (movies / "live.avi").string();
     std::filesystem::copy_file(unfinished, live);
     ASSERT_EQ(InspectAvi(live), AviFileState::Unfinished);
+    Recording(live);
 
     ASSERT_TRUE(test::WaitUntil([&] { return !dlg_->RepairsRunning(); }));
     EXPECT_EQ(InspectAvi(live), AviFileState::Unfinished);
+    EXPECT_EQ(InspectAvi(replaced), AviFileState::Unfinished) << "another file under the recorded name";
+    EXPECT_EQ(InspectAvi((movies / "renamed.avi").string()), AviFileState::Unfinished);
+    const std::vector<JournalEntry> left = ReadRecordingJournal(Journal());
+    ASSERT_EQ(left.size(), 1u) << "only the recording in progress stays in the journal";
+    EXPECT_EQ(left[0].path, live);
     EXPECT_EQ(InspectAvi(cut), AviFileState::Complete);
     EXPECT_EQ(InspectAvi(empty), AviFileState::Complete) << "kept as a valid, empty movie";
     ASSERT_EQ(messages_.size(), 1);

@@ -243,6 +243,8 @@ TEST_F(StationProcessTest, AMovieLeftUnfinishedByAKilledRecordingIsRepairedAtThe
     const fs::path movies = dir_.path() / "bin" / "movie";
     fs::create_directories(movies);
     QProcess recorder;
+    recorder.setProcessEnvironment(env_); // its journal is the station's
+    fs::create_directories(dir_.path() / "registry");
     recorder.start(KESTOVAR_RECORD_CHILD, { Q(movies), "0", "20" });
     ASSERT_TRUE(recorder.waitForStarted(kPatienceMs));
     QByteArray said;

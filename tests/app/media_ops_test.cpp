@@ -61,27 +61,54 @@ TEST_F(MediaTest, ShowStillStretchesThePictureAndRepaintsOnlyWhatChanged)
     EXPECT_EQ(app_->settings.resolution, Res1080);
 }
 
-TEST_F(MediaTest, DamagedPictureLeavesTheShownOneInPlace)
+// A picture that cannot be read never leaves the one before it on screen: a placeholder
+// takes its place and the operator is told. A picture too large to decode whole is
+// decoded at the size it is shown at.
+TEST_F(MediaTest, AnUnreadablePictureShowsAPlaceholderAndAHugeOneIsShown)
 {
     const QString good = Picture(640, 480);
-    ASSERT_TRUE(app_->ShowStill(good));
-    const int presented = sink_.Count();
+    const QString empty = Path("empty.jpg");
+    WriteFileText(empty.toStdString(), "");
     const QString bad = Path("bad.jpg");
     WriteFileText(bad.toStdString(), "\xff\xd8\xff not a picture");
+    for (const QString& unreadable : { empty, bad }) {
+        SCOPED_TRACE(unreadable.toStdString());
+        ASSERT_TRUE(app_->ShowStill(good));
+        errors_.clear();
+        EXPECT_FALSE(app_->ShowStill(unreadable));
+        EXPECT_EQ(app_->mode, AppMode::StillShown);
+        EXPECT_EQ(app_->currentMediaPath, unreadable);
+        const QColor shown = sink_.Latest().pixelColor(10, 10);
+        EXPECT_LT(shown.red(), 120) << "the red picture before it is still on screen";
+        ASSERT_EQ(errors_.size(), 1);
+        EXPECT_TRUE(errors_[0].contains("cannot be shown")) << errors_[0].toStdString();
+        // The video window's repaint keeps the placeholder.
+        sink_.SetTargetSize(QSize(400, 300));
+        app_->ShowStill();
+        EXPECT_EQ(sink_.Latest().size(), QSize(400, 300));
+        EXPECT_LT(sink_.Latest().pixelColor(10, 10).red(), 120);
+        sink_.SetTargetSize(QSize(320, 240));
+    }
 
-    EXPECT_FALSE(app_->ShowStill(bad));
-    EXPECT_EQ(app_->mode, AppMode::StillShown);
-    EXPECT_EQ(app_->currentMediaPath, good);
-    EXPECT_EQ(app_->settings.resolution, Res480);
-    EXPECT_EQ(sink_.Count(), presented);
-    EXPECT_FALSE(app_->ShowStill(Path("gone.jpg")));
-    EXPECT_EQ(app_->currentMediaPath, good);
+    // Over Qt's own limit for a whole picture (9000 x 8000 x 4 bytes > 256 MiB).
+    const QString huge = Path("huge.jpg");
+    ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i color=c=red:s=9000x8000 -frames:v 1 -pix_fmt yuvj420p '"
+                              + huge.toStdString() + "'")
+                              .c_str()),
+        0);
+    errors_.clear();
+    EXPECT_TRUE(app_->ShowStill(huge));
+    EXPECT_EQ(sink_.Latest().size(), QSize(320, 240));
+    EXPECT_GT(sink_.Latest().pixelColor(160, 120).red(), 180);
+    EXPECT_TRUE(errors_.isEmpty());
 
-    // What runs goes on.
+    // While something runs, it goes on; the operator is still told.
     ASSERT_TRUE(app_->StartPreview());
+    errors_.clear();
     EXPECT_FALSE(app_->ShowStill(bad));
     EXPECT_EQ(app_->mode, AppMode::Live);
     EXPECT_NE(app_->previewGraph, nullptr);
+    EXPECT_EQ(errors_.size(), 1);
 }
 
 TEST_F(MediaTest, NoVideoWindowStartsNothing)

@@ -4,6 +4,7 @@
 // kill, each file it left is repaired as the station does at its next start, and
 // must play and hold all packets but those of the last second.
 #include "capture/AviRepair.h"
+#include "capture/RecordingJournal.h"
 
 #include "AviPlayCheck.h"
 #include "MediaFixtures.h"
@@ -28,6 +29,7 @@ namespace kestovar {
 namespace {
 
 constexpr int kFps = 30;
+constexpr const char* kJournalName = ".recordings-in-progress";
 constexpr uint64_t kRolloverBytes = 1'000'000;
 
 // What the child said before it died.
@@ -133,8 +135,12 @@ struct RunNumbers {
 void CheckFiles(const std::string& folder, const ChildLog& log, std::vector<RunNumbers>& numbers)
 {
     ASSERT_TRUE(log.errors.empty()) << log.errors;
-    const std::vector<RepairedMovie> repaired = RepairUnfinishedMovies(folder);
+    // The station's own start-up repair: the journal the child kept names what it left.
+    const std::string journal = folder + "/" + kJournalName;
+    const std::vector<RepairedMovie> repaired
+        = RepairJournaledMovies(journal, ReadRecordingJournal(journal), 0);
     EXPECT_LE(repaired.size(), 1u) << "only the file being written when killed is unfinished";
+    EXPECT_TRUE(ReadRecordingJournal(journal).empty());
     for (const auto& [n, path] : log.files) {
         SCOPED_TRACE(path);
         const uint64_t delivered = log.delivered.count(n) ? log.delivered.at(n) : 0;

@@ -12,7 +12,10 @@
 //   e <n> <message>       file n could not be recorded
 //
 // usage: avi_record_child <folder> <rollover-bytes> <seconds> [--stats <s>]
+// The journal of recordings in progress is $KESTOVAR_REGISTRY_DIR/recordings-in-progress
+// (the station's) when that is set, else <folder>/.recordings-in-progress.
 #include "capture/RecordGraph.h"
+#include "capture/RecordingJournal.h"
 #include "platform/CameraProvider.h"
 #include "platform/SimulatedAudioBackend.h"
 
@@ -74,6 +77,11 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string folder = argv[1];
+    // As the station does: every file is journalled until it is complete, in the
+    // station's journal when a settings folder is given, else beside the movies.
+    const char* registry = std::getenv("KESTOVAR_REGISTRY_DIR");
+    SetRecordingJournal(registry && *registry ? std::string(registry) + "/recordings-in-progress"
+                                              : folder + "/.recordings-in-progress");
     const uint64_t rollover = std::strtoull(argv[2], nullptr, 10);
     const double seconds = std::strtod(argv[3], nullptr);
     double statsEvery = 0;

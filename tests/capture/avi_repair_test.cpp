@@ -3,6 +3,7 @@
 #include "capture/AviRepair.h"
 #include "capture/AviRepairScan.h"
 #include "capture/MediaHandles.h"
+#include "capture/RecordingJournal.h"
 #include "platform/UniqueFd.h"
 
 #include "AviPlayCheck.h"
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -160,29 +163,62 @@ TEST_F(AviRepairTest, CompleteAndUnreadableFilesAreLeftAsTheyAre)
     EXPECT_EQ(test::FfprobeVideoPackets(Path("zeros.avi")), static_cast<long>(fromZeros.videoFrames));
 }
 
-TEST_F(AviRepairTest, TheFolderScanRepairsOnlyUnfinishedMovies)
+// The start-up repair takes only the movies of the journal, and of those only what is
+// still the file the station created, open in no other program and not growing.
+TEST_F(AviRepairTest, TheStartRepairsOnlyJournalledMoviesNoOneElseIsUsing)
 {
     const std::string whole = Bytes(movie_);
-    WritePrefix(whole, whole.size(), Path("a_complete.avi"));
-    WritePrefix(whole, whole.size() / 2, Path("b_killed.AVI"));
-    WritePrefix(whole, whole.size() / 3, Path("c_killed.avi"));
-    ASSERT_TRUE(test::WriteFileText(Path("d_words.avi"), "words"));
-    WritePrefix(whole, whole.size() / 2, Path("e_picture.jpg"));
-    fs::create_directory(Path("f_folder.avi"));
+    const std::string journal = Path("journal");
+    SetRecordingJournal(journal);
+    auto recorded = [&](const std::string& name, size_t length) {
+        WritePrefix(whole, length, Path(name));
+        std::string error;
+        EXPECT_TRUE(JournalRecordingStarted(Path(name), &error)) << error;
+    };
+    recorded("a_complete.avi", whole.size());
+    recorded("b_killed.AVI", whole.size() / 2);
+    recorded("c_open.avi", whole.size() / 3);
+    recorded("d_deleted.avi", whole.size() / 3);
+    fs::remove(Path("d_deleted.avi"));
+    recorded("e_replaced.avi", whole.size() / 3);
+    fs::rename(Path("e_replaced.avi"), Path("e_renamed.avi"));
+    WritePrefix(whole, whole.size() / 4, Path("e_replaced.avi"));
+    WritePrefix(whole, whole.size() / 2, Path("f_not_ours.avi"));
+    SetRecordingJournal({});
+    const std::vector<JournalEntry> entries = ReadRecordingJournal(journal);
+    ASSERT_EQ(entries.size(), 5u);
 
-    const std::vector<RepairedMovie> repaired = RepairUnfinishedMovies(dir_.str());
-    ASSERT_EQ(repaired.size(), 2u);
-    EXPECT_EQ(fs::path(repaired[0].path).filename(), "b_killed.AVI");
-    EXPECT_EQ(fs::path(repaired[1].path).filename(), "c_killed.avi");
-    for (const RepairedMovie& movie : repaired) {
-        EXPECT_TRUE(movie.result.ok) << movie.result.error;
-        EXPECT_EQ(InspectAvi(movie.path), AviFileState::Complete);
+    // Another program holds c_open.avi open (a copy being made of it, say).
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const int fd = open(Path("c_open.avi").c_str(), O_RDONLY);
+        pause();
+        _exit(fd < 0);
     }
+    for (int i = 0; i < 500 && WhyNotRepairable(entries[2], 0) != "open"; ++i)
+        usleep(10'000);
+    ASSERT_EQ(WhyNotRepairable(entries[2], 0), "open");
+    const std::vector<RepairedMovie> repaired = RepairJournaledMovies(journal, entries, 50);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+
+    ASSERT_EQ(repaired.size(), 1u);
+    EXPECT_EQ(fs::path(repaired[0].path).filename(), "b_killed.AVI");
+    EXPECT_TRUE(repaired[0].result.ok) << repaired[0].result.error;
+    EXPECT_EQ(InspectAvi(Path("b_killed.AVI")), AviFileState::Complete);
     EXPECT_EQ(Bytes(Path("a_complete.avi")), whole);
-    EXPECT_EQ(test::ReadFileText(Path("d_words.avi")), "words");
-    EXPECT_EQ(fs::file_size(Path("e_picture.jpg")), whole.size() / 2);
-    EXPECT_TRUE(RepairUnfinishedMovies(dir_.str()).empty()) << "a second start finds nothing more";
-    EXPECT_TRUE(RepairUnfinishedMovies(Path("no_such_folder")).empty());
+    EXPECT_EQ(fs::file_size(Path("c_open.avi")), whole.size() / 3);
+    EXPECT_EQ(fs::file_size(Path("e_renamed.avi")), whole.size() / 3);
+    EXPECT_EQ(fs::file_size(Path("e_replaced.avi")), whole.size() / 4);
+    EXPECT_EQ(fs::file_size(Path("f_not_ours.avi")), whole.size() / 2);
+    // Only the movie that was in use waits for the next start; then it is repaired.
+    const std::vector<JournalEntry> left = ReadRecordingJournal(journal);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0], entries[2]);
+    const std::vector<RepairedMovie> later = RepairJournaledMovies(journal, left, 50);
+    ASSERT_EQ(later.size(), 1u);
+    EXPECT_EQ(InspectAvi(Path("c_open.avi")), AviFileState::Complete);
+    EXPECT_FALSE(fs::exists(journal)) << "an empty journal is removed";
 }
 
 TEST_F(AviRepairTest, OnAFullDiskTheLastMomentsMakeRoomForTheIndex)

@@ -26,6 +26,7 @@ public:
     CKestovarFormView* form = nullptr; // for Record Stop's refresh
     bool openFolderWorks = true;
     std::vector<std::string> calls;
+    bool movieOpens = true; // what ShowMovie answers
 
     bool Called(const std::string& call) const
     {
@@ -55,10 +56,11 @@ public:
     }
     void HideNoCameraNotice() override { calls.push_back("HideNoCameraNotice"); }
     void PrepareVideoWindowForMedia() override { calls.push_back("PrepareVideoWindowForMedia"); }
-    void ShowMovie(const QString& path) override
+    bool ShowMovie(const QString& path) override
     {
         calls.push_back("ShowMovie " + path.toStdString());
         mode = FormMode::PlaybackPaused;
+        return movieOpens;
     }
     void ShowPicture(const QString& path) override
     {

@@ -232,6 +232,12 @@ TEST_F(FormTest, DamagedAndHostileFilesAreListedAndOpenQuietly)
     for (const char* name : { "truncated.avi", "note.jpg", "huge.jpg", "claims.jpg" })
         form->OpenMediaItem(Row(name));
     EXPECT_TRUE(told.empty());
+    // A movie that cannot be played is told, by name; its case information is shown.
+    host->movieOpens = false;
+    form->OpenMediaItem(Row("good.avi"));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("\"good.avi\" cannot be played.", 0), 0u) << told[0];
+    EXPECT_EQ(form->CaseFields().fileName, "Smith");
     // Drawing the list with every kind of item in it.
     form->show();
     EXPECT_FALSE(form->grab().isNull());
@@ -579,6 +585,44 @@ TEST_F(FormTest, ModifyOpensTheFreeTextsAndSaveWritesOnlyWhenNotRecordingOrPlayi
     EXPECT_EQ(ReadCaseInfoFile(Movie("a.avi").string()).comment, "changed\nin two lines");
     EXPECT_FALSE(form->SaveButton()->isVisibleTo(form.get()));
     EXPECT_FALSE(form->FieldEnabled(CKestovarFormView::CommentField));
+}
+
+TEST_F(FormTest, ALongStoredCommentIsKeptUnlessTheOperatorChoosesToShortenIt)
+{
+    std::string whole;
+    while (whole.size() < 10'000)
+        whole += "finding " + std::to_string(whole.size()) + ",";
+    AddMovie("a.avi", { "2017-02-26", "Smith", "Dr. Adams", "John", "General", whole });
+    auto storedComment = [&] {
+        const std::string text = ReadFileText(Movie("a.ini"));
+        const size_t at = text.find("Comment=");
+        return at == std::string::npos ? std::string() : text.substr(at + 8, text.find('\n', at) - at - 8);
+    };
+    form->InitialUpdate();
+    form->OpenMediaItem(0);
+    ASSERT_EQ(form->FieldText(CKestovarFormView::CommentField).size(), 1299);
+
+    // Only the patient's name changes: the comment stays whole, nothing is asked.
+    form->Modify();
+    form->SetFieldText(CKestovarFormView::PatientField, QStringLiteral("Jane"));
+    form->Save();
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(ReadCaseInfoFile(Movie("a.avi").string()).patientName, "Jane");
+    EXPECT_TRUE(storedComment() == whole) << storedComment().size() << " characters kept";
+
+    // Editing the cut comment asks; Cancel keeps the stored one whole, Ok shortens it.
+    for (bool shorten : { false, true }) {
+        SCOPED_TRACE(shorten);
+        asked.clear();
+        answers = { shorten };
+        form->Modify();
+        form->SetFieldText(CKestovarFormView::CommentField, QStringLiteral("short"));
+        form->Save();
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_NE(asked[0].find("The stored comment is longer than the form shows"), std::string::npos);
+        EXPECT_NE(asked[0].find("Saving will shorten it"), std::string::npos);
+        EXPECT_TRUE(storedComment() == (shorten ? "short" : whole)) << storedComment().size();
+    }
 }
 
 TEST_F(FormTest, AFailedSaveIsTold)

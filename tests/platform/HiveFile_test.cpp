@@ -1,5 +1,7 @@
 #include "platform/HiveFile.h"
 
+#include <QList>
+
 #include <gtest/gtest.h>
 
 using namespace kestovar;
@@ -271,4 +273,70 @@ TEST(HiveFile, ForeignStringDataSurvivesRewritesAndASecondWriteIsTheSame)
     ASSERT_EQ(oddBack.Keys().size(), 1u);
     EXPECT_EQ(oddBack.Keys()[0].path, odd.Keys()[0].path);
     EXPECT_NE(oddBack.FindValue(odd.Keys()[0].path, "x"), nullptr);
+}
+
+// Found by fuzz_hive_file: text that begins with U+FEFF (a zero-width no-break space, or
+// a byte-order mark pasted into a value) lost that character on the way back.
+TEST(HiveFile, AStringBeginningWithFeffReadsBackWhole)
+{
+    const QByteArray head = "REGEDIT4\n\n[" + kSettings.toUtf8() + "]\n";
+    for (const QByteArray& line : { QByteArray("\"v\"=\"\xEF\xBB\xBF" "a\"\n"),
+             QByteArray("\"v\"=hex(1):ef,bb,bf,61,00\n") }) {
+        SCOPED_TRACE(line.toStdString());
+        const HiveFile read = MustParse(head + line);
+        const HiveFile back = MustParse(read.Serialize());
+        const HiveValue* v = back.FindValue(kSettings, "v");
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->data.toHex(), QByteArray("fffe61000000"));
+        EXPECT_EQ(back.Serialize(), read.Serialize());
+    }
+}
+
+// regedit writes REGEDIT4 files in the ANSI code page (Windows-1252). Another program's
+// keys and values go back with the bytes they were read with; the station's own text
+// still reads back exactly.
+TEST(HiveFile, AnsiLinesOfOtherProgramsKeepTheirBytes)
+{
+    const QByteArray other = "[HKEY_LOCAL_MACHINE\\Software\\Caf\xe9]\r\n"
+                             "\"Name\"=\"Gr\xfc\xdf" "e \x80 5\"\r\n"
+                             "\"Path\"=hex(2):43,3a,5c,e9,00\r\n";
+    const QByteArray ours = "\"rootpath\"=\"C:\\\\Daten\\\\K\xf6ln\"";
+    const QByteArray text = "REGEDIT4\r\n\r\n" + other + "\r\n[" + kSettings.toUtf8() + "]\r\n" + ours + "\r\n";
+    HiveFile hive = MustParse(text);
+    const QString hospital = QStringLiteral("Universit\u00e4tsklinik K\u00f6ln \u20ac");
+    ASSERT_TRUE(hive.SetValue(kSettings, "hostpital_name", RegSz, HiveFile::EncodeString(hospital)));
+    const QByteArray written = hive.Serialize();
+    for (const QByteArray& line : other.split('\n'))
+        EXPECT_TRUE(written.contains(line.chopped(line.endsWith('\r') ? 1 : 0))) << line.toStdString();
+    EXPECT_TRUE(written.contains(ours)) << "an unchanged value keeps its bytes";
+
+    const HiveFile back = MustParse(written);
+    EXPECT_EQ(StringValue(back, kSettings, "hostpital_name"), hospital);
+    EXPECT_EQ(StringValue(back, kSettings, "rootpath"), QStringLiteral("C:\\Daten\\K\u00f6ln"));
+    EXPECT_EQ(back.Keys()[0].path, QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Caf\u00e9"));
+    EXPECT_EQ(back.Serialize(), written);
+}
+
+// Found by fuzz_hive_file while lines were being kept: a carriage return left inside a
+// line, and a key name written anew beside ANSI lines, must read back the same.
+TEST(HiveFile, KeptLinesReadBackTheSameAfterAWrite)
+{
+    for (const QByteArray& text :
+        { QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"q\"=hex(b):\r\r\n\"m\"=hex(7):61,00,\\\r\r\n  00,00\r\n"),
+            QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\B\xbc\r]\n\"p\xff\"=dword:00000001\n"),
+            QByteArray("REGEDIT4\n\n[A]\n\"x\"=\"\xff\"\\") }) {
+        const HiveFile read = MustParse(text);
+        const QByteArray written = read.Serialize();
+        const HiveFile back = MustParse(written);
+        ASSERT_EQ(back.Keys().size(), read.Keys().size());
+        for (size_t k = 0; k < read.Keys().size(); ++k) {
+            EXPECT_EQ(back.Keys()[k].path, read.Keys()[k].path);
+            ASSERT_EQ(back.Keys()[k].values.size(), read.Keys()[k].values.size());
+            for (size_t v = 0; v < read.Keys()[k].values.size(); ++v) {
+                EXPECT_EQ(back.Keys()[k].values[v].name, read.Keys()[k].values[v].name);
+                EXPECT_EQ(back.Keys()[k].values[v].data, read.Keys()[k].values[v].data);
+            }
+        }
+        EXPECT_EQ(back.Serialize(), written);
+    }
 }

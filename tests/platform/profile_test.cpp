@@ -215,6 +215,33 @@ TEST(ProfileFileRead, WhatIsWrittenFromAnOddFileReadsBackTheSame)
     EXPECT_EQ(ProfileFile::FromBytes(odd[2]).Find("Kestovar", "Date"), "x");
 }
 
+// Case files another program wrote keep their encoding, byte-order mark and line ends
+// when the station updates one key.
+TEST(ProfileFileWrite, AnUpdateKeepsTheEncodingByteOrderMarkAndLineEnds)
+{
+    auto utf16le = [](const std::u16string& text) {
+        std::string out = "\xFF\xFE";
+        for (char16_t u : text)
+            out += std::string { static_cast<char>(u & 0xFF), static_cast<char>(u >> 8) };
+        return out;
+    };
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        { utf16le(u"[Other]\r\nKey=caf\u00e9 \U0001F600\r\n[Kestovar]\r\nComment=old\r\n"),
+            utf16le(u"[Other]\r\nKey=caf\u00e9 \U0001F600\r\n[Kestovar]\r\nComment=new\r\n") },
+        { "\xEF\xBB\xBF[Kestovar]\nComment=old\nDoctor Name=J\xC3\xBCrgen\n",
+            "\xEF\xBB\xBF[Kestovar]\nComment=new\nDoctor Name=J\xC3\xBCrgen\n" },
+        { "\xEF\xBB\xBF[Kestovar]\r\nComment=old\r\n", "\xEF\xBB\xBF[Kestovar]\r\nComment=new\r\n" },
+    };
+    TempDir dir;
+    const std::string path = (dir / "case.ini").string();
+    for (const auto& [before, after] : cases) {
+        ASSERT_TRUE(WriteFileText(path, before));
+        ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Comment", "new").ok);
+        EXPECT_EQ(ReadFileText(path), after);
+        EXPECT_EQ(GetProfileString(path, "Kestovar", "Comment", "", kLong), "new");
+    }
+}
+
 TEST(ProfileFileRead, AWindows1252FileIsRewrittenAsUtf8WithItsTextIntact)
 {
     TempDir dir;

@@ -94,7 +94,11 @@ public:
     void StopRecording() override { }
     void HideNoCameraNotice() override { }
     void PrepareVideoWindowForMedia() override { }
-    void ShowMovie(const QString&) override { mode_ = FormMode::PlaybackPaused; }
+    bool ShowMovie(const QString&) override
+    {
+        mode_ = FormMode::PlaybackPaused;
+        return true;
+    }
     void ShowPicture(const QString&) override { mode_ = FormMode::StillShown; }
     void UpdateControlStates() override { }
     void ClosePlaybackBeforeDelete(const QString&) override { }
