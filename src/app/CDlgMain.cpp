@@ -10,6 +10,7 @@
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
 #include "dialogs/CDlgSplash.h"
+#include "dialogs/OwnedWindows.h"
 #include "platform/AudioBackend.h"
 #include "playback/CDlgToolbarPlay.h"
 #include "playback/CDlgVideoView.h"
@@ -176,6 +177,8 @@ void CDlgMain::Build(std::shared_ptr<AudioBackend> audio)
 
     BuildMenuBar();
     qApp->installEventFilter(this);
+    // Messages and dialogs come back above this window whenever it is activated.
+    qApp->installEventFilter(new OwnedWindowKeeper(this));
 }
 
 void CDlgMain::BuildMenuBar()
