@@ -18,10 +18,13 @@ public:
     static constexpr int kTimerMs = 50;
     static constexpr int kStepWidth = 12;
     static constexpr int kBarFromBottom = 50;
+    // How long ShowNow waits at most for the window system to show the splash.
+    static constexpr int kExposeWaitMs = 1000;
 
     explicit CDlgSplash(QWidget* parent = nullptr);
 
-    // Shows the splash centred on the screen and paints it at once.
+    // Shows the splash centred on the screen and returns once it is on the screen
+    // (or after kExposeWaitMs), painted.
     void ShowNow();
     // Stops the timer and draws the bar full.
     void Complete();
