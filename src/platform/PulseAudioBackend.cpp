@@ -3,6 +3,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -16,6 +17,7 @@ namespace kestovar {
 class PulseReopener {
 public:
     virtual ~PulseReopener() = default;
+    virtual void Lost() { }
     virtual void Reopen() = 0;
 };
 
@@ -162,6 +164,8 @@ private:
                     pa_strerror(pa_context_errno(c)));
             ready_ = false;
             lost_ = true;
+            for (PulseReopener* r : reopeners_)
+                r->Lost();
             ScheduleRetry();
         }
         Signal();
@@ -275,7 +279,11 @@ public:
         return true;
     }
 
+    bool Interrupted() const override { return interrupted_.load(); }
+
 private:
+    void Lost() override { interrupted_ = true; }
+
     // Lock held.
     bool Connect()
     {
@@ -351,6 +359,7 @@ private:
     pa_stream_flags_t flags_ {};
     std::string title_;
     pa_stream* stream_ = nullptr;
+    std::atomic<bool> interrupted_ { false };
     std::vector<float> silence_; // loop thread only
 };
 

@@ -306,6 +306,7 @@ TEST_F(RecordGraphTest, SoundServerRestartedDuringARecordingKeepsSoundAndPicture
     ASSERT_TRUE(server.Start()) << server.Why();
     // The station tries again after 0.5, 1 and 2 s: back by 3.5 s after the loss.
     std::this_thread::sleep_for(4s);
+    EXPECT_TRUE(graph.SoundInterrupted()); // the operator is told
     ASSERT_TRUE(graph.Stop()) << graph.LastError();
     auto facts = test::ReadFacts(Path("restart.avi"));
     ASSERT_EQ(facts.streams.size(), 2u);
