@@ -2,10 +2,14 @@
 # The station on a real desktop: the built program under Xvfb (with and without a
 # window manager), checked from the outside with the X tools.
 #   desktop_test.sh <source dir> <kestovar> <case>
-# case: message-bare | message-openbox | splash
+# case: message-bare | message-openbox | splash | fullscreen-bare | fullscreen-openbox | wayland
 #   message-*: started with a damaged movie in its movie folder, the repair message
 #   is above the main window in the X stacking order and on screen (its pixels), also
 #   after the main window is clicked.
+#   fullscreen-*: F9 makes the video a full-screen window (_NET_WM_STATE_FULLSCREEN)
+#   covering exactly the screen, with the live picture moving in it; Escape ends it.
+#   wayland: under weston's headless backend with Qt's Wayland plugin, the station
+#   starts, its live picture moves (weston's screenshots) and it closes cleanly.
 #   splash: the splash is the first window on the screen (before the main window
 #   exists), shows its picture, and is still up when the main window appears.
 # Exit 0 passed, 1 failed, 77 skipped (a tool or server cannot start).
@@ -101,7 +105,8 @@ check_message_on_top() {
   [ "${moving%% *}" -lt 20 ] || fail "$when: the picture moves where the message should be"
 }
 
-message_case() {
+# An X server, with openbox when asked for.
+start_desktop() {
   kestovar_xvfb_start "$work/xvfb.log" || exit 77
   if [ "$1" = openbox ]; then
     command -v openbox >/dev/null || { echo "SKIP: openbox is not installed"; exit 77; }
@@ -111,6 +116,76 @@ message_case() {
     xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id #' || { echo "SKIP: openbox did not start"; exit 77; }
     echo "window manager: $(xprop -id "$(xprop -root _NET_SUPPORTING_WM_CHECK | grep -o '0x[0-9a-f]*')" _NET_WM_NAME)"
   fi
+}
+
+fullscreen_case() {
+  start_desktop "$1"
+  start_station --simulate-camera=fullhd
+  local main="" video="" id state area moving
+  for _ in $(seq 100); do main="$(main_window)"; [ -n "$main" ] && break; sleep 0.2; done
+  [ -n "$main" ] || { fail "no main window appeared"; return; }
+  sleep 3 # live
+  xdotool key F9
+  sleep 1.5
+  for id in $(kestovar_x_stack); do
+    [ "$id" != "$main" ] && [ -z "$(kestovar_x_owner "$id")" ] && video="$id"
+  done
+  [ -n "$video" ] || { fail "F9 made no window of its own for the video"; return; }
+  area="$(kestovar_x_area "$video")"
+  state="$(xprop -id "$video" _NET_WM_STATE)"
+  moving="$(kestovar_pixels_moving 400x300+600+350 "$work")"
+  echo "full screen: $area, $state, ${moving%% *} pixels of its middle changed in 0.5 s"
+  [ "$area" = 1600x1000+0+0 ] || fail "the full-screen window does not cover exactly the screen ($area)"
+  echo "$state" | grep -q _NET_WM_STATE_FULLSCREEN || fail "the window system was not asked for full screen"
+  [ "$(kestovar_x_stack | tail -1)" = "$video" ] || fail "the full-screen window is not on top"
+  [ "${moving%% *}" -gt 500 ] || fail "the live picture does not move in full screen"
+  xdotool key Escape
+  sleep 1
+  kestovar_x_stack | grep -qx "$video" && fail "Escape did not end full screen"
+  stop_station
+}
+
+wayland_case() {
+  for tool in weston weston-screenshooter; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+  local socket="kestovar-$$"
+  # --debug offers the screenshooter to clients.
+  weston --backend=headless-backend.so --use-pixman --width=1600 --height=1000 --socket="$socket" --idle-time=0 \
+    --debug >"$work/weston.log" 2>&1 &
+  wm=$!
+  for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/$socket" ] && break; sleep 0.1; done
+  [ -S "$XDG_RUNTIME_DIR/$socket" ] || { echo "SKIP: weston did not start:"; tail -5 "$work/weston.log"; exit 77; }
+  export WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland
+  unset DISPLAY
+  start_station --simulate-camera=fullhd
+  sleep 3
+  kill -0 "$station" 2>/dev/null || { fail "the station ended under Wayland"; cat "$work/station.log"; return; }
+  grep -q 'platform plugin' "$work/station.log" && fail "Qt's Wayland plugin did not load"
+  # Two screenshots 0.5 s apart (each in its own folder: they are named by the second),
+  # until the picture moves between them (the simulated camera takes a while to start
+  # on a busy machine).
+  local i a b changed=""
+  for i in $(seq 12); do
+    rm -rf "$work/shot1" "$work/shot2"
+    mkdir -p "$work/shot1" "$work/shot2"
+    (cd "$work/shot1" && timeout 10 weston-screenshooter) >/dev/null 2>&1
+    sleep 0.5
+    (cd "$work/shot2" && timeout 10 weston-screenshooter) >/dev/null 2>&1
+    a="$(ls "$work"/shot1/*.png 2>/dev/null | head -1)"
+    b="$(ls "$work"/shot2/*.png 2>/dev/null | head -1)"
+    [ -n "$a" ] && [ -n "$b" ] || { fail "weston took no screenshots"; break; }
+    changed="$(compare -metric AE -fuzz 5% "$a" "$b" null: 2>&1 || true)"
+    [ "${changed%% *}" -gt 500 ] 2>/dev/null && break
+    sleep 1
+  done
+  echo "wayland: pixels changed between two screenshots 0.5 s apart: $changed"
+  [ "${changed%% *}" -gt 500 ] 2>/dev/null || fail "the live picture does not move under Wayland"
+  stop_station
+}
+
+message_case() {
+  start_desktop "$1"
   # A movie cut off after its first 30,000 bytes, as a power cut leaves one.
   ffmpeg -v error -f lavfi -i testsrc2=size=1280x720:rate=30 -t 2 -c:v mjpeg -q:v 2 "$work/whole.avi" \
     || { echo "SKIP: ffmpeg cannot make a sample movie"; exit 77; }
@@ -167,6 +242,9 @@ splash_case() {
 
 case "$case" in
 splash) splash_case ;;
+fullscreen-bare) fullscreen_case bare ;;
+fullscreen-openbox) fullscreen_case openbox ;;
+wayland) wayland_case ;;
 message-bare) message_case bare ;;
 message-openbox) message_case openbox ;;
 *) echo "unknown case $case"; exit 2 ;;
