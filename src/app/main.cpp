@@ -55,6 +55,7 @@ int main(int argc, char** argv)
     // for and the main window is built; the main window takes it down once it shows.
     auto splash = std::make_unique<CDlgSplash>();
     splash->ShowNow();
+    splash->WaitUntilShown();
     CKestovarApp app(options);
     app.splash = std::move(splash);
     return app.Run();

@@ -35,6 +35,11 @@ void CDlgSplash::ShowNow()
     }
     show();
     raise();
+    repaint();
+}
+
+void CDlgSplash::WaitUntilShown()
+{
     // Shown at the very start, before the station builds anything: the window system
     // must have put it on the screen before the main thread goes on with that work,
     // or nothing shows until the first turn of the event loop.

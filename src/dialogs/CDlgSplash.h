@@ -23,9 +23,13 @@ public:
 
     explicit CDlgSplash(QWidget* parent = nullptr);
 
-    // Shows the splash centred on the screen and returns once it is on the screen
-    // (or after kExposeWaitMs), painted.
+    // Shows the splash centred on the screen and paints it at once.
     void ShowNow();
+    // Turns the event loop (user input left alone) until the splash is on the screen,
+    // at most kExposeWaitMs, and paints it. Only before the application object exists:
+    // later, a signal or timer handled here would run the station's close before its
+    // event loop does.
+    void WaitUntilShown();
     // Stops the timer and draws the bar full.
     void Complete();
     // One timer step.
