@@ -152,9 +152,14 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
 # Depends: the libraries the program links, found by dpkg-shlibdeps, and by hand what
 # it loads or asks for without linking: the xcb window system and the JPEG and SVG
 # image plugins come with libqt6gui6 and libqt6svg6 (both linked); the skin asks for
-# Arial, which fontconfig maps to Liberation Sans.
+# Arial, which fontconfig maps to Liberation Sans. Qt's Wayland plugin is not linked
+# either: without it Qt falls back to XWayland on a Wayland desktop (Debian 12's
+# default), so whether the station ran natively depended on what else was installed.
+# It always runs natively there: the compositor then keeps messages with their window,
+# gives real full screen and scales on high-density screens; QT_QPA_PLATFORM=xcb still
+# chooses X11 when wanted.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2 | fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2 | fonts-liberation, qt6-wayland")
 # Sound needs a server on the desktop; help and folders open through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, xdg-utils")
 

@@ -57,3 +57,66 @@ kestovar_pixels_moving() {
   compare -metric AE -fuzz 5% "$work/moving-a.png" "$work/moving-b.png" null: 2>&1 || true
   rm -f "$work/moving-a.png" "$work/moving-b.png"
 }
+
+# ---- X windows, for the checks that run the station under Xvfb ----
+
+# Starts Xvfb on a free display with the given server arguments (default one
+# 1600x1000 screen); sets DISPLAY and KESTOVAR_XVFB (its process id). LOG gets its output.
+kestovar_xvfb_start() {
+  local log="$1"; shift
+  local fifo; fifo="$(mktemp -u /tmp/kestovar-xvfb-XXXXXX)"
+  mkfifo "$fifo"
+  [ $# -gt 0 ] || set -- -screen 0 1600x1000x24
+  Xvfb -displayfd 3 -nolisten tcp "$@" 3>"$fifo" >"$log" 2>&1 &
+  KESTOVAR_XVFB=$!
+  local number=""
+  read -r -t 20 number <"$fifo" || true
+  rm -f "$fifo"
+  [ -n "$number" ] || { echo "xvfb: the X server did not start:"; tail -5 "$log"; return 1; }
+  export DISPLAY=":$number"
+}
+
+# The mapped top-level windows of the station's clients, bottom first, as decimal ids.
+# With a window manager its stacking list is used (it reparents the windows into frames);
+# without one the root's children are (xwininfo lists them top first).
+kestovar_x_stack() {
+  local listed
+  listed="$(xprop -root -notype _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -o '0x[0-9a-f]*' || true)"
+  if [ -z "$listed" ]; then
+    listed="$(xwininfo -root -children | awk '$1 ~ /^0x/ {print $1}' | tac)"
+  fi
+  local id
+  for id in $listed; do
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo $((id))
+  done
+}
+
+# The window WM_TRANSIENT_FOR names (decimal), or nothing.
+kestovar_x_owner() {
+  local owner
+  owner="$(xprop -id "$1" WM_TRANSIENT_FOR 2>/dev/null | grep -o '0x[0-9a-f]*' | head -1)"
+  [ -n "$owner" ] && echo $((owner)) || true
+}
+
+# WxH+X+Y of a window on the screen (its client area, without a frame).
+kestovar_x_area() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+    /Width:/ {w=$2} /Height:/ {h=$2} END {printf "%dx%d+%d+%d\n", w, h, x, y}'
+}
+
+# Share (0 to 1) of the pixels of AREA on the screen that have COLOUR (within 3 %).
+kestovar_x_colour_share() {
+  local area="$1" colour="$2" work="$3"
+  import -window root -crop "$area" "$work/share.png"
+  convert "$work/share.png" -fuzz 3% -fill black +opaque "$colour" -fill white -opaque "$colour" \
+    -colorspace gray -format '%[fx:mean]' info:
+  rm -f "$work/share.png"
+}
+
+# Standard deviation (0 to 1) of the pixels of AREA on the screen: 0 for a blank area.
+kestovar_x_picture_spread() {
+  local area="$1" work="$2"
+  import -window root -crop "$area" "$work/spread.png"
+  convert "$work/spread.png" -colorspace gray -format '%[fx:standard_deviation]' info:
+  rm -f "$work/spread.png"
+}

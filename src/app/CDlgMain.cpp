@@ -7,10 +7,13 @@
 #include "app/CKestovarApp.h"
 #include "app/CKestovarLeftFormView.h"
 #include "app/CMainFrame.h"
+#include "app/DesktopAwake.h"
 #include "app/StationGeometry.h"
 #include "app/StationMedia.h"
 #include "dialogs/CDlgSplash.h"
+#include "dialogs/OwnedWindows.h"
 #include "platform/AudioBackend.h"
+#include "platform/IdleInhibitor.h"
 #include "playback/CDlgToolbarPlay.h"
 #include "playback/CDlgVideoView.h"
 #include "recording/CAppSettings.h"
@@ -114,6 +117,7 @@ CDlgMain::CDlgMain(CKestovarApp& app, QWidget* parent)
     connect(&app, &CKestovarApp::deviceChanged, this,
         [this](int event, const QString& path) { OnDeviceChange(uint32_t(event), path); });
     connect(&app, &CKestovarApp::streamEnded, this, &CDlgMain::OnStreamEnded);
+    new DesktopAwake([this] { return media_.Mode(); }, std::make_unique<IdleInhibitor>(), this);
     // The start-up checks run once the event loop turns, with the window on screen.
     QMetaObject::invokeMethod(this, &CDlgMain::Start, Qt::QueuedConnection);
 }
@@ -176,6 +180,8 @@ void CDlgMain::Build(std::shared_ptr<AudioBackend> audio)
 
     BuildMenuBar();
     qApp->installEventFilter(this);
+    // Messages and dialogs come back above this window whenever it is activated.
+    qApp->installEventFilter(new OwnedWindowKeeper(this));
 }
 
 void CDlgMain::BuildMenuBar()

@@ -12,6 +12,7 @@
 #include "capture/CameraTable.h"
 #include "dialogs/CDlgOk.h"
 #include "dialogs/CDlgSplash.h"
+#include "dialogs/OwnedWindows.h"
 #include "library/CKestovarFormView.h"
 #include "platform/CameraProvider.h"
 #include "playback/CDlgVideoView.h"
@@ -50,8 +51,8 @@ void CDlgMain::Start()
         OnCameraReady();
     // The splash goes first, so it never covers the message below.
     HandOffSplash();
-    raise();
-    activateWindow();
+    // A message opened during the start (the repair's) stays above the window.
+    RaiseWithOwnedWindows(this);
     const QString watchError = media_.DeviceWatchError();
     if (!watchError.isEmpty())
         ShowNotice(QStringLiteral("Can't register device notification: ") + watchError);

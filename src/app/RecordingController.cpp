@@ -160,6 +160,7 @@ void RecordingController::RecordStart()
     app_.CloseAll();
     windows_.PlaceVideoForRecording();
     withAudio_ = !windows_.SoundMuted(); // every file of this recording the same
+    soundLossTold_ = false;
     if (BeginRecording(movie.path)) {
         app_.settings.doctorName = QString::fromStdString(movie.info.doctorName);
         app_.settings.hospitalName = QString::fromStdString(movie.info.hospitalName);
@@ -268,6 +269,14 @@ void RecordingController::StatusTick()
                 in.freeBytes = space->freeBytes > kept ? space->freeBytes - kept : 0;
             }
         }
+    }
+    if (recording && app_.recordGraph && app_.recordGraph->SoundInterrupted() && !soundLossTold_) {
+        // Once per recording, after this tick: the recording itself goes on.
+        soundLossTold_ = true;
+        QTimer::singleShot(0, this, [this] {
+            windows_.ShowMessage(QStringLiteral(
+                "The sound server stopped during the recording.\nThe recording goes on; its sound resumes when the server is back."));
+        });
     }
     const StatusTexts texts = status_.Tick(in);
     windows_.SetStatusPane(0, QString::fromStdString(texts.pane0));

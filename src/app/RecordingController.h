@@ -133,6 +133,7 @@ private:
     bool withAudio_ = true; // chosen at Record Start, kept for each follow-on file
     // Record Stop is under way: a failure it reports is told once it has finished.
     bool stopping_ = false;
+    bool soundLossTold_ = false; // the sound server's loss was told for this recording
     QString failureDuringStop_;
 };
 

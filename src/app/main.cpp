@@ -3,6 +3,7 @@
 
 #include "app/AppOptions.h"
 #include "app/CKestovarApp.h"
+#include "dialogs/CDlgSplash.h"
 #include "platform/InstanceLock.h"
 #include "platform/SignalBridge.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 using namespace kestovar;
 
@@ -49,6 +51,12 @@ int main(int argc, char** argv)
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestovar"));
+    // The splash goes up first, before the settings are read, the camera is looked
+    // for and the main window is built; the main window takes it down once it shows.
+    auto splash = std::make_unique<CDlgSplash>();
+    splash->ShowNow();
+    splash->WaitUntilShown();
     CKestovarApp app(options);
+    app.splash = std::move(splash);
     return app.Run();
 }

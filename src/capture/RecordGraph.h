@@ -105,6 +105,9 @@ public:
     uint64_t FileBytes() const { return writer_ ? writer_->FileBytes() : 0; }
     // Free disk space kept to complete the file (see AviWriter); any thread.
     uint64_t ReservedBytes() const { return writer_ ? writer_->ReservedBytes() : 0; }
+    // The microphone lost the sound server during this recording (its sound comes back
+    // with the server; silence stands in for the gap).
+    bool SoundInterrupted() const { return microphone_ && microphone_->Interrupted(); }
     // What the finished file holds; after Stop.
     AviWriterResult Result() const { return result_; }
     std::string LastError() const { return lastError_; }

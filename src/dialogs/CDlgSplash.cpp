@@ -1,8 +1,11 @@
 #include "dialogs/CDlgSplash.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 namespace kestovar {
 
@@ -33,6 +36,19 @@ void CDlgSplash::ShowNow()
     show();
     raise();
     repaint();
+}
+
+void CDlgSplash::WaitUntilShown()
+{
+    // Shown at the very start, before the station builds anything: the window system
+    // must have put it on the screen before the main thread goes on with that work,
+    // or nothing shows until the first turn of the event loop.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < kExposeWaitMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 20);
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void CDlgSplash::showEvent(QShowEvent* event)

@@ -18,11 +18,18 @@ public:
     static constexpr int kTimerMs = 50;
     static constexpr int kStepWidth = 12;
     static constexpr int kBarFromBottom = 50;
+    // How long ShowNow waits at most for the window system to show the splash.
+    static constexpr int kExposeWaitMs = 1000;
 
     explicit CDlgSplash(QWidget* parent = nullptr);
 
     // Shows the splash centred on the screen and paints it at once.
     void ShowNow();
+    // Turns the event loop (user input left alone) until the splash is on the screen,
+    // at most kExposeWaitMs, and paints it. Only before the application object exists:
+    // later, a signal or timer handled here would run the station's close before its
+    // event loop does.
+    void WaitUntilShown();
     // Stops the timer and draws the bar full.
     void Complete();
     // One timer step.

@@ -40,6 +40,9 @@ using AudioBlockCallback = std::function<void(const float* interleaved, size_t f
 class AudioRecordStream {
 public:
     virtual ~AudioRecordStream() = default;
+    // True once the stream lost its sound server at any time (it comes back by
+    // itself when the server does). Any thread.
+    virtual bool Interrupted() const { return false; }
 };
 
 // Sound on its way to the default speaker. Thread-safe: the player's thread writes

@@ -3,54 +3,73 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace kestovar {
 
+// A stream that opens itself again on the new context after the sound server came
+// back. Called on the loop thread, lock held.
+class PulseReopener {
+public:
+    virtual ~PulseReopener() = default;
+    virtual void Lost() { }
+    virtual void Reopen() = 0;
+};
+
 // The main loop and the context, shared by the backend and every stream it opened.
+// When the server goes away (restarted by an upgrade, crashed) the connection tries
+// again on the loop thread, waiting 0.5 s, then 1, 2, 4 and at most 8 s between tries,
+// and tells every registered stream to open itself again once it is back.
 class PulseConnection {
 public:
+    static constexpr pa_usec_t kFirstRetryUs = 500000;
+    static constexpr pa_usec_t kLongestRetryUs = 8000000;
+
     explicit PulseConnection(const std::string& clientName)
+        : clientName_(clientName)
     {
         loop_ = pa_threaded_mainloop_new();
         if (!loop_)
-            return;
-        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), clientName.c_str());
-        if (!context_)
-            return;
-        pa_context_set_state_callback(context_, &PulseConnection::OnContextState, this);
-        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             return;
         if (pa_threaded_mainloop_start(loop_) < 0)
             return;
         running_ = true;
         Lock lock(*this);
+        if (!NewContext()) {
+            ScheduleRetry();
+            return;
+        }
         for (;;) {
             pa_context_state_t state = pa_context_get_state(context_);
-            if (state == PA_CONTEXT_READY) {
-                ready_ = true;
+            if (state == PA_CONTEXT_READY)
                 break;
-            }
             if (!PA_CONTEXT_IS_GOOD(state))
                 break;
             Wait();
         }
         if (!ready_)
-            std::fprintf(stderr, "pulse: cannot connect to the sound server: %s\n",
+            std::fprintf(stderr, "pulse: cannot connect to the sound server: %s; trying again in the background\n",
                 pa_strerror(pa_context_errno(context_)));
     }
 
     ~PulseConnection()
     {
-        if (running_)
+        if (running_) {
+            {
+                Lock lock(*this);
+                closing_ = true;
+                if (retry_)
+                    pa_threaded_mainloop_get_api(loop_)->time_free(retry_);
+                retry_ = nullptr;
+            }
             pa_threaded_mainloop_stop(loop_);
-        if (context_) {
-            pa_context_set_state_callback(context_, nullptr, nullptr);
-            pa_context_disconnect(context_);
-            pa_context_unref(context_);
         }
+        DropContext();
         if (loop_)
             pa_threaded_mainloop_free(loop_);
     }
@@ -74,11 +93,16 @@ public:
     };
 
     // The callers below hold the lock.
-    bool Ready() const { return ready_ && pa_context_get_state(context_) == PA_CONTEXT_READY; }
+    bool Ready() const { return ready_ && context_ && pa_context_get_state(context_) == PA_CONTEXT_READY; }
     pa_context* Context() const { return context_; }
     void Wait() { pa_threaded_mainloop_wait(loop_); }
     void Signal() { pa_threaded_mainloop_signal(loop_, 0); }
     bool Connected() const { return ready_; }
+    // How many times the server came back after it went away.
+    int Reconnections() const { return reconnections_; }
+
+    void AddReopener(PulseReopener* r) { reopeners_.push_back(r); }
+    void RemoveReopener(PulseReopener* r) { reopeners_.erase(std::remove(reopeners_.begin(), reopeners_.end(), r), reopeners_.end()); }
 
     // Waits for an operation to finish; false when the connection broke meanwhile.
     bool Finish(pa_operation* op)
@@ -98,12 +122,91 @@ public:
     }
 
 private:
-    static void OnContextState(pa_context*, void* self) { static_cast<PulseConnection*>(self)->Signal(); }
+    // Lock held (or the loop not running).
+    bool NewContext()
+    {
+        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), clientName_.c_str());
+        if (!context_)
+            return false;
+        pa_context_set_state_callback(context_, &PulseConnection::OnContextState, this);
+        return pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+    }
 
+    void DropContext()
+    {
+        if (!context_)
+            return;
+        pa_context_set_state_callback(context_, nullptr, nullptr);
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        context_ = nullptr;
+    }
+
+    static void OnContextState(pa_context* c, void* self) { static_cast<PulseConnection*>(self)->StateChanged(c); }
+
+    void StateChanged(pa_context* c)
+    {
+        const pa_context_state_t state = pa_context_get_state(c);
+        if (state == PA_CONTEXT_READY) {
+            const bool back = lost_;
+            ready_ = true;
+            lost_ = false;
+            retryUs_ = kFirstRetryUs;
+            if (back) {
+                ++reconnections_;
+                std::fprintf(stderr, "pulse: the sound server is back\n");
+                for (PulseReopener* r : std::vector<PulseReopener*>(reopeners_))
+                    r->Reopen();
+            }
+        } else if (!PA_CONTEXT_IS_GOOD(state) && !closing_) {
+            if (ready_ && !lost_)
+                std::fprintf(stderr, "pulse: lost the sound server (%s); reconnecting\n",
+                    pa_strerror(pa_context_errno(c)));
+            ready_ = false;
+            lost_ = true;
+            for (PulseReopener* r : reopeners_)
+                r->Lost();
+            ScheduleRetry();
+        }
+        Signal();
+    }
+
+    void ScheduleRetry()
+    {
+        if (retry_ || closing_)
+            return;
+        lost_ = true;
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+        timeval when;
+        pa_timeval_add(pa_gettimeofday(&when), retryUs_);
+        retry_ = api->time_new(api, &when, &PulseConnection::OnRetry, this);
+        retryUs_ = std::min(retryUs_ * 2, kLongestRetryUs);
+    }
+
+    static void OnRetry(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self)
+    {
+        auto* c = static_cast<PulseConnection*>(self);
+        api->time_free(e);
+        c->retry_ = nullptr;
+        if (c->closing_)
+            return;
+        c->DropContext();
+        if (!c->NewContext())
+            c->ScheduleRetry();
+    }
+
+    std::string clientName_;
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     bool running_ = false;
     bool ready_ = false;
+    // Loop thread (lock held):
+    bool lost_ = false;
+    bool closing_ = false;
+    pa_time_event* retry_ = nullptr;
+    pa_usec_t retryUs_ = kFirstRetryUs;
+    int reconnections_ = 0;
+    std::vector<PulseReopener*> reopeners_;
 };
 
 namespace {
@@ -134,7 +237,7 @@ std::string ServerError(PulseConnection& c, const char* what)
 }
 
 // Capture from one source. `channels` floats make a frame.
-class PulseRecordStream final : public AudioRecordStream {
+class PulseRecordStream final : public AudioRecordStream, private PulseReopener {
 public:
     PulseRecordStream(std::shared_ptr<PulseConnection> c, RawCallback callback, int channels)
         : connection_(std::move(c))
@@ -146,12 +249,8 @@ public:
     ~PulseRecordStream() override
     {
         PulseConnection::Lock lock(*connection_);
-        if (stream_) {
-            pa_stream_set_read_callback(stream_, nullptr, nullptr);
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
-        }
+        connection_->RemoveReopener(this);
+        Close();
     }
 
     // `device` null means the default input. Lock not held.
@@ -163,22 +262,61 @@ public:
             *error = "the sound server is not available";
             return false;
         }
-        stream_ = pa_stream_new(connection_->Context(), title, &spec, nullptr);
-        if (!stream_) {
+        device_ = device ? std::optional<std::string>(device) : std::nullopt;
+        spec_ = spec;
+        attr_ = attr;
+        flags_ = flags;
+        title_ = title;
+        if (!Connect()) {
             *error = ServerError(*connection_, "cannot create a record stream");
             return false;
         }
-        pa_stream_set_state_callback(stream_, &SignalOnStreamState, connection_.get());
-        pa_stream_set_read_callback(stream_, &PulseRecordStream::OnRead, this);
-        if (pa_stream_connect_record(stream_, device, &attr, flags) < 0
-            || !WaitStreamReady(*connection_, stream_)) {
+        if (!WaitStreamReady(*connection_, stream_)) {
             *error = ServerError(*connection_, "cannot record from the microphone");
             return false;
         }
+        connection_->AddReopener(this);
         return true;
     }
 
+    bool Interrupted() const override { return interrupted_.load(); }
+
 private:
+    void Lost() override { interrupted_ = true; }
+
+    // Lock held.
+    bool Connect()
+    {
+        stream_ = pa_stream_new(connection_->Context(), title_.c_str(), &spec_, nullptr);
+        if (!stream_)
+            return false;
+        pa_stream_set_state_callback(stream_, &SignalOnStreamState, connection_.get());
+        pa_stream_set_read_callback(stream_, &PulseRecordStream::OnRead, this);
+        return pa_stream_connect_record(stream_, device_ ? device_->c_str() : nullptr, &attr_, flags_) >= 0;
+    }
+
+    void Close()
+    {
+        if (!stream_)
+            return;
+        pa_stream_set_read_callback(stream_, nullptr, nullptr);
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+
+    // The server came back: the same microphone again. Its sound carries on at the
+    // monotonic time it was captured at, so the writer fills the gap with silence and
+    // sound and picture stay in step.
+    void Reopen() override
+    {
+        Close();
+        if (!Connect())
+            std::fprintf(stderr, "pulse: cannot record from %s again: %s\n", device_ ? device_->c_str() : "the default input",
+                pa_strerror(pa_context_errno(connection_->Context())));
+    }
+
     static void OnRead(pa_stream* s, size_t, void* self) { static_cast<PulseRecordStream*>(self)->Read(s); }
 
     void Read(pa_stream* s)
@@ -214,11 +352,18 @@ private:
     std::shared_ptr<PulseConnection> connection_;
     RawCallback callback_;
     int channels_;
+    // What the stream was opened with, to open it again (lock held).
+    std::optional<std::string> device_;
+    pa_sample_spec spec_ {};
+    pa_buffer_attr attr_ {};
+    pa_stream_flags_t flags_ {};
+    std::string title_;
     pa_stream* stream_ = nullptr;
+    std::atomic<bool> interrupted_ { false };
     std::vector<float> silence_; // loop thread only
 };
 
-class PulsePlaybackStream final : public AudioPlaybackStream {
+class PulsePlaybackStream final : public AudioPlaybackStream, private PulseReopener {
 public:
     explicit PulsePlaybackStream(std::shared_ptr<PulseConnection> c)
         : connection_(std::move(c))
@@ -228,11 +373,8 @@ public:
     ~PulsePlaybackStream() override
     {
         PulseConnection::Lock lock(*connection_);
-        if (stream_) {
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
-        }
+        connection_->RemoveReopener(this);
+        Close();
     }
 
     bool Open(std::string* error)
@@ -242,26 +384,15 @@ public:
             *error = "the sound server is not available";
             return false;
         }
-        pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels };
-        stream_ = pa_stream_new(connection_->Context(), "Movie sound", &spec, nullptr);
-        if (!stream_) {
+        if (!Connect()) {
             *error = ServerError(*connection_, "cannot create a playback stream");
             return false;
         }
-        pa_stream_set_state_callback(stream_, &SignalOnStreamState, connection_.get());
-        pa_buffer_attr attr {};
-        attr.maxlength = static_cast<uint32_t>(-1);
-        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(250000, &spec));
-        attr.prebuf = static_cast<uint32_t>(-1);
-        attr.minreq = static_cast<uint32_t>(-1);
-        attr.fragsize = static_cast<uint32_t>(-1);
-        auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING
-            | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-        if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0
-            || !WaitStreamReady(*connection_, stream_)) {
+        if (!WaitStreamReady(*connection_, stream_)) {
             *error = ServerError(*connection_, "cannot play to the speaker");
             return false;
         }
+        connection_->AddReopener(this);
         return true;
     }
 
@@ -297,6 +428,7 @@ public:
     void SetPaused(bool paused) override
     {
         PulseConnection::Lock lock(*connection_);
+        paused_ = paused;
         if (StreamReady())
             connection_->Finish(pa_stream_cork(stream_, paused ? 1 : 0, &OnSuccess, connection_.get()));
     }
@@ -329,8 +461,50 @@ private:
 
     bool StreamReady() const { return stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY; }
 
+    // Lock held. Corked while the movie is paused.
+    bool Connect()
+    {
+        pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels };
+        stream_ = pa_stream_new(connection_->Context(), "Movie sound", &spec, nullptr);
+        if (!stream_)
+            return false;
+        pa_stream_set_state_callback(stream_, &SignalOnStreamState, connection_.get());
+        pa_buffer_attr attr {};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(250000, &spec));
+        attr.prebuf = static_cast<uint32_t>(-1);
+        attr.minreq = static_cast<uint32_t>(-1);
+        attr.fragsize = static_cast<uint32_t>(-1);
+        auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+        if (paused_)
+            flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
+        return pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) >= 0;
+    }
+
+    void Close()
+    {
+        if (!stream_)
+            return;
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+
+    // The server came back: the player finds the stream healthy again and goes on
+    // writing the movie's sound.
+    void Reopen() override
+    {
+        Close();
+        if (!Connect())
+            std::fprintf(stderr, "pulse: cannot play to the speaker again: %s\n",
+                pa_strerror(pa_context_errno(connection_->Context())));
+    }
+
     std::shared_ptr<PulseConnection> connection_;
     pa_stream* stream_ = nullptr;
+    bool paused_ = true; // lock held
 };
 
 const char* const kDefaultSource = "@DEFAULT_SOURCE@";

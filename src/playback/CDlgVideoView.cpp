@@ -75,10 +75,13 @@ void CDlgVideoView::EnterFullScreen()
     bar_->SetTransportBarOpacity(0);
     const bool visible = isVisible();
     setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    // A real full-screen window on the primary screen: the window manager puts it above
+    // its panels and on exactly that monitor. The geometry is set as well, for a kiosk
+    // without a window manager, where nothing else would size it.
     if (QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->geometry());
     if (visible) {
-        show();
+        showFullScreen();
         raise();
         activateWindow();
         setFocus(Qt::OtherFocusReason);
@@ -91,6 +94,7 @@ void CDlgVideoView::LeaveFullScreen()
         return;
     fullScreen_ = false;
     const bool visible = isVisible();
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
     setParent(homeParent_, Qt::Widget);
     setGeometry(beforeFullScreen_);
     if (visible)

@@ -286,12 +286,17 @@ int64_t MovieEngine::Step()
     bool busy = false;
     int64_t waitUs = 5000;
 
+    if (soundLost_ && speaker_ && speaker_->Healthy()) {
+        // The sound server is back (it reconnects by itself): sound from here on.
+        std::fprintf(stderr, "player: the speaker is back; playing with sound again\n");
+        soundLost_ = false;
+    }
     if (!pendingAudio_.empty()) {
         const size_t frames = pendingAudio_.size() / kAudioChannels;
         const size_t taken = speaker_->Write(pendingAudio_.data(), frames);
         if (taken == 0 && !speaker_->Healthy()) {
             // The sound server went away: the picture plays on without sound.
-            std::fprintf(stderr, "player: the speaker stream failed; playing on without sound\n");
+            std::fprintf(stderr, "player: the speaker stream failed; playing on without sound until it is back\n");
             pendingAudio_.clear();
             soundLost_ = true;
         }

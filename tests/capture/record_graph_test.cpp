@@ -6,6 +6,7 @@
 
 #include "CaptureTestSupport.h"
 #include "MediaFixtures.h"
+#include "PrivatePulse.h"
 #include "PulseTestLock.h"
 #include "TestSupport.h"
 
@@ -288,6 +289,31 @@ TEST_F(RecordGraphTest, CameraMicrophoneOnTheSoundServer)
     EXPECT_EQ(facts.streams[1].codec, "mp3");
     EXPECT_NEAR(facts.streams[0].duration, 3.0, 0.2);
     EXPECT_NEAR(facts.streams[1].duration, facts.streams[0].duration, 0.2);
+}
+
+TEST_F(RecordGraphTest, SoundServerRestartedDuringARecordingKeepsSoundAndPictureInStep)
+{
+    test::PrivatePulse server;
+    if (!server.Start())
+        GTEST_SKIP() << server.Why();
+    auto pulse = std::make_shared<PulseAudioBackend>("kestovar-test");
+    UseAudioBackendForMicrophones(pulse);
+    RecordGraph graph(pulse);
+    Begin(graph, Path("restart.avi"), true, Res480);
+    std::this_thread::sleep_for(1500ms);
+    server.Stop();
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(server.Start()) << server.Why();
+    // The station tries again after 0.5, 1 and 2 s: back by 3.5 s after the loss.
+    std::this_thread::sleep_for(4s);
+    EXPECT_TRUE(graph.SoundInterrupted()); // the operator is told
+    ASSERT_TRUE(graph.Stop()) << graph.LastError();
+    auto facts = test::ReadFacts(Path("restart.avi"));
+    ASSERT_EQ(facts.streams.size(), 2u);
+    std::printf("picture %.3f s, sound %.3f s\n", facts.streams[0].duration, facts.streams[1].duration);
+    EXPECT_NEAR(facts.streams[0].duration, 7.0, 0.3);
+    // Silence stands in for the gap: sound and picture end together.
+    EXPECT_NEAR(facts.streams[1].duration, facts.streams[0].duration, 0.1);
 }
 
 } // namespace

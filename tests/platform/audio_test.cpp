@@ -4,6 +4,7 @@
 #include "platform/PulseAudioBackend.h"
 #include "platform/SimulatedAudioBackend.h"
 
+#include "PrivatePulse.h"
 #include "PulseTestLock.h"
 #include "TestSupport.h"
 
@@ -306,6 +307,65 @@ TEST(PulseAudioOffline, UnreachableServerMakesEveryCallFailSoftly)
         setenv("PULSE_SERVER", keep.c_str(), 1);
     else
         unsetenv("PULSE_SERVER");
+}
+
+template <typename F> bool WaitFor(F done, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// The desktop's sound server restarted (an upgrade, a crash): streams opened before
+// come back by themselves, and a backend made while no server ran finds it later.
+TEST(PulseAudioRestart, StreamsAndBackendComeBackWhenTheServerDoes)
+{
+    test::PrivatePulse server;
+    {
+        PulseAudioBackend early("kestovar-test");
+        EXPECT_FALSE(early.Available());
+        if (!server.Start())
+            GTEST_SKIP() << server.Why();
+        EXPECT_TRUE(WaitFor([&] { return early.Available(); }, 5s)) << "a server that starts later is not found";
+    }
+    PulseAudioBackend backend("kestovar-test");
+    Recorder recorder;
+    std::string error;
+    auto mic = backend.OpenRecordStream("cammic", recorder.Callback(), &error);
+    ASSERT_TRUE(mic) << error;
+    auto speaker = backend.OpenPlaybackStream(&error);
+    ASSERT_TRUE(speaker) << error;
+    speaker->SetPaused(false);
+
+    server.Stop();
+    EXPECT_TRUE(WaitFor([&] { return !speaker->Healthy(); }, 2s));
+    ASSERT_TRUE(server.Start()) << server.Why();
+    ASSERT_TRUE(WaitFor([&] { return speaker->Healthy(); }, 6s)) << "the speaker did not come back";
+    {
+        std::lock_guard lock(recorder.mutex);
+        recorder.samples.clear();
+    }
+    // A second of tone through the same speaker object, heard by the same microphone.
+    std::vector<float> tone(kAudioRate * kAudioChannels);
+    for (size_t i = 0; i < size_t(kAudioRate); ++i)
+        tone[2 * i] = tone[2 * i + 1] = 0.5f * float(std::sin(2 * std::numbers::pi * 440.0 * i / kAudioRate));
+    size_t written = 0;
+    const auto giveUp = std::chrono::steady_clock::now() + 5s;
+    while (written < size_t(kAudioRate) && std::chrono::steady_clock::now() < giveUp) {
+        const size_t n = speaker->Write(tone.data() + written * kAudioChannels, kAudioRate - written);
+        written += n;
+        if (n == 0)
+            std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(written, size_t(kAudioRate));
+    speaker->PlayQueued();
+    ASSERT_TRUE(recorder.WaitFrames(kAudioRate / 2)) << "the microphone did not come back";
+    std::this_thread::sleep_for(500ms);
+    EXPECT_GT(recorder.Peak(), 0.05f);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "playback/PlayerGraph.h"
 
 #include "MediaFixtures.h"
+#include "PrivatePulse.h"
 #include "PulseTestLock.h"
 #include "TestSupport.h"
 
@@ -366,6 +367,52 @@ TEST_F(PlayerTest, SoundReachesTheDesktopSpeaker)
     // master volume down meanwhile.
     EXPECT_GT(peak, 0.03f);
     EXPECT_EQ(sink_.Count(), 60);
+}
+
+TEST_F(PlayerTest, SoundComesBackWhenTheSoundServerRestartsDuringPlayback)
+{
+    test::PrivatePulse server; // its own daemon: stopping it disturbs no other test
+    if (!server.Start())
+        GTEST_SKIP() << server.Why();
+    const std::string longer = (*dir_ / "longer.avi").string();
+    ASSERT_TRUE(test::MakeRecordedAvi(longer, 320, 240, 30, 8.0, true));
+    auto pulse = std::make_shared<PulseAudioBackend>("kestovar-test");
+    ASSERT_TRUE(pulse->Available());
+    // What the null sink plays, heard back through its monitor (which reconnects too).
+    std::mutex mutex;
+    float peak = 0;
+    std::string error;
+    auto monitor = pulse->OpenRecordStream(
+        "cammic",
+        [&](const float* s, size_t frames, int64_t) {
+            std::lock_guard lock(mutex);
+            for (size_t i = 0; i < frames * kAudioChannels; ++i)
+                peak = std::max(peak, std::fabs(s[i]));
+        },
+        &error);
+    ASSERT_TRUE(monitor) << error;
+    PlayerGraph player(pulse);
+    player.SetVideoWindow(&sink_);
+    player.SetNotifyWindow(&target_);
+    ASSERT_TRUE(player.Open(longer, &error)) << error;
+    ASSERT_TRUE(player.Run());
+    SpinUntil([] { return false; }, 1500);
+    server.Stop();
+    SpinUntil([] { return false; }, 1000);
+    ASSERT_TRUE(server.Start()) << server.Why();
+    SpinUntil([] { return false; }, 2000); // the station tries again after 0.5 and 1 s
+    {
+        std::lock_guard lock(mutex);
+        peak = 0;
+    }
+    SpinUntil([] { return false; }, 1500);
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_GT(peak, 0.03f) << "no sound after the sound server came back";
+    }
+    // The picture played on throughout, to the end.
+    ASSERT_TRUE(SpinUntil([&] { return target_.events > 0; }));
+    EXPECT_EQ(sink_.Count(), 240);
 }
 
 } // namespace
