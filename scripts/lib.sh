@@ -120,3 +120,14 @@ kestovar_x_picture_spread() {
   convert "$work/spread.png" -colorspace gray -format '%[fx:standard_deviation]' info:
   rm -f "$work/spread.png"
 }
+
+# Writes the journal of recordings in progress in REGISTRY_DIR naming MOVIE, as the
+# station does when it starts recording a movie: a movie cut off by a power cut or a
+# kill that the next start repairs (and tells the operator about).
+kestovar_journal_movie() {
+  local registry="$1" movie
+  movie="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
+  mkdir -p "$registry"
+  printf 'kestovar recordings in progress 1\n%s %s %s\n' "$(stat -c %d "$movie")" "$(stat -c %i "$movie")" "$movie" \
+    >"$registry/recordings-in-progress"
+}

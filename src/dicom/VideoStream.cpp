@@ -1,5 +1,7 @@
 #include "dicom/VideoStream.h"
 
+#include "capture/MediaHandles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -17,34 +19,46 @@ namespace kestovar {
 
 namespace {
 
+using media::CodecPtr;
+using media::FifoPtr;
+using media::FramePtr;
+using media::PacketPtr;
+using media::SwrPtr;
+using media::SwsPtr;
+
 std::string AvError(int err)
 {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(err, text, sizeof text);
-    return text;
+    return media::ErrorText(err);
 }
 
-struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFree {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct SwrFree {
-    void operator()(SwrContext* s) const { swr_free(&s); }
-};
-struct FifoFree {
-    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
-};
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+// Sends one frame (null: the end) to `enc` and writes what comes out to `st` of `out`;
+// `written` counts the packets. False with the reason when encoding or writing fails.
+bool EncodeAndWrite(AVCodecContext* enc, AVStream* st, AVFormatContext* out, AVFrame* f, const char* what,
+    std::string& message, int* written = nullptr)
+{
+    const int sent = avcodec_send_frame(enc, f);
+    if (sent < 0 && sent != AVERROR_EOF) {
+        message = std::string("encoding ") + what + " failed: " + AvError(sent);
+        return false;
+    }
+    PacketPtr pkt(av_packet_alloc());
+    if (!pkt) {
+        message = "out of memory";
+        return false;
+    }
+    while (avcodec_receive_packet(enc, pkt.get()) == 0) {
+        av_packet_rescale_ts(pkt.get(), enc->time_base, st->time_base);
+        pkt->stream_index = st->index;
+        if (written)
+            ++*written;
+        const int err = av_interleaved_write_frame(out, pkt.get());
+        if (err < 0) {
+            message = std::string("writing ") + what + " failed: " + AvError(err);
+            return false;
+        }
+    }
+    return true;
+}
 
 struct Input {
     AVFormatContext* fmt = nullptr;
@@ -214,27 +228,15 @@ private:
 
     bool Encode(AVFrame* f, std::string& message)
     {
-        if (avcodec_send_frame(enc_.get(), f) < 0)
-            return true;
-        PacketPtr pkt(av_packet_alloc());
-        while (avcodec_receive_packet(enc_.get(), pkt.get()) == 0) {
-            av_packet_rescale_ts(pkt.get(), enc_->time_base, st_->time_base);
-            pkt->stream_index = st_->index;
-            int err = av_interleaved_write_frame(out_, pkt.get());
-            if (err < 0) {
-                message = "writing the sound failed: " + AvError(err);
-                return false;
-            }
-        }
-        return true;
+        return EncodeAndWrite(enc_.get(), st_, out_, f, "the sound", message);
     }
 
     AVStream* in_ = nullptr;
     AVStream* st_ = nullptr;
     AVFormatContext* out_ = nullptr;
     CodecPtr dec_, enc_;
-    std::unique_ptr<SwrContext, SwrFree> swr_;
-    std::unique_ptr<AVAudioFifo, FifoFree> fifo_;
+    SwrPtr swr_;
+    FifoPtr fifo_;
     FramePtr frame_;
     int64_t samples_ = 0;
 };
@@ -370,24 +372,11 @@ private:
 
     bool Encode(AVFrame* f, std::string& message)
     {
-        if (avcodec_send_frame(enc_.get(), f) < 0)
-            return true;
-        PacketPtr pkt(av_packet_alloc());
-        while (avcodec_receive_packet(enc_.get(), pkt.get()) == 0) {
-            av_packet_rescale_ts(pkt.get(), enc_->time_base, st_->time_base);
-            pkt->stream_index = st_->index;
-            ++encoded_;
-            int err = av_interleaved_write_frame(out_, pkt.get());
-            if (err < 0) {
-                message = "writing the pictures failed: " + AvError(err);
-                return false;
-            }
-        }
-        return true;
+        return EncodeAndWrite(enc_.get(), st_, out_, f, "the pictures", message, &encoded_);
     }
 
     CodecPtr dec_, enc_;
-    std::unique_ptr<SwsContext, SwsFree> sws_;
+    SwsPtr sws_;
     FramePtr frame_, scaled_;
     AVStream* st_ = nullptr;
     AVFormatContext* out_ = nullptr;

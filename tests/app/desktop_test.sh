@@ -186,10 +186,12 @@ wayland_case() {
 
 message_case() {
   start_desktop "$1"
-  # A movie cut off after its first 30,000 bytes, as a power cut leaves one.
+  # A movie the station was recording, cut off after its first 30,000 bytes, as a power
+  # cut leaves one (the station's journal names it, so the start repairs it and says so).
   ffmpeg -v error -f lavfi -i testsrc2=size=1280x720:rate=30 -t 2 -c:v mjpeg -q:v 2 "$work/whole.avi" \
     || { echo "SKIP: ffmpeg cannot make a sample movie"; exit 77; }
   head -c 30000 "$work/whole.avi" >"$work/station/movie/cut_260101_101010.avi"
+  kestovar_journal_movie "$KESTOVAR_REGISTRY_DIR" "$work/station/movie/cut_260101_101010.avi"
   start_station --simulate-camera=fullhd
   local main msg
   for _ in $(seq 100); do main="$(main_window)"; [ -n "$main" ] && break; sleep 0.2; done

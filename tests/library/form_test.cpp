@@ -596,7 +596,12 @@ TEST_F(FormTest, ALongStoredCommentIsKeptUnlessTheOperatorChoosesToShortenIt)
     auto storedComment = [&] {
         const std::string text = ReadFileText(Movie("a.ini"));
         const size_t at = text.find("Comment=");
-        return at == std::string::npos ? std::string() : text.substr(at + 8, text.find('\n', at) - at - 8);
+        if (at == std::string::npos)
+            return std::string();
+        std::string value = text.substr(at + 8, text.find('\n', at) - at - 8);
+        if (!value.empty() && value.back() == '\r') // a new case file has CRLF line ends
+            value.pop_back();
+        return value;
     };
     form->InitialUpdate();
     form->OpenMediaItem(0);
