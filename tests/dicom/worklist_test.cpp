@@ -2,6 +2,7 @@
 // loopback, serving .wl files the test writes with dump2dcm.
 #include "WorklistServer.h"
 
+#include "dicom/CDlgPacs.h"
 #include "dicom/WorklistQuery.h"
 
 #include <QCoreApplication>
@@ -219,12 +220,24 @@ TEST_F(WorklistTest, ADeadSilentOrBabblingServerIsToldInTime)
     ::close(silent);
 }
 
-TEST_F(WorklistTest, TestConnectionTellsAWrongAeTitle)
+TEST_F(WorklistTest, PacsDialogTestsTheWorklistServerWithoutAPacs)
 {
     StartServer();
-    EXPECT_EQ(EchoWorklist(settings, 5), QString());
+    auto answer = [](const DicomSettings& s) {
+        CDlgPacs dialog(s);
+        EXPECT_EQ(dialog.Problem(), QString()); // a worklist without a PACS is a valid setup
+        QSignalSpy spy(&dialog, &CDlgPacs::WorklistTestFinished);
+        dialog.TestWorklist();
+        EXPECT_TRUE(spy.wait(11000)) << "no answer";
+        return dialog.WorklistTestResult();
+    };
+    EXPECT_TRUE(answer(settings).contains(QStringLiteral("works")));
     settings.worklistAeTitle = QStringLiteral("NOT_THE_MWL");
-    EXPECT_TRUE(EchoWorklist(settings, 5).contains(QStringLiteral("refused")));
+    EXPECT_TRUE(answer(settings).contains(QStringLiteral("refused")));
+    server->Stop();
+    settings.worklistAeTitle = QString::fromStdString(server->aeTitle());
+    const QString down = answer(settings);
+    EXPECT_TRUE(down.contains(QStringLiteral("cannot be reached"))) << down.toStdString();
 }
 
 } // namespace
