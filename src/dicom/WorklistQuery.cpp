@@ -1,6 +1,7 @@
 #include "dicom/WorklistQuery.h"
 
 #include "dicom/DicomAssociation.h"
+#include "recording/FileNameRules.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdatset.h>
@@ -149,6 +150,51 @@ QString ReadablePersonName(const QString& dicomName)
     if (!part(4).isEmpty())
         name += (name.isEmpty() ? QString() : QStringLiteral(", ")) + part(4);
     return name;
+}
+
+WorklistProcedure ProcedureOf(const WorklistEntry& e)
+{
+    WorklistProcedure p;
+    p.patientId = e.patientId.toStdString();
+    p.patientName = e.patientName.toStdString();
+    p.readableName = e.readablePatientName().toStdString();
+    p.birthDate = e.birthDate.toStdString();
+    p.sex = e.sex.toStdString();
+    p.accessionNumber = e.accessionNumber.toStdString();
+    p.studyUid = e.studyInstanceUid.toStdString();
+    p.requestedProcedureId = e.requestedProcedureId.toStdString();
+    p.requestedProcedureDescription = e.requestedProcedureDescription.toStdString();
+    return p;
+}
+
+QString SuggestedFileName(const QString& description)
+{
+    QString out;
+    bool blank = false;
+    for (const uint c : description.toUcs4()) {
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+        if (control || QChar::isSpace(char32_t(c))) {
+            blank = true;
+            continue;
+        }
+        if (IsRefusedFileNameChar(char32_t(c)))
+            continue;
+        if (blank && !out.isEmpty())
+            out += QLatin1Char(' ');
+        blank = false;
+        out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+    }
+    while (out.contains(QStringLiteral("..")))
+        out.replace(QStringLiteral(".."), QStringLiteral("."));
+    while (out.startsWith(QLatin1Char('.')) || out.startsWith(QLatin1Char(' ')))
+        out.remove(0, 1);
+    QString cut;
+    for (const uint c : out.toUcs4()) {
+        if (cut.toUcs4().size() >= 64)
+            break;
+        cut += QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+    }
+    return cut.trimmed();
 }
 
 QString WorklistEntry::readablePatientName() const { return ReadablePersonName(patientName); }

@@ -12,6 +12,7 @@
 // QueryWorklist blocks (any thread); WorklistQuery runs it on a worker and answers on
 // the GUI thread, giving up after kWorklistTimeoutSeconds with a message.
 
+#include "dicom/CaptureSidecar.h"
 #include "dicom/DicomSettings.h"
 
 #include <QDate>
@@ -62,6 +63,14 @@ struct WorklistResult {
 // "Family^Given^Middle^Prefix^Suffix" (its first written group) as "Prefix Given Middle
 // Family Suffix"; a name without "^" as it is.
 QString ReadablePersonName(const QString& dicomName);
+
+// What a capture keeps of the entry (its sidecar's Worklist section).
+WorklistProcedure ProcedureOf(const WorklistEntry& entry);
+
+// A File Name suggested from a procedure's description: the characters the File Name
+// field refuses and control characters left out, blanks run together, no leading dot,
+// at most 64 characters.
+QString SuggestedFileName(const QString& description);
 
 // Blocks for at most about timeoutSeconds.
 WorklistResult QueryWorklist(const DicomSettings& settings, const QDate& day, int timeoutSeconds = kWorklistTimeoutSeconds);
