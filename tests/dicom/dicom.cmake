@@ -2,6 +2,7 @@
 set(KESTOVAR_PACS_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/OrthancServer.cpp ${CMAKE_CURRENT_LIST_DIR}/OrthancServer.h
   ${CMAKE_CURRENT_LIST_DIR}/QueueTestSupport.h
+  ${CMAKE_CURRENT_LIST_DIR}/WorklistServer.cpp ${CMAKE_CURRENT_LIST_DIR}/WorklistServer.h
   ${CMAKE_CURRENT_LIST_DIR}/../capture/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/../capture/MediaFixtures.h)
 
 add_executable(dicom_send_child ${CMAKE_CURRENT_LIST_DIR}/send_child.cpp)

@@ -3,11 +3,14 @@
 #include "WorklistServer.h"
 
 #include "dicom/CDlgPacs.h"
+#include "dicom/CDlgWorklist.h"
 #include "dicom/WorklistQuery.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -139,7 +142,22 @@ TEST_F(WorklistTest, TodaysStepsOfTheModalityAndStationWithTheirNamesDecoded)
     ASSERT_TRUE(r.ok) << r.message.toStdString();
     ASSERT_EQ(r.entries.size(), 1u);
     EXPECT_EQ(r.entries[0].patientId, QStringLiteral("PCT"));
+
+    // The File Name suggested from the description leaves out what the field refuses.
+    EXPECT_EQ(SuggestedFileName(QStringLiteral("Colonoscopy: polyp / follow-up")), QStringLiteral("Colonoscopy polyp follow-up"));
+    EXPECT_EQ(SuggestedFileName(QStringLiteral("..\\ERCP <urgent>\t*")), QStringLiteral("ERCP urgent"));
 }
+
+// The list dialog as the operator sees it, once its query has answered.
+struct OpenedList {
+    explicit OpenedList(const DicomSettings& s)
+        : dialog(s)
+    {
+        QSignalSpy shown(&dialog, &CDlgWorklist::ResultShown);
+        EXPECT_TRUE(shown.wait(12000));
+    }
+    CDlgWorklist dialog;
+};
 
 TEST_F(WorklistTest, AnEmptyDayAndABusyOne)
 {
@@ -147,6 +165,11 @@ TEST_F(WorklistTest, AnEmptyDayAndABusyOne)
     WorklistResult r = QueryWorklist(settings, QDate::currentDate());
     ASSERT_TRUE(r.ok) << r.message.toStdString();
     EXPECT_TRUE(r.entries.empty());
+    {
+        OpenedList list(settings);
+        EXPECT_EQ(list.dialog.StatusText(), QStringLiteral("No procedures scheduled for today"));
+        EXPECT_FALSE(list.dialog.ChooseRow(0));
+    }
 
     test::WorklistItem item;
     item.patientName = "Patient^Number";
@@ -158,6 +181,14 @@ TEST_F(WorklistTest, AnEmptyDayAndABusyOne)
     EXPECT_EQ(r.entries.size(), 500u);
     EXPECT_TRUE(Find(r, QStringLiteral("P499")));
     EXPECT_LT(clock.elapsed(), 9000);
+
+    OpenedList list(settings);
+    EXPECT_EQ(list.dialog.VisibleRows(), 500);
+    QTest::keyClicks(list.dialog.SearchBox(), QStringLiteral("p49"));
+    EXPECT_EQ(list.dialog.VisibleRows(), 11); // P49, P490 ... P499
+    ASSERT_TRUE(list.dialog.ChooseRow(0));
+    ASSERT_TRUE(list.dialog.Chosen());
+    EXPECT_TRUE(list.dialog.Chosen()->patientId.startsWith(QStringLiteral("P49")));
 }
 
 // A listening socket that never speaks, and one that answers garbage and hangs up.
