@@ -70,7 +70,7 @@ CDlgWorklist::CDlgWorklist(const DicomSettings& settings, QWidget* parent)
     table_->verticalHeader()->setDefaultSectionSize(24);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
-    const int widths[] = { 60, 190, 100, 90, 200, 120 };
+    const int widths[] = { 50, 170, 95, 85, 180, 135 };
     for (int i = 0; i < 6; ++i)
         table_->setColumnWidth(i, widths[i]);
     column->addWidget(table_, 1);
@@ -98,8 +98,12 @@ CDlgWorklist::CDlgWorklist(const DicomSettings& settings, QWidget* parent)
         ChooseRow(rows.isEmpty() ? -1 : rows.first().row());
     });
     connect(query_, &WorklistQuery::Finished, this, &CDlgWorklist::ShowResult);
-    status_->setText(QStringLiteral("Asking the worklist server..."));
-    query_->Start(settings);
+    if (settings.worklistConfigured()) {
+        status_->setText(QStringLiteral("Asking the worklist server..."));
+        query_->Start(settings);
+    } else {
+        status_->setText(QStringLiteral("The worklist server is not set up (Config > PACS)."));
+    }
     search_->setFocus();
 }
 

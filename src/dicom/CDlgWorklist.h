@@ -25,7 +25,7 @@ class CGdipButton;
 class CDlgWorklist : public CMyDialog {
     Q_OBJECT
 public:
-    // Starts the query at once.
+    // Starts the query at once (when a worklist server is set up).
     CDlgWorklist(const DicomSettings& settings, QWidget* parent = nullptr);
 
     // Shows a result (what the query's end does); for checks too.
