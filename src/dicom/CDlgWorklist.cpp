@@ -25,7 +25,8 @@ QString Style()
         "QTableView { background: #3A3A3A; alternate-background-color: #424242; color: #FFFFFF;"
         "  gridline-color: #505050; border: 1px solid #636363; selection-background-color: #5EB7E3;"
         "  selection-color: #000000; }"
-        "QHeaderView::section { background: #2E2E2E; color: #E4E4E4; border: 0; border-right: 1px solid #505050;"
+        "QHeaderView::section { background: #2E2E2E; color: #E4E4E4; border: 0; border-right: 1px solid "
+        "#505050;"
         "  padding: 3px; }"
         "QTableCornerButton::section { background: #2E2E2E; border: 0; }");
 }
@@ -91,8 +92,10 @@ CDlgWorklist::CDlgWorklist(const DicomSettings& settings, QWidget* parent)
         if (filter_->rowCount() > 0)
             table_->selectRow(0);
     });
-    connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { ChooseRow(index.row()); });
-    connect(table_, &QTableView::activated, this, [this](const QModelIndex& index) { ChooseRow(index.row()); });
+    connect(table_, &QTableView::doubleClicked, this,
+        [this](const QModelIndex& index) { ChooseRow(index.row()); });
+    connect(
+        table_, &QTableView::activated, this, [this](const QModelIndex& index) { ChooseRow(index.row()); });
     connect(choose_, &QPushButton::clicked, this, [this] {
         const QModelIndexList rows = table_->selectionModel()->selectedRows();
         ChooseRow(rows.isEmpty() ? -1 : rows.first().row());
@@ -119,8 +122,8 @@ void CDlgWorklist::ShowResult(const WorklistResult& result)
     model_->setRowCount(int(entries_.size()));
     for (int row = 0; row < int(entries_.size()); ++row) {
         const WorklistEntry& e = entries_[size_t(row)];
-        const QString cells[] = { e.readableTime(), e.readablePatientName(), e.patientId, e.readableBirthDate(),
-            e.procedureDescription, e.accessionNumber, e.readablePhysician() };
+        const QString cells[] = { e.readableTime(), e.readablePatientName(), e.patientId,
+            e.readableBirthDate(), e.procedureDescription, e.accessionNumber, e.readablePhysician() };
         for (int c = 0; c < 7; ++c) {
             auto* item = new QStandardItem(cells[c]);
             item->setData(row, Qt::UserRole); // the entry, whatever the filter shows
@@ -130,8 +133,9 @@ void CDlgWorklist::ShowResult(const WorklistResult& result)
     if (entries_.empty()) {
         status_->setText(QStringLiteral("No procedures scheduled for today"));
     } else {
-        status_->setText(entries_.size() == 1 ? QStringLiteral("1 procedure scheduled for today")
-                                              : QStringLiteral("%1 procedures scheduled for today").arg(entries_.size()));
+        status_->setText(entries_.size() == 1
+                ? QStringLiteral("1 procedure scheduled for today")
+                : QStringLiteral("%1 procedures scheduled for today").arg(entries_.size()));
         choose_->setEnabled(true);
         filter_->setFilterFixedString(search_->text().trimmed());
         if (filter_->rowCount() > 0)

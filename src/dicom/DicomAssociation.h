@@ -29,8 +29,7 @@ public:
     using DcmSCU::useSecureConnection;
 };
 
-template <class Scu = StationScu>
-class Association {
+template <class Scu = StationScu> class Association {
 public:
     Association(const DicomSettings& s, const DicomPeer& peer, int timeoutSeconds)
         : settings_(s)
@@ -88,7 +87,8 @@ public:
             }
         }
         if (trusted.empty() || tls_->addTrustedCertificateFile(trusted.c_str(), DCF_Filetype_PEM).bad()) {
-            o.message = "The certificates to trust for the " + peer_.name + " (\"" + trusted + "\") cannot be read.";
+            o.message = "The certificates to trust for the " + peer_.name + " (\"" + trusted
+                + "\") cannot be read.";
             return o;
         }
         tls_->setCertificateVerification(DCV_requireCertificate);
@@ -119,17 +119,21 @@ public:
         if (c == DUL_ASSOCIATIONREJECTED || why.find("Rejected") != std::string::npos) {
             o.kind = SendOutcome::Refused;
             o.message = "The " + peer_.name + " " + Where()
-                + " refused the connection (association rejected). Check the " + peer_.name + "'s AE title and that the "
-                + peer_.name + " knows this station's AE title \""
+                + " refused the connection (association rejected). Check the " + peer_.name
+                + "'s AE title and that the " + peer_.name + " knows this station's AE title \""
                 + settings_.stationAeTitle.toStdString() + "\".";
-        } else if (c == NET_EC_NoAcceptablePresentationContexts || c == NET_EC_NoPresentationContextsDefined) {
+        } else if (c == NET_EC_NoAcceptablePresentationContexts
+            || c == NET_EC_NoPresentationContextsDefined) {
             o.kind = SendOutcome::Refused;
-            o.message = "The " + peer_.name + " " + Where() + " accepts none of the kinds of object the station sends.";
-        } else if (settings_.tls && (why.find("TLS") != std::string::npos || why.find("SSL") != std::string::npos)) {
+            o.message = "The " + peer_.name + " " + Where()
+                + " accepts none of the kinds of object the station sends.";
+        } else if (settings_.tls
+            && (why.find("TLS") != std::string::npos || why.find("SSL") != std::string::npos)) {
             o.kind = SendOutcome::Refused;
             o.message = "The secure (TLS) connection to the " + peer_.name + " " + Where() + " failed: " + why
                 + ". Check the certificates, and that the " + peer_.name + " expects TLS.";
-        } else if (why.find("Peer aborted") != std::string::npos || why.find("Illegal") != std::string::npos) {
+        } else if (why.find("Peer aborted") != std::string::npos
+            || why.find("Illegal") != std::string::npos) {
             // A TLS port spoken to in plain DICOM (or the other way round) ends like this.
             o.kind = settings_.tls ? SendOutcome::Retry : SendOutcome::Refused;
             o.message = "The " + peer_.name + " " + Where() + " broke off the connection (" + why

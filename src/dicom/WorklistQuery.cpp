@@ -33,7 +33,8 @@ constexpr std::size_t kMaxEntries = 20000;
 
 DicomPeer WorklistPeer(const DicomSettings& s)
 {
-    return { s.worklistAeTitle.toStdString(), s.worklistHost.toStdString(), "worklist server", s.worklistPort };
+    return { s.worklistAeTitle.toStdString(), s.worklistHost.toStdString(), "worklist server",
+        s.worklistPort };
 }
 
 QString Text(DcmItem* item, const DcmTagKey& tag, bool utf8)
@@ -112,9 +113,11 @@ DcmDataset QueryKeys(const DicomSettings& s, const QDate& day)
         step->putAndInsertString(DCM_Modality, s.worklistModality.toLatin1().constData());
         step->putAndInsertString(DCM_ScheduledStationAETitle,
             s.worklistFilterByStation ? s.stationAeTitle.toLatin1().constData() : "");
-        step->putAndInsertString(DCM_ScheduledProcedureStepStartDate, day.toString(QStringLiteral("yyyyMMdd")).toLatin1().constData());
-        for (const DcmTagKey& tag : { DCM_ScheduledProcedureStepStartTime, DCM_ScheduledPerformingPhysicianName,
-                 DCM_ScheduledProcedureStepDescription, DCM_ScheduledProcedureStepID })
+        step->putAndInsertString(DCM_ScheduledProcedureStepStartDate,
+            day.toString(QStringLiteral("yyyyMMdd")).toLatin1().constData());
+        for (const DcmTagKey& tag :
+            { DCM_ScheduledProcedureStepStartTime, DCM_ScheduledPerformingPhysicianName,
+                DCM_ScheduledProcedureStepDescription, DCM_ScheduledProcedureStepID })
             step->insertEmptyElement(tag);
     }
     return keys;
@@ -123,12 +126,15 @@ DcmDataset QueryKeys(const DicomSettings& s, const QDate& day)
 QString StatusText(Uint16 status)
 {
     if ((status & 0xFF00) == 0xA700)
-        return QStringLiteral("The worklist server is out of resources (status %1).").arg(status, 4, 16, QLatin1Char('0'));
+        return QStringLiteral("The worklist server is out of resources (status %1).")
+            .arg(status, 4, 16, QLatin1Char('0'));
     if ((status & 0xFF00) == 0xA900 || (status & 0xF000) == 0xC000)
-        return QStringLiteral("The worklist server could not answer the query (status %1).").arg(status, 4, 16, QLatin1Char('0'));
+        return QStringLiteral("The worklist server could not answer the query (status %1).")
+            .arg(status, 4, 16, QLatin1Char('0'));
     if (status == 0xFE00)
         return QStringLiteral("The worklist server cancelled the query.");
-    return QStringLiteral("The worklist server refused the query (status %1).").arg(status, 4, 16, QLatin1Char('0'));
+    return QStringLiteral("The worklist server refused the query (status %1).")
+        .arg(status, 4, 16, QLatin1Char('0'));
 }
 
 } // namespace
@@ -197,8 +203,14 @@ QString SuggestedFileName(const QString& description)
     return cut.trimmed();
 }
 
-QString WorklistEntry::readablePatientName() const { return ReadablePersonName(patientName); }
-QString WorklistEntry::readablePhysician() const { return ReadablePersonName(performingPhysician); }
+QString WorklistEntry::readablePatientName() const
+{
+    return ReadablePersonName(patientName);
+}
+QString WorklistEntry::readablePhysician() const
+{
+    return ReadablePersonName(performingPhysician);
+}
 
 QString WorklistEntry::readableTime() const
 {
@@ -239,18 +251,22 @@ WorklistResult QueryWorklist(const DicomSettings& settings, const QDate& day, in
             : QString::fromStdString(o.message);
         return r;
     }
-    const T_ASC_PresentationContextID id = a.scu().findPresentationContextID(UID_FINDModalityWorklistInformationModel, "");
+    const T_ASC_PresentationContextID id
+        = a.scu().findPresentationContextID(UID_FINDModalityWorklistInformationModel, "");
     if (id == 0) {
-        r.message = QStringLiteral("The server \"%1\" does not offer a modality worklist.").arg(settings.worklistAeTitle);
+        r.message = QStringLiteral("The server \"%1\" does not offer a modality worklist.")
+                        .arg(settings.worklistAeTitle);
         return r;
     }
     // What is left of the time for the answers.
-    const auto left = std::chrono::duration_cast<std::chrono::seconds>(a.scu().deadline - Clock::now()).count();
+    const auto left
+        = std::chrono::duration_cast<std::chrono::seconds>(a.scu().deadline - Clock::now()).count();
     a.scu().setDIMSETimeout(Uint32(std::max<long long>(1, left)));
     DcmDataset keys = QueryKeys(settings, day);
     OFCondition c = a.scu().sendFINDRequest(id, &keys, nullptr);
     if (a.scu().late) {
-        r.message = QStringLiteral("The worklist server did not finish its answer within %1 seconds.").arg(timeoutSeconds);
+        r.message = QStringLiteral("The worklist server did not finish its answer within %1 seconds.")
+                        .arg(timeoutSeconds);
         return r;
     }
     if (c.bad()) {
@@ -289,10 +305,12 @@ QString EchoWorklist(const DicomSettings& settings, int timeoutSeconds)
     if (!o.ok())
         return QString::fromStdString(o.message);
     if (a.scu().findPresentationContextID(UID_FINDModalityWorklistInformationModel, "") == 0)
-        return QStringLiteral("The server \"%1\" answers but does not offer a modality worklist.").arg(settings.worklistAeTitle);
+        return QStringLiteral("The server \"%1\" answers but does not offer a modality worklist.")
+            .arg(settings.worklistAeTitle);
     OFCondition c = a.scu().sendECHORequest(0);
     if (c.bad())
-        return QStringLiteral("The worklist server did not answer the echo: %1.").arg(QString::fromLatin1(c.text()));
+        return QStringLiteral("The worklist server did not answer the echo: %1.")
+            .arg(QString::fromLatin1(c.text()));
     a.scu().releaseAssociation();
     return {};
 }
@@ -306,8 +324,9 @@ WorklistQuery::WorklistQuery(QObject* parent)
     deadline_->setSingleShot(true);
     connect(deadline_, &QTimer::timeout, this, [this] {
         WorklistResult r;
-        r.message = QStringLiteral("No answer from the worklist server within %1 seconds. Check the host and port, and "
-                                   "that the server is running; the case information can be typed in.")
+        r.message = QStringLiteral(
+            "No answer from the worklist server within %1 seconds. Check the host and port, and "
+            "that the server is running; the case information can be typed in.")
                         .arg(kWorklistTimeoutSeconds);
         Deliver(ticket_, r);
     });
@@ -328,10 +347,13 @@ void WorklistQuery::Start(const DicomSettings& settings, const QDate& day)
         WorklistResult r = QueryWorklist(settings, day, kWorklistTimeoutSeconds);
         if (alive.expired())
             return;
-        QMetaObject::invokeMethod(self, [self, ticket, r] {
-            if (self)
-                self->Deliver(ticket, r);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self,
+            [self, ticket, r] {
+                if (self)
+                    self->Deliver(ticket, r);
+            },
+            Qt::QueuedConnection);
     }).detach();
 }
 

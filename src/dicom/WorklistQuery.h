@@ -73,7 +73,8 @@ WorklistProcedure ProcedureOf(const WorklistEntry& entry);
 QString SuggestedFileName(const QString& description);
 
 // Blocks for at most about timeoutSeconds.
-WorklistResult QueryWorklist(const DicomSettings& settings, const QDate& day, int timeoutSeconds = kWorklistTimeoutSeconds);
+WorklistResult QueryWorklist(
+    const DicomSettings& settings, const QDate& day, int timeoutSeconds = kWorklistTimeoutSeconds);
 // A C-ECHO to the worklist server; empty when it answered, else why not.
 QString EchoWorklist(const DicomSettings& settings, int timeoutSeconds);
 

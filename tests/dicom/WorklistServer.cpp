@@ -33,13 +33,18 @@ std::string DumpText(const WorklistItem& item)
     add("(0010,0020)", "LO", item.patientId);
     add("(0010,0030)", "DA", item.birthDate);
     add("(0010,0040)", "CS", item.sex);
-    add("(0020,000d)", "UI", item.studyUid.empty() ? "1.2.826.0.1.3680043.2.1125.9." + std::to_string(std::hash<std::string>()(item.patientId) % 1000000) : item.studyUid);
+    add("(0020,000d)", "UI",
+        item.studyUid.empty() ? "1.2.826.0.1.3680043.2.1125.9."
+                + std::to_string(std::hash<std::string>()(item.patientId) % 1000000)
+                              : item.studyUid);
     add("(0032,1060)", "LO", item.requestedDescription);
     add("(0040,1001)", "SH", item.requestedId);
     d += "(0040,0100) SQ (Sequence with undefined length)\n(fffe,e000) na (Item with undefined length)\n";
     add("(0008,0060)", "CS", item.modality);
     add("(0040,0001)", "AE", item.station);
-    add("(0040,0002)", "DA", item.date.empty() ? QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString() : item.date);
+    add("(0040,0002)", "DA",
+        item.date.empty() ? QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString()
+                          : item.date);
     add("(0040,0003)", "TM", item.time);
     add("(0040,0006)", "PN", item.physician);
     add("(0040,0007)", "LO", item.stepDescription);
@@ -81,7 +86,9 @@ bool WorklistServer::Add(const std::string& name, const WorklistItem& item)
     const std::string dump = folder_ + "/" + name + ".dump";
     WriteFileText(dump, DumpText(item));
     std::string err;
-    return RunCommand("dump2dcm -q '" + dump + "' '" + folder_ + "/" + aeTitle_ + "/" + name + ".wl'", nullptr, &err) == 0;
+    return RunCommand(
+               "dump2dcm -q '" + dump + "' '" + folder_ + "/" + aeTitle_ + "/" + name + ".wl'", nullptr, &err)
+        == 0;
 }
 
 bool WorklistServer::AddMany(int count, const WorklistItem& item)
@@ -113,8 +120,8 @@ bool WorklistServer::Start()
         ::dup2(fd, 1);
         ::dup2(fd, 2);
         const std::string port = std::to_string(port_);
-        ::execl("/usr/bin/wlmscpfs", "wlmscpfs", "--data-files-path", folder_.c_str(), "--keep-char-set", "--disable-file-reject",
-            port.c_str(), static_cast<char*>(nullptr));
+        ::execl("/usr/bin/wlmscpfs", "wlmscpfs", "--data-files-path", folder_.c_str(), "--keep-char-set",
+            "--disable-file-reject", port.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);

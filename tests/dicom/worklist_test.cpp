@@ -25,7 +25,10 @@ namespace {
 
 using test::WorklistServer;
 
-QString Today() { return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")); }
+QString Today()
+{
+    return QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+}
 
 class WorklistTest : public ::testing::Test {
 protected:
@@ -75,7 +78,8 @@ TEST_F(WorklistTest, TodaysStepsOfTheModalityAndStationWithTheirNamesDecoded)
 
     test::WorklistItem utf8;
     utf8.charset = "ISO_IR 192";
-    utf8.patientName = "\xC5\x81ukaszewicz^\xC5\xBB\xC3\xB3\xC5\x82""ty=\xE5\xB1\xB1\xE7\x94\xB0^\xE5\xA4\xAA\xE9\x83\x8E";
+    utf8.patientName = "\xC5\x81ukaszewicz^\xC5\xBB\xC3\xB3\xC5\x82"
+                       "ty=\xE5\xB1\xB1\xE7\x94\xB0^\xE5\xA4\xAA\xE9\x83\x8E";
     utf8.patientId = "P192";
     utf8.station = "ROOM2";
     utf8.time = "081500";
@@ -144,7 +148,8 @@ TEST_F(WorklistTest, TodaysStepsOfTheModalityAndStationWithTheirNamesDecoded)
     EXPECT_EQ(r.entries[0].patientId, QStringLiteral("PCT"));
 
     // The File Name suggested from the description leaves out what the field refuses.
-    EXPECT_EQ(SuggestedFileName(QStringLiteral("Colonoscopy: polyp / follow-up")), QStringLiteral("Colonoscopy polyp follow-up"));
+    EXPECT_EQ(SuggestedFileName(QStringLiteral("Colonoscopy: polyp / follow-up")),
+        QStringLiteral("Colonoscopy polyp follow-up"));
     EXPECT_EQ(SuggestedFileName(QStringLiteral("..\\ERCP <urgent>\t*")), QStringLiteral("ERCP urgent"));
 }
 
