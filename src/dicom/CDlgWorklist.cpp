@@ -96,10 +96,13 @@ CDlgWorklist::CDlgWorklist(const DicomSettings& settings, QWidget* parent)
         [this](const QModelIndex& index) { ChooseRow(index.row()); });
     connect(
         table_, &QTableView::activated, this, [this](const QModelIndex& index) { ChooseRow(index.row()); });
-    connect(choose_, &QPushButton::clicked, this, [this] {
+    auto chooseSelected = [this] {
         const QModelIndexList rows = table_->selectionModel()->selectedRows();
         ChooseRow(rows.isEmpty() ? -1 : rows.first().row());
-    });
+    };
+    connect(choose_, &QPushButton::clicked, this, chooseSelected);
+    // Enter in the search box takes the selected row (the first match after typing).
+    connect(search_, &QLineEdit::returnPressed, this, chooseSelected);
     connect(query_, &WorklistQuery::Finished, this, &CDlgWorklist::ShowResult);
     if (settings.worklistConfigured()) {
         status_->setText(QStringLiteral("Asking the worklist server..."));

@@ -3,8 +3,8 @@
 // dialog frame. The query starts when the dialog opens and runs on a worker
 // (WorklistQuery); the list shows scheduled time, patient's name, patient ID, birth
 // date, procedure description, accession number and performing physician. The search
-// box filters the rows as one types (any column, any case). A double click, Enter or
-// "Choose" takes the selected row; a failed query is told in the dialog, and the form
+// box filters the rows as one types (any column, any case) and selects the first
+// match. A double click, Enter or "Choose" takes the selected row; a failed query is told in the dialog, and the form
 // can still be filled by hand.
 
 #include "dialogs/CMyDialog.h"
