@@ -23,6 +23,7 @@ class CKestovarLeftFormView;
 class FrameLibraryHost;
 class FrameSettingsHost;
 class PacsStation;
+struct WorklistEntry;
 class StationMedia;
 
 // WM_REQUEST_FULLSCREEN: any window may post a plain QEvent of this type to the frame.
@@ -71,6 +72,10 @@ public:
     void OnStoragePath();
     // Config > PACS: the PACS settings dialog.
     void OnPacs();
+    // The form's Worklist button: today's procedures; the chosen one fills the form.
+    void OnWorklist();
+    // Fills the form from a worklist entry and keeps the procedure for the captures.
+    void ApplyWorklistEntry(const WorklistEntry& entry);
 
     // The PACS queue and its state for the windows.
     PacsStation& Pacs() const { return *pacs_; }

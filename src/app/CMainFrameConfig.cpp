@@ -10,6 +10,7 @@
 #include "app/StationMedia.h"
 #include "dialogs/CDlgOk.h"
 #include "dicom/CDlgPacs.h"
+#include "dicom/CDlgWorklist.h"
 #include "dicom/PacsStation.h"
 #include "dialogs/CDlgDevice.h"
 #include "dialogs/CDlgVideoSetting.h"
@@ -53,6 +54,33 @@ void CMainFrame::OnPacs()
         notice->setAttribute(Qt::WA_DeleteOnClose);
         notice->open();
     }
+    if (form_)
+        form_->SetWorklistAction(pacs_->settings().worklistConfigured() ? std::function<void()>([this] { OnWorklist(); })
+                                                                        : std::function<void()>());
+}
+
+void CMainFrame::OnWorklist()
+{
+    // The query runs on a worker while the dialog shows; a failure is told in it and the
+    // form stays as it is, to be filled by hand.
+    CDlgWorklist dialog(pacs_->settings(), window());
+    if (dialog.exec() != QDialog::Accepted || !dialog.Chosen())
+        return;
+    ApplyWorklistEntry(*dialog.Chosen());
+}
+
+void CMainFrame::ApplyWorklistEntry(const WorklistEntry& e)
+{
+    if (!form_)
+        return;
+    form_->SetFieldText(CKestovarFormView::PatientField, e.readablePatientName());
+    if (!e.performingPhysician.isEmpty())
+        form_->SetFieldText(CKestovarFormView::DoctorField, e.readablePhysician());
+    if (!e.institution.isEmpty())
+        form_->SetFieldText(CKestovarFormView::HospitalField, e.institution);
+    if (const QString name = SuggestedFileName(e.procedureDescription); !name.isEmpty())
+        form_->SetFieldText(CKestovarFormView::FileNameField, name);
+    pacs_->ChooseProcedure(e);
 }
 
 void CMainFrame::AttachPacs()
@@ -71,6 +99,17 @@ void CMainFrame::AttachPacs()
                 pacs_->Send({ path }, CaseInfo {});
         });
     }
+    // Captures of a procedure chosen from the worklist keep it beside them.
+    if (RecordingController* recording = RecordingFor(*this)) {
+        auto attach = [this](const QString& path) {
+            if (form_)
+                pacs_->AttachProcedureTo(path, form_->FieldText(CKestovarFormView::PatientField));
+        };
+        connect(recording, &RecordingController::movieStarted, this, attach);
+        connect(recording, &RecordingController::snapshotRequested, this, attach);
+    }
+    if (form_ && pacs_->settings().worklistConfigured())
+        form_->SetWorklistAction([this] { OnWorklist(); });
     // Each failed send is told once, without stopping the operator's work: the notice
     // does not block the window, and failures that come while it is open join it.
     connect(pacs_.get(), &PacsStation::SendFailed, this, [this](const QString& path, const QString& message) {

@@ -1,6 +1,7 @@
 #include "dicom/CDlgPacs.h"
 
 #include "dicom/DicomSender.h"
+#include "dicom/WorklistQuery.h"
 #include "ui/CFontStatic.h"
 #include "ui/CGdipButton.h"
 #include "ui/SkinPalette.h"
@@ -11,6 +12,7 @@
 #include <QIntValidator>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <thread>
@@ -19,7 +21,7 @@ namespace kestovar {
 
 namespace {
 
-const QSize kClient(460, 370);
+const QSize kClient(460, 560);
 
 QString FieldStyle()
 {
@@ -42,6 +44,14 @@ CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
     , privateKey_(new QLineEdit(settings.tlsPrivateKey))
     , trusted_(new QLineEdit(settings.tlsTrustedCertificates))
     , sendAfter_(new QCheckBox(QStringLiteral("Send after each recording")))
+    , worklistAe_(new QLineEdit(settings.worklistAeTitle))
+    , worklistHost_(new QLineEdit(settings.worklistHost))
+    , worklistPort_(new QLineEdit(QString::number(settings.worklistPort)))
+    , modality_(new QLineEdit(settings.worklistModality))
+    , filterByStation_(new QCheckBox(QStringLiteral("Only procedures scheduled for this station")))
+    , worklistResult_(new CFontStatic(this))
+    , testWorklist_(new CGdipButton(QStringLiteral("button"), QStringLiteral("Test connection"), this))
+    , worklistDeadline_(new QTimer(this))
     , result_(new CFontStatic(this))
     , test_(new CGdipButton(QStringLiteral("button"), QStringLiteral("Test connection"), this))
     , apply_(new CGdipButton(QStringLiteral("button"), QStringLiteral("Apply"), this))
@@ -86,11 +96,31 @@ CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
     result_->setMinimumHeight(36);
     result_->setWordWrap(true);
     grid->addWidget(result_, row++, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
+    auto* pacsButtons = new QHBoxLayout;
     test_->setFixedSize(150, 36);
+    pacsButtons->addStretch();
+    pacsButtons->addWidget(test_);
+    grid->addLayout(pacsButtons, row++, 0, 1, 2);
+
+    worklistAe_->setMaxLength(16);
+    worklistPort_->setValidator(new QIntValidator(1, 65535, worklistPort_));
+    modality_->setMaxLength(16);
+    addRow("Worklist AE title", worklistAe_);
+    addRow("Worklist host", worklistHost_);
+    addRow("Worklist port", worklistPort_);
+    addRow("Modality", modality_);
+    filterByStation_->setChecked(settings.worklistFilterByStation);
+    grid->addWidget(filterByStation_, row++, 1);
+    worklistResult_->SetFont(QStringLiteral("Arial"), 14, skin::kText, CFontStatic::Left);
+    worklistResult_->SetBackground(skin::kBackground);
+    worklistResult_->setMinimumHeight(36);
+    worklistResult_->setWordWrap(true);
+    grid->addWidget(worklistResult_, row++, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    testWorklist_->setFixedSize(150, 36);
     apply_->setFixedSize(110, 36);
     buttons->addStretch();
-    buttons->addWidget(test_);
+    buttons->addWidget(testWorklist_);
     buttons->addWidget(apply_);
     grid->addLayout(buttons, row++, 0, 1, 2);
 
@@ -108,6 +138,14 @@ CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
         ShowResult(ticket_, QStringLiteral("No answer from the PACS within 5 seconds. Check the host and port, and "
                                            "that the PACS is running."));
     });
+    connect(testWorklist_, &QPushButton::clicked, this, &CDlgPacs::TestWorklist);
+    worklistDeadline_->setSingleShot(true);
+    connect(worklistDeadline_, &QTimer::timeout, this, [this] {
+        ShowWorklistResult(worklistTicket_,
+            QStringLiteral("No answer from the worklist server within %1 seconds. Check the host and port, and that "
+                           "the server is running.")
+                .arg(kWorklistTimeoutSeconds));
+    });
     apply_->setDefault(true);
 }
 
@@ -123,23 +161,99 @@ DicomSettings CDlgPacs::Chosen() const
     s.tlsPrivateKey = privateKey_->text().trimmed();
     s.tlsTrustedCertificates = trusted_->text().trimmed();
     s.sendAfterRecording = sendAfter_->isChecked();
+    s.worklistAeTitle = worklistAe_->text().trimmed();
+    s.worklistHost = worklistHost_->text().trimmed();
+    s.worklistPort = worklistPort_->text().toInt();
+    s.worklistModality = modality_->text().trimmed().toUpper();
+    s.worklistFilterByStation = filterByStation_->isChecked();
     return s;
 }
 
 QString CDlgPacs::Problem() const
 {
+    // A station may use the worklist without a PACS, or a PACS without a worklist.
     const DicomSettings s = Chosen();
-    if (QString why = CheckAeTitle(s.pacsAeTitle); !why.isEmpty())
-        return QStringLiteral("PACS AE title: ") + why;
+    const bool pacs = !s.pacsHost.isEmpty() || s.worklistHost.isEmpty();
+    if (pacs) {
+        if (QString why = CheckAeTitle(s.pacsAeTitle); !why.isEmpty())
+            return QStringLiteral("PACS AE title: ") + why;
+    }
     if (QString why = CheckAeTitle(s.stationAeTitle); !why.isEmpty())
         return QStringLiteral("Station AE title: ") + why;
-    if (s.pacsHost.isEmpty())
-        return QStringLiteral("Enter the PACS's host name or address.");
-    if (s.pacsPort < 1 || s.pacsPort > 65535)
-        return QStringLiteral("The port is a number from 1 to 65535.");
+    if (pacs) {
+        if (s.pacsHost.isEmpty())
+            return QStringLiteral("Enter the PACS's host name or address.");
+        if (s.pacsPort < 1 || s.pacsPort > 65535)
+            return QStringLiteral("The port is a number from 1 to 65535.");
+    }
     if (s.tls && s.tlsTrustedCertificates.isEmpty())
         return QStringLiteral("With TLS, name the file of certificates to trust for the PACS.");
+    return WorklistProblem();
+}
+
+QString CDlgPacs::WorklistProblem() const
+{
+    // The worklist is optional: its fields are checked once a host is given.
+    const DicomSettings s = Chosen();
+    if (s.worklistHost.isEmpty())
+        return {};
+    if (QString why = CheckAeTitle(s.worklistAeTitle); !why.isEmpty())
+        return QStringLiteral("Worklist AE title: ") + why;
+    if (s.worklistPort < 1 || s.worklistPort > 65535)
+        return QStringLiteral("The worklist port is a number from 1 to 65535.");
+    static const QRegularExpression code(QStringLiteral("^[A-Z0-9_]{1,16}$"));
+    if (!code.match(s.worklistModality).hasMatch())
+        return QStringLiteral("The modality is a DICOM modality code such as ES (endoscopy).");
     return {};
+}
+
+void CDlgPacs::TestWorklist()
+{
+    const DicomSettings chosen = Chosen();
+    QString why = CheckAeTitle(chosen.stationAeTitle);
+    if (!why.isEmpty())
+        why = QStringLiteral("Station AE title: ") + why;
+    else
+        why = WorklistProblem();
+    if (why.isEmpty() && chosen.worklistHost.isEmpty())
+        why = QStringLiteral("Enter the worklist server's host name or address.");
+    if (!why.isEmpty()) {
+        worklistResult_->setText(why);
+        emit WorklistTestFinished(why);
+        return;
+    }
+    const int ticket = ++worklistTicket_;
+    worklistTestRunning_ = true;
+    testWorklist_->setEnabled(false);
+    worklistResult_->setText(QStringLiteral("Asking the worklist server..."));
+    worklistDeadline_->start(kWorklistTimeoutSeconds * 1000);
+    const DicomSettings s = Chosen();
+    QPointer<CDlgPacs> self(this);
+    std::thread([self, s, ticket] {
+        const QString problem = EchoWorklist(s, kWorklistTimeoutSeconds - 1);
+        const QString text = problem.isEmpty() ? QStringLiteral("The worklist server answered: the connection works.") : problem;
+        if (self)
+            QMetaObject::invokeMethod(self, [self, ticket, text] {
+                if (self)
+                    self->ShowWorklistResult(ticket, text);
+            }, Qt::QueuedConnection);
+    }).detach();
+}
+
+void CDlgPacs::ShowWorklistResult(int ticket, const QString& text)
+{
+    if (ticket != worklistTicket_ || !worklistTestRunning_)
+        return;
+    worklistTestRunning_ = false;
+    worklistDeadline_->stop();
+    testWorklist_->setEnabled(true);
+    worklistResult_->setText(text);
+    emit WorklistTestFinished(text);
+}
+
+QString CDlgPacs::WorklistTestResult() const
+{
+    return worklistResult_->text();
 }
 
 void CDlgPacs::TestConnection()

@@ -3,6 +3,10 @@
 // of the other settings dialogs, with the PACS's AE title, host and port, the station's
 // own AE title, TLS with its certificate files, and "Send after each recording".
 //
+// Below, the modality worklist server (AE title, host, port), the modality asked for and
+// whether only the procedures scheduled for this station are listed; its own "Test
+// connection" asks the worklist server the same way, within 10 seconds.
+//
 // "Test connection" sends a C-ECHO with what the fields hold now (saved or not) and
 // tells the outcome within 5 seconds either way: an echo still running then is left to
 // finish unseen. "Apply" checks the fields, saves them and closes.
@@ -32,16 +36,22 @@ public:
 
     void TestConnection();
     QString TestResult() const;
+    void TestWorklist();
+    QString WorklistTestResult() const;
+    CGdipButton* WorklistTestButton() const { return testWorklist_; }
     bool TestRunning() const { return testRunning_; }
     CGdipButton* TestButton() const { return test_; }
     CGdipButton* ApplyButton() const { return apply_; }
 
 signals:
     void TestFinished(const QString& result);
+    void WorklistTestFinished(const QString& result);
 
 private:
     void OnApply();
     void ShowResult(int ticket, const QString& text);
+    void ShowWorklistResult(int ticket, const QString& text);
+    QString WorklistProblem() const;
 
     DicomSettings original_;
     QLineEdit* pacsAe_;
@@ -53,6 +63,16 @@ private:
     QLineEdit* privateKey_;
     QLineEdit* trusted_;
     QCheckBox* sendAfter_;
+    QLineEdit* worklistAe_;
+    QLineEdit* worklistHost_;
+    QLineEdit* worklistPort_;
+    QLineEdit* modality_;
+    QCheckBox* filterByStation_;
+    CFontStatic* worklistResult_;
+    CGdipButton* testWorklist_;
+    QTimer* worklistDeadline_;
+    int worklistTicket_ = 0;
+    bool worklistTestRunning_ = false;
     CFontStatic* result_;
     CGdipButton* test_;
     CGdipButton* apply_;

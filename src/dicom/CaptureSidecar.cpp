@@ -15,6 +15,24 @@ namespace {
 
 constexpr std::string_view kSection = "Dicom";
 constexpr std::string_view kCaseSection = "Case";
+constexpr std::string_view kWorklistSection = "Worklist";
+
+// The Worklist section's keys and their fields, in the file's order.
+struct ProcedureKey {
+    std::string_view key;
+    std::string WorklistProcedure::*field;
+};
+constexpr ProcedureKey kProcedureKeys[] = {
+    { "PatientID", &WorklistProcedure::patientId },
+    { "PatientName", &WorklistProcedure::patientName },
+    { "ReadableName", &WorklistProcedure::readableName },
+    { "BirthDate", &WorklistProcedure::birthDate },
+    { "Sex", &WorklistProcedure::sex },
+    { "AccessionNumber", &WorklistProcedure::accessionNumber },
+    { "StudyInstanceUID", &WorklistProcedure::studyUid },
+    { "RequestedProcedureID", &WorklistProcedure::requestedProcedureId },
+    { "RequestedProcedureDescription", &WorklistProcedure::requestedProcedureDescription },
+};
 constexpr std::size_t kMaxValue = 4096;
 
 } // namespace
@@ -67,6 +85,12 @@ CaptureSidecar ReadSidecar(const std::string& capturePath)
         c.comment = DecodeCaseValue(get(kCaseSection, kCaseKeyComment));
         s.stillCase = c;
     }
+    if (file.Find(kWorklistSection, "PatientID")) {
+        WorklistProcedure p;
+        for (const ProcedureKey& k : kProcedureKeys)
+            p.*k.field = DecodeCaseValue(get(kWorklistSection, k.key));
+        s.procedure = p;
+    }
     return s;
 }
 
@@ -88,6 +112,10 @@ bool WriteSidecar(const std::string& capturePath, const CaptureSidecar& s, int* 
             && file.SetString(kCaseSection, kCaseKeyHospitalName, EncodeCaseValue(c.hospitalName))
             && file.SetString(kCaseSection, kCaseKeyComment, EncodeCaseValue(c.comment));
     }
+    if (ok && s.procedure) {
+        for (const ProcedureKey& k : kProcedureKeys)
+            ok = ok && file.SetString(kWorklistSection, k.key, EncodeCaseValue((*s.procedure).*k.field));
+    }
     if (!ok) {
         if (error)
             *error = EINVAL;
@@ -104,6 +132,15 @@ bool WriteSendState(const std::string& capturePath, SendState state, std::string
     CaptureSidecar s = ReadSidecar(capturePath);
     s.state = state;
     s.message = std::string(message);
+    return WriteSidecar(capturePath, s);
+}
+
+bool AttachProcedure(const std::string& capturePath, const WorklistProcedure& procedure)
+{
+    CaptureSidecar s = ReadSidecar(capturePath);
+    s.procedure = procedure;
+    if (!procedure.studyUid.empty())
+        s.studyUid = procedure.studyUid;
     return WriteSidecar(capturePath, s);
 }
 

@@ -9,7 +9,10 @@
 //   SendState  "queued", "sending", "sent" or "failed"; SendMessage  the reason of a failure
 // A still picture has no case information file: the case fields it is sent with are
 // kept in section "Case" (the case file's keys) so a resend carries the same names.
-// Other DICOM services add their keys (the worklist's patient ID, accession number).
+// A capture made for a procedure chosen from the worklist keeps it in section
+// "Worklist": PatientID, PatientName (as the worklist stores it, "^" kept),
+// ReadableName (as the form was filled), BirthDate, Sex, AccessionNumber,
+// StudyInstanceUID, RequestedProcedureID, RequestedProcedureDescription.
 //
 // Writes are atomic (ProfileFile). Readers: the send worker and the media list.
 
@@ -26,6 +29,13 @@ enum class SendState { None, Queued, Sending, Sent, Failed };
 std::string_view SendStateName(SendState state);
 SendState SendStateFromName(std::string_view name);
 
+// The ordered procedure a capture belongs to.
+struct WorklistProcedure {
+    std::string patientId, patientName, readableName, birthDate, sex;
+    std::string accessionNumber, studyUid, requestedProcedureId, requestedProcedureDescription;
+    bool operator==(const WorklistProcedure&) const = default;
+};
+
 struct CaptureSidecar {
     std::string studyUid;
     std::string seriesUid;
@@ -33,7 +43,12 @@ struct CaptureSidecar {
     SendState state = SendState::None;
     std::string message;
     std::optional<CaseInfo> stillCase; // for pictures only
+    std::optional<WorklistProcedure> procedure;
 };
+
+// Keeps the procedure with the capture (its study UID becomes the capture's study),
+// keeping what the sidecar holds already.
+bool AttachProcedure(const std::string& capturePath, const WorklistProcedure& procedure);
 
 // "<capture>.dicom"
 std::string SidecarPath(std::string_view capturePath);

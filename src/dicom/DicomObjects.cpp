@@ -49,6 +49,11 @@ std::string FormatTime(std::time_t t, const char* format)
 OFCondition PutCommon(DcmDataset& ds, const ObjectRequest& req, const char* sopClass, std::time_t when)
 {
     const CaseInfo& c = req.caseInfo;
+    // A capture of a procedure from the worklist: the patient and the order as the
+    // hospital's system gave them, so the object joins the ordered study.
+    const WorklistProcedure none;
+    const WorklistProcedure& p = req.uids.procedure ? *req.uids.procedure : none;
+    const bool ordered = req.uids.procedure.has_value();
     const std::string date = FormatTime(when, "%Y%m%d");
     const std::string time = FormatTime(when, "%H%M%S");
     struct Value {
@@ -61,17 +66,18 @@ OFCondition PutCommon(DcmDataset& ds, const ObjectRequest& req, const char* sopC
         { DCM_SOPInstanceUID, req.uids.instanceUid },
         { DCM_StudyInstanceUID, req.uids.studyUid },
         { DCM_SeriesInstanceUID, req.uids.seriesUid },
-        // Patient: only the name is known; the rest stays empty, never made up.
-        { DCM_PatientName, DicomPersonName(c.patientName) },
-        { DCM_PatientID, "" },
-        { DCM_PatientBirthDate, "" },
-        { DCM_PatientSex, "" },
+        // Patient: without a worklist only the name is known; the rest stays empty,
+        // never made up.
+        { DCM_PatientName, ordered && !p.patientName.empty() ? p.patientName : DicomPersonName(c.patientName) },
+        { DCM_PatientID, p.patientId },
+        { DCM_PatientBirthDate, p.birthDate },
+        { DCM_PatientSex, p.sex },
         // Study
         { DCM_StudyDate, date },
         { DCM_StudyTime, time },
         { DCM_ReferringPhysicianName, "" },
         { DCM_StudyID, "" },
-        { DCM_AccessionNumber, "" },
+        { DCM_AccessionNumber, p.accessionNumber },
         // Series and equipment
         { DCM_Modality, "ES" },
         { DCM_SeriesNumber, "1" },
@@ -99,6 +105,23 @@ OFCondition PutCommon(DcmDataset& ds, const ObjectRequest& req, const char* sopC
         OFCondition cond = ds.putAndInsertString(DCM_ImageComments, CutUtf8(c.comment, kMaxLongText).c_str());
         if (cond.bad())
             return cond;
+    }
+    if (ordered) {
+        // The order this capture answers (Request Attributes Sequence).
+        DcmItem* request = nullptr;
+        OFCondition cond = ds.findOrCreateSequenceItem(DCM_RequestAttributesSequence, request);
+        if (cond.bad() || !request)
+            return cond.bad() ? cond : EC_MemoryExhausted;
+        const Value requested[] = {
+            { DCM_AccessionNumber, p.accessionNumber },
+            { DCM_StudyInstanceUID, p.studyUid },
+            { DCM_RequestedProcedureID, p.requestedProcedureId },
+            { DCM_RequestedProcedureDescription, p.requestedProcedureDescription },
+        };
+        for (const Value& v : requested) {
+            if (!v.text.empty() && (cond = request->putAndInsertString(v.tag, v.text.c_str())).bad())
+                return cond;
+        }
     }
     // Type 2 in the VL Endoscopic and Video Endoscopic Image modules: present, empty.
     return ds.insertEmptyElement(DCM_AcquisitionContextSequence);

@@ -1,5 +1,7 @@
 #include "dicom/DicomSender.h"
 
+#include "dicom/DicomAssociation.h"
+
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/diutil.h>
@@ -15,13 +17,6 @@ namespace kestovar {
 namespace {
 
 constexpr Uint32 kStoreResponseSeconds = 300; // a PACS may take a while to file a large movie
-
-void QuietDcmtkLog()
-{
-    // DCMTK logs to the console by default; the station reports outcomes itself.
-    static std::once_flag once;
-    std::call_once(once, [] { OFLog::configure(OFLogger::FATAL_LOG_LEVEL); });
-}
 
 std::string Where(const DicomSettings& s)
 {
@@ -50,128 +45,26 @@ std::string StatusText(Uint16 status)
     return what + " (status " + hex + ")";
 }
 
-// DcmSCU with its TLS switch reachable (DCMTK keeps it for derived classes).
-class StationScu : public DcmSCU {
-public:
-    using DcmSCU::useSecureConnection;
-};
-
-class Association {
-public:
-    Association(const DicomSettings& s, int timeoutSeconds)
-        : settings_(s)
-    {
-        QuietDcmtkLog();
-        scu_.setAETitle(s.stationAeTitle.toStdString().c_str());
-        scu_.setPeerAETitle(s.pacsAeTitle.toStdString().c_str());
-        scu_.setPeerHostName(s.pacsHost.toStdString().c_str());
-        scu_.setPeerPort(Uint16(s.pacsPort));
-        scu_.setACSETimeout(Uint32(timeoutSeconds));
-        scu_.setConnectionTimeout(timeoutSeconds);
-        scu_.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-        scu_.setDIMSETimeout(Uint32(timeoutSeconds));
-        scu_.setVerbosePCMode(OFFalse);
-    }
-
-    ~Association()
-    {
-        if (scu_.isConnected())
-            scu_.abortAssociation();
-    }
-
-    StationScu& scu() { return scu_; }
-
-    // Sets up TLS when asked for; Refused with the reason when its files are unusable.
-    SendOutcome PrepareTls()
-    {
-        SendOutcome o;
-        if (!settings_.tls) {
-            o.kind = SendOutcome::Done;
-            return o;
-        }
-        tls_ = std::make_unique<DcmTLSTransportLayer>(NET_REQUESTOR, nullptr, OFTrue);
-        const std::string cert = settings_.tlsCertificate.toStdString();
-        const std::string key = settings_.tlsPrivateKey.toStdString();
-        const std::string trusted = settings_.tlsTrustedCertificates.toStdString();
-        o.kind = SendOutcome::Refused;
-        if (tls_->setTLSProfile(TSP_Profile_BCP195).bad() || tls_->activateCipherSuites().bad()) {
-            o.message = "TLS cannot be started on this station.";
-            return o;
-        }
-        if (!cert.empty() || !key.empty()) {
-            if (tls_->setPrivateKeyFile(key.c_str(), DCF_Filetype_PEM).bad()) {
-                o.message = "The station's TLS key \"" + key + "\" cannot be read.";
-                return o;
-            }
-            if (tls_->setCertificateFile(cert.c_str(), DCF_Filetype_PEM).bad()) {
-                o.message = "The station's TLS certificate \"" + cert + "\" cannot be read.";
-                return o;
-            }
-            if (!tls_->checkPrivateKeyMatchesCertificate()) {
-                o.message = "The station's TLS key does not belong to its certificate.";
-                return o;
-            }
-        }
-        if (trusted.empty() || tls_->addTrustedCertificateFile(trusted.c_str(), DCF_Filetype_PEM).bad()) {
-            o.message = "The certificates to trust for the PACS (\"" + trusted + "\") cannot be read.";
-            return o;
-        }
-        tls_->setCertificateVerification(DCV_requireCertificate);
-        o.kind = SendOutcome::Done;
-        return o;
-    }
-
-    SendOutcome Connect()
-    {
-        SendOutcome o;
-        OFCondition c = scu_.initNetwork();
-        if (c.bad()) {
-            o.message = std::string("The network cannot be used: ") + c.text() + ".";
-            return o;
-        }
-        // The transport layer is attached to the network initNetwork made.
-        if (tls_ && scu_.useSecureConnection(tls_.get()).bad()) {
-            o.kind = SendOutcome::Refused;
-            o.message = "TLS cannot be started on this station.";
-            return o;
-        }
-        c = scu_.negotiateAssociation();
-        if (c.good()) {
-            o.kind = SendOutcome::Done;
-            return o;
-        }
-        const std::string why = c.text();
-        if (c == DUL_ASSOCIATIONREJECTED || why.find("Rejected") != std::string::npos) {
-            o.kind = SendOutcome::Refused;
-            o.message = "The PACS " + Where(settings_)
-                + " refused the connection (association rejected). Check the PACS's AE title and that the PACS knows "
-                  "this station's AE title \""
-                + settings_.stationAeTitle.toStdString() + "\".";
-        } else if (c == NET_EC_NoAcceptablePresentationContexts || c == NET_EC_NoPresentationContextsDefined) {
-            o.kind = SendOutcome::Refused;
-            o.message = "The PACS " + Where(settings_) + " accepts none of the kinds of object the station sends.";
-        } else if (settings_.tls && (why.find("TLS") != std::string::npos || why.find("SSL") != std::string::npos)) {
-            o.kind = SendOutcome::Refused;
-            o.message = "The secure (TLS) connection to the PACS " + Where(settings_) + " failed: " + why
-                + ". Check the certificates, and that the PACS expects TLS.";
-        } else if (why.find("Peer aborted") != std::string::npos || why.find("Illegal") != std::string::npos) {
-            // A TLS port spoken to in plain DICOM (or the other way round) ends like this.
-            o.kind = settings_.tls ? SendOutcome::Retry : SendOutcome::Refused;
-            o.message = "The PACS " + Where(settings_) + " broke off the connection (" + why
-                + "). It may require TLS, or not expect it.";
-        } else {
-            o.message = "The PACS " + Where(settings_) + " cannot be reached (" + why + ").";
-        }
-        return o;
-    }
-
-private:
-    const DicomSettings& settings_;
-    StationScu scu_;
-    std::unique_ptr<DcmTLSTransportLayer> tls_;
-};
-
 } // namespace
+
+namespace detail {
+
+void QuietDcmtkLog()
+{
+    // DCMTK logs to the console by default; the station reports outcomes itself.
+    static std::once_flag once;
+    std::call_once(once, [] { OFLog::configure(OFLogger::FATAL_LOG_LEVEL); });
+}
+
+DicomPeer PacsPeer(const DicomSettings& s)
+{
+    return { s.pacsAeTitle.toStdString(), s.pacsHost.toStdString(), "PACS", s.pacsPort };
+}
+
+} // namespace detail
+
+using Association = detail::Association<>;
+using detail::PacsPeer;
 
 SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds)
 {
@@ -181,7 +74,7 @@ SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds)
         o.message = "The PACS's host, port and AE title are not set.";
         return o;
     }
-    Association a(settings, timeoutSeconds);
+    Association a(settings, PacsPeer(settings), timeoutSeconds);
     OFList<OFString> syntaxes;
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
     a.scu().addPresentationContext(UID_VerificationSOPClass, syntaxes);
@@ -211,7 +104,7 @@ SendOutcome StoreFile(const DicomSettings& settings, const std::string& dicomPat
         o.message = "The PACS is not set up (Config > PACS).";
         return o;
     }
-    Association a(settings, kEchoTimeoutSeconds);
+    Association a(settings, PacsPeer(settings), kEchoTimeoutSeconds);
     a.scu().setDIMSETimeout(kStoreResponseSeconds);
     OFList<OFString> syntaxes;
     syntaxes.push_back(transferSyntaxUid.c_str());

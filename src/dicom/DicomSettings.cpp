@@ -17,6 +17,11 @@ constexpr const char* kTlsPrivateKey = "TlsPrivateKey";
 constexpr const char* kTlsTrusted = "TlsTrustedCertificates";
 constexpr const char* kSendAfterRecording = "SendAfterRecording";
 constexpr const char* kOrgRoot = "OrgRoot";
+constexpr const char* kWorklistAeTitle = "WorklistAeTitle";
+constexpr const char* kWorklistHost = "WorklistHost";
+constexpr const char* kWorklistPort = "WorklistPort";
+constexpr const char* kWorklistModality = "WorklistModality";
+constexpr const char* kWorklistFilter = "WorklistFilterByStation";
 
 bool OpenDicomKey(CRegStore& store, bool create)
 {
@@ -49,6 +54,15 @@ DicomSettings LoadDicomSettings()
     s.orgRoot = text(kOrgRoot, {});
     if (!s.orgRoot.isEmpty() && !IsValidOrgRoot(s.orgRoot.toStdString()))
         s.orgRoot.clear();
+    s.worklistAeTitle = text(kWorklistAeTitle, s.worklistAeTitle);
+    s.worklistHost = text(kWorklistHost, s.worklistHost);
+    s.worklistPort = number(kWorklistPort, s.worklistPort);
+    if (s.worklistPort < 1 || s.worklistPort > 65535)
+        s.worklistPort = DicomSettings().worklistPort;
+    s.worklistModality = text(kWorklistModality, s.worklistModality).trimmed();
+    if (s.worklistModality.isEmpty() || s.worklistModality.size() > 16)
+        s.worklistModality = DicomSettings().worklistModality;
+    s.worklistFilterByStation = number(kWorklistFilter, 0) != 0;
     return s;
 }
 
@@ -63,7 +77,9 @@ bool SaveDicomSettings(const DicomSettings& s)
         && text(kStationAeTitle, s.stationAeTitle) && number(kTls, s.tls ? 1 : 0)
         && text(kTlsCertificate, s.tlsCertificate) && text(kTlsPrivateKey, s.tlsPrivateKey)
         && text(kTlsTrusted, s.tlsTrustedCertificates) && number(kSendAfterRecording, s.sendAfterRecording ? 1 : 0)
-        && text(kOrgRoot, s.orgRoot);
+        && text(kOrgRoot, s.orgRoot) && text(kWorklistAeTitle, s.worklistAeTitle)
+        && text(kWorklistHost, s.worklistHost) && number(kWorklistPort, s.worklistPort)
+        && text(kWorklistModality, s.worklistModality) && number(kWorklistFilter, s.worklistFilterByStation ? 1 : 0);
 }
 
 QString CheckAeTitle(const QString& title)

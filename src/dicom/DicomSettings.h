@@ -4,7 +4,8 @@
 // They live in the machine hive under their own key, HKEY_LOCAL_MACHINE\Software\Kestovar\Dicom
 // (kDicomKeyPath), beside the Settings key, whose values stay exactly as they are. Each
 // value is read with its default when missing, so an older hive works unchanged. More
-// DICOM services (the worklist) add their values to the same key.
+// DICOM services (the worklist) add their values to the same key: WorklistAeTitle,
+// WorklistHost, WorklistPort, WorklistModality, WorklistFilterByStation.
 //
 // Threads: Load and Save on the GUI thread (CRegStore's rule); the record itself is a
 // plain value the send worker receives a copy of.
@@ -32,8 +33,20 @@ struct DicomSettings {
     bool sendAfterRecording = false;
     // Root of the UIDs this station makes; empty until EnsureOrgRoot made the default.
     QString orgRoot;
+    // The modality worklist server (C-FIND SCP); the station's AE title and TLS above
+    // are used for it too. The modality asked for, and whether only the procedures
+    // scheduled for this station's AE title are asked for.
+    QString worklistAeTitle = QStringLiteral("WORKLIST");
+    QString worklistHost;
+    int worklistPort = 104;
+    QString worklistModality = QStringLiteral("ES");
+    bool worklistFilterByStation = false;
 
     bool configured() const { return !pacsHost.isEmpty() && pacsPort > 0 && !pacsAeTitle.isEmpty(); }
+    bool worklistConfigured() const
+    {
+        return !worklistHost.isEmpty() && worklistPort > 0 && !worklistAeTitle.isEmpty();
+    }
     bool operator==(const DicomSettings&) const = default;
 };
 

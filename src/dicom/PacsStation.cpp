@@ -145,4 +145,18 @@ void PacsStation::OnEvent(const QueueEvent& event)
     emit WaitingChanged(Waiting());
 }
 
+void PacsStation::ChooseProcedure(const WorklistEntry& e)
+{
+    procedure_ = ProcedureOf(e);
+}
+
+bool PacsStation::AttachProcedureTo(const QString& capturePath, const QString& formPatientName)
+{
+    // A form cleared or given another patient since the choice: that capture is not of
+    // the ordered procedure.
+    if (!procedure_ || formPatientName.trimmed().toStdString() != procedure_->readableName)
+        return false;
+    return AttachProcedure(capturePath.toStdString(), *procedure_);
+}
+
 } // namespace kestovar

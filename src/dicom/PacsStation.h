@@ -5,6 +5,7 @@
 
 #include "dicom/DicomSettings.h"
 #include "dicom/SendQueue.h"
+#include "dicom/WorklistQuery.h"
 #include "library/CaseInfoFile.h"
 
 #include <QHash>
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace kestovar {
 
@@ -39,6 +41,14 @@ public:
     void Renamed(const QString& oldPath, const QString& newPath);
     void Deleted(const QString& path);
 
+    // The procedure the operator chose from the worklist. Each capture made while the
+    // form still shows its patient (by the name it filled in) keeps it in its sidecar.
+    void ChooseProcedure(const WorklistEntry& entry);
+    const std::optional<WorklistProcedure>& Procedure() const { return procedure_; }
+    // Keeps the chosen procedure with the capture when formPatientName is still the
+    // chosen patient's; false when nothing was kept.
+    bool AttachProcedureTo(const QString& capturePath, const QString& formPatientName);
+
     int Waiting() const;
     // "3 waiting for the PACS", or empty when none waits.
     QString WaitingText() const;
@@ -56,6 +66,7 @@ private:
     DicomSettings settings_;
     std::shared_ptr<SendQueue> queue_;
     QHash<QString, int> badges_;
+    std::optional<WorklistProcedure> procedure_;
 };
 
 } // namespace kestovar

@@ -179,6 +179,7 @@ void CKestovarFormView::BuildControls()
     save_ = makeButton("form_save", nullptr, "Save");
     modify_ = makeButton("form_modify", nullptr, "Modify");
     textClear_ = makeButton("form_text_clear", nullptr, "TextClear");
+    worklist_ = makeButton("form_worklist", nullptr, "Worklist");
     deleteFile_ = makeButton("form_delete_file", nullptr, "DeleteFile");
     selectFolder_ = makeButton("form_select_folder", nullptr, "SelectFolder");
     movieFolder_ = makeButton("form_folder_button", "MovieFolder", "Movie Folder");
@@ -190,6 +191,8 @@ void CKestovarFormView::BuildControls()
     save_->move(FormRect(144, 3, 13, 14).topLeft());
     modify_->move(FormRect(144, 3, 13, 14).topLeft());
     textClear_->move(FormRect(157, 3, 13, 14).topLeft());
+    worklist_->move(FormRect(131, 3, 13, 14).topLeft());
+    worklist_->hide();
     deleteFile_->move(QPoint(FormRect(158, 200, 11, 14).x(), kPreviewBandTop + 1));
     selectFolder_->move(FormRect(159, 217, 11, 13).topLeft());
     save_->hide();
@@ -198,6 +201,10 @@ void CKestovarFormView::BuildControls()
     connect(save_, &QPushButton::clicked, this, &CKestovarFormView::Save);
     connect(modify_, &QPushButton::clicked, this, &CKestovarFormView::Modify);
     connect(textClear_, &QPushButton::clicked, this, &CKestovarFormView::ClearCaseFields);
+    connect(worklist_, &QPushButton::clicked, this, [this] {
+        if (worklistAction_)
+            worklistAction_();
+    });
     connect(deleteFile_, &QPushButton::clicked, this, &CKestovarFormView::DeleteSelectedMedia);
     connect(selectFolder_, &QPushButton::clicked, this, &CKestovarFormView::ChooseStorageFolder);
     connect(movieFolder_, &QPushButton::clicked, this, &CKestovarFormView::OpenMovieFolder);
@@ -362,9 +369,16 @@ void CKestovarFormView::ApplyStates(const FormControlStates& s)
         edits_[f]->setEnabled(s.caseTextsEnabled);
     comment_->setEnabled(s.caseTextsEnabled);
     textClear_->setEnabled(s.textClearEnabled);
+    worklist_->setEnabled(s.caseTextsEnabled);
     selectFolder_->setEnabled(s.selectFolderEnabled);
     modify_->setVisible(s.modifyShown);
     save_->setVisible(s.saveShown);
+}
+
+void CKestovarFormView::SetWorklistAction(std::function<void()> action)
+{
+    worklistAction_ = std::move(action);
+    worklist_->setVisible(bool(worklistAction_));
 }
 
 void CKestovarFormView::ApplyModeToForm(FormApply kind)

@@ -1,6 +1,6 @@
 #pragma once
 // The case information form: the right-hand pane of the main window (300 pixels wide).
-// Top to bottom: the "Information" band with Save / Modify and TextClear, the six case
+// Top to bottom: the "Information" band with Worklist, Save / Modify and TextClear, the six case
 // fields, the "File Preview" band with DeleteFile, the storage line (free-space
 // percentage, storage root, SelectFolder), the media list of thumbnails, and the Movie
 // Folder and Image Folder buttons.
@@ -122,6 +122,10 @@ public:
     // cannot be made is refused with a message and the old root stays.
     bool ApplyStorageRoot(const QString& path);
 
+    // The band's Worklist button runs `action` (the frame opens today's worklist); it is
+    // shown only while an action is set, and usable while the case texts are editable.
+    void SetWorklistAction(std::function<void()> action);
+
     // Hooks for the parts of the form that talk to the operator or the system.
     struct Prompts {
         std::function<bool(QWidget* parent, const QString& text)> ask; // Yes / No
@@ -141,6 +145,7 @@ public:
     CGdipButton* SaveButton() const { return save_; }
     CGdipButton* ModifyButton() const { return modify_; }
     CGdipButton* TextClearButton() const { return textClear_; }
+    CGdipButton* WorklistButton() const { return worklist_; }
     CGdipButton* DeleteFileButton() const { return deleteFile_; }
     CGdipButton* SelectFolderButton() const { return selectFolder_; }
     CGdipButton* MovieFolderButton() const { return movieFolder_; }
@@ -191,6 +196,8 @@ private:
     CGdipButton* save_ = nullptr;
     CGdipButton* modify_ = nullptr;
     CGdipButton* textClear_ = nullptr;
+    CGdipButton* worklist_ = nullptr;
+    std::function<void()> worklistAction_;
     CGdipButton* deleteFile_ = nullptr;
     CFontStatic* storageCaption_ = nullptr;
     CFontStatic* percent_ = nullptr;

@@ -9,6 +9,9 @@
 #include "app/RecordingController.h"
 #include "app/RecordingWindows.h"
 #include "app/StationMedia.h"
+#include "dicom/CaptureSidecar.h"
+#include "dicom/WorklistQuery.h"
+#include "library/CKestovarFormView.h"
 #include "ui/CGdipButton.h"
 
 #include "capture/AviRepair.h"
@@ -622,6 +625,43 @@ TEST_F(FrameRecordingTest, TheFramesControlFillsTheStatusBarAndAnimatesTheRecord
     EXPECT_FALSE(windows->SoundMuted());
     frame.ControlPanel()->SpeakerButton()->SetToggled(true);
     EXPECT_TRUE(windows->SoundMuted());
+}
+
+TEST_F(FrameRecordingTest, AWorklistChoiceFillsTheFormAndTravelsWithTheCapturesOfThatPatient)
+{
+    AppStationMedia media(*app_);
+    CMainFrame frame(media, nullptr);
+    CKestovarFormView* form = frame.CaseForm();
+    form->SetFieldText(CKestovarFormView::HospitalField, QStringLiteral("General Hospital"));
+    WorklistEntry e;
+    e.patientName = QStringLiteral("Müller^Jürgen");
+    e.patientId = QStringLiteral("HOSP-4711");
+    e.accessionNumber = QStringLiteral("ACC-1");
+    e.studyInstanceUid = QStringLiteral("1.2.826.0.1.3680043.2.1125.4711");
+    e.performingPhysician = QStringLiteral("House^Gregory");
+    e.procedureDescription = QStringLiteral("Gastroscopy: biopsy?");
+    frame.ApplyWorklistEntry(e); // no institution given: Hospital stays
+    EXPECT_EQ(form->FieldText(CKestovarFormView::PatientField), QStringLiteral("Jürgen Müller"));
+    EXPECT_EQ(form->FieldText(CKestovarFormView::DoctorField), QStringLiteral("Gregory House"));
+    EXPECT_EQ(form->FieldText(CKestovarFormView::HospitalField), QStringLiteral("General Hospital"));
+    EXPECT_EQ(form->FieldText(CKestovarFormView::FileNameField), QStringLiteral("Gastroscopy biopsy"));
+    EXPECT_TRUE(form->FieldEnabled(CKestovarFormView::PatientField));
+
+    RecordingController* recording = RecordingFor(frame);
+    ASSERT_NE(recording, nullptr);
+    const QString movie = Path("Gastroscopy biopsy_170226_140509.avi");
+    emit recording->movieStarted(movie);
+    const CaptureSidecar kept = ReadSidecar(movie.toStdString());
+    ASSERT_TRUE(kept.procedure);
+    EXPECT_EQ(kept.procedure->patientName, "Müller^Jürgen");
+    EXPECT_EQ(kept.procedure->accessionNumber, "ACC-1");
+    EXPECT_EQ(kept.studyUid, "1.2.826.0.1.3680043.2.1125.4711");
+
+    // Another patient typed in: the next capture is not of the ordered procedure.
+    form->SetFieldText(CKestovarFormView::PatientField, QStringLiteral("Someone Else"));
+    const QString still = Path("170226_140600.jpg");
+    emit recording->snapshotRequested(still);
+    EXPECT_FALSE(ReadSidecar(still.toStdString()).procedure);
 }
 
 TEST_F(RecordingControlTest, AnEncoderRefusingTheQualityRecordsAtItsOwnSettingToldOnceInTheStatusBar)

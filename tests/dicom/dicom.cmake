@@ -2,6 +2,7 @@
 set(KESTOVAR_PACS_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/OrthancServer.cpp ${CMAKE_CURRENT_LIST_DIR}/OrthancServer.h
   ${CMAKE_CURRENT_LIST_DIR}/QueueTestSupport.h
+  ${CMAKE_CURRENT_LIST_DIR}/WorklistServer.cpp ${CMAKE_CURRENT_LIST_DIR}/WorklistServer.h
   ${CMAKE_CURRENT_LIST_DIR}/../capture/MediaFixtures.cpp ${CMAKE_CURRENT_LIST_DIR}/../capture/MediaFixtures.h)
 
 add_executable(dicom_send_child ${CMAKE_CURRENT_LIST_DIR}/send_child.cpp)
@@ -20,3 +21,11 @@ kestovar_add_test(pacs_send_test
   LABELS dicom)
 target_compile_definitions(pacs_send_test PRIVATE KESTOVAR_SEND_CHILD="$<TARGET_FILE:dicom_send_child>")
 add_dependencies(pacs_send_test dicom_send_child)
+
+kestovar_add_test(worklist_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/worklist_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WorklistServer.cpp ${CMAKE_CURRENT_LIST_DIR}/WorklistServer.h
+    ${CMAKE_CURRENT_LIST_DIR}/OrthancServer.cpp ${CMAKE_CURRENT_LIST_DIR}/OrthancServer.h
+  DEPS kestovar::dicom
+  QT
+  LABELS dicom)

@@ -75,6 +75,11 @@ TEST(DicomSettings, LiveUnderTheirOwnKeyAndLeaveTheSettingsKeyAlone)
     s.tls = true;
     s.tlsCertificate = QStringLiteral("/etc/kestovar/station.pem");
     s.sendAfterRecording = true;
+    s.worklistHost = QStringLiteral("ris.example.org");
+    s.worklistPort = 4242;
+    s.worklistAeTitle = QStringLiteral("RIS_MWL");
+    s.worklistModality = QStringLiteral("GM");
+    s.worklistFilterByStation = true;
     EXPECT_TRUE(EnsureOrgRoot(s));
     EXPECT_FALSE(EnsureOrgRoot(s)); // made once, then kept
     ASSERT_TRUE(SaveDicomSettings(s));

@@ -1,10 +1,12 @@
 // Captures sent to a real PACS (Orthanc on loopback) through the store-and-forward queue.
 #include "OrthancServer.h"
+#include "WorklistServer.h"
 #include "QueueTestSupport.h"
 
 #include "../capture/MediaFixtures.h"
 #include "dicom/CaptureSidecar.h"
 #include "dicom/DicomObjects.h"
+#include "dicom/WorklistQuery.h"
 #include "library/CaseInfoFile.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -16,6 +18,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
@@ -372,6 +375,60 @@ TEST_F(PacsTest, OverTlsTheStillArrivesAndAPlainConnectionIsToldWhy)
     ASSERT_TRUE(watch.queue->Enqueue(still, std::nullopt));
     ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 60)) << ReadSidecar(still).message;
     EXPECT_EQ(server->Instances().size(), 1u);
+}
+
+TEST_F(PacsTest, ACaptureOfAWorklistProcedureJoinsTheOrderedStudy)
+{
+    test::WorklistServer worklist((dir / "mwl").string());
+    test::WorklistItem order;
+    order.charset = "ISO_IR 100";
+    order.patientName = "M\xFCller^J\xFCrgen";
+    order.patientId = "HOSP-4711";
+    order.birthDate = "19700314";
+    order.sex = "M";
+    order.accession = "ACC-2026-0815";
+    order.studyUid = "1.2.826.0.1.3680043.2.1125.4711";
+    order.requestedId = "RP-9";
+    order.requestedDescription = "Gastroscopy";
+    ASSERT_TRUE(worklist.Add("order", order));
+    if (!worklist.Start())
+        GTEST_SKIP() << worklist.why();
+    StartPacs();
+    DicomSettings ask = settings;
+    ask.worklistHost = QStringLiteral("127.0.0.1");
+    ask.worklistPort = worklist.port();
+    ask.worklistAeTitle = QString::fromStdString(worklist.aeTitle());
+    const WorklistResult r = QueryWorklist(ask, QDate::currentDate());
+    ASSERT_TRUE(r.ok && r.entries.size() == 1) << r.message.toStdString();
+    const WorklistEntry& entry = r.entries[0];
+
+    // The procedure goes into the sidecar, never into the case file.
+    const std::string still = MakeJpeg(Capture("Gastro_170226_101530.jpg"));
+    ASSERT_TRUE(AttachProcedure(still, ProcedureOf(entry)));
+    EXPECT_EQ(ReadSidecar(still).procedure, ProcedureOf(entry));
+    EXPECT_EQ(ReadSidecar(still).studyUid, order.studyUid);
+    CaseInfo stillCase;
+    stillCase.patientName = entry.readablePatientName().toStdString();
+
+    QueueWatch watch(QueueFolder(), settings);
+    watch.queue->Start();
+    ASSERT_TRUE(watch.queue->Enqueue(still, stillCase));
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 120)) << ReadSidecar(still).message;
+    const auto ids = server->Instances();
+    ASSERT_EQ(ids.size(), 1u);
+    const QJsonObject tags = server->GetJson("/instances/" + ids[0] + "/tags?simplify").object();
+    EXPECT_EQ(tags.value("StudyInstanceUID").toString().toStdString(), order.studyUid);
+    EXPECT_EQ(tags.value("AccessionNumber").toString().toStdString(), order.accession);
+    EXPECT_EQ(tags.value("PatientID").toString().toStdString(), order.patientId);
+    EXPECT_EQ(tags.value("PatientName").toString(), QStringLiteral("Müller^Jürgen")); // as the worklist stores it
+    EXPECT_EQ(tags.value("PatientBirthDate").toString(), QStringLiteral("19700314"));
+    EXPECT_EQ(tags.value("PatientSex").toString(), QStringLiteral("M"));
+    const QJsonArray request = tags.value("RequestAttributesSequence").toArray();
+    ASSERT_EQ(request.size(), 1);
+    EXPECT_EQ(request[0].toObject().value("RequestedProcedureID").toString(), QStringLiteral("RP-9"));
+    // Orthanc files it in the ordered study.
+    const QJsonObject study = server->GetJson("/instances/" + ids[0] + "/study").object();
+    EXPECT_EQ(study.value("MainDicomTags").toObject().value("AccessionNumber").toString().toStdString(), order.accession);
 }
 
 } // namespace

@@ -80,3 +80,63 @@ KESTOVAR_SCREEN_STAGED(
 KESTOVAR_SCREEN_STAGED(
     splash_complete, [] { return new CDlgSplash; },
     [](QWidget* w) { static_cast<CDlgSplash*>(w)->Complete(); });
+
+// The PACS dialog with its worklist half, and today's worklist with a few procedures.
+#include "dicom/CDlgPacs.h"
+#include "dicom/CDlgWorklist.h"
+
+namespace {
+
+DicomSettings ScreenDicomSettings()
+{
+    DicomSettings s;
+    s.pacsHost = QStringLiteral("pacs.hospital.local");
+    s.pacsPort = 11112;
+    s.worklistHost = QStringLiteral("ris.hospital.local");
+    s.worklistPort = 4242;
+    s.worklistAeTitle = QStringLiteral("RIS_MWL");
+    s.stationAeTitle = QStringLiteral("OR3_KESTOVAR");
+    return s;
+}
+
+WorklistEntry ScreenEntry(const char* time, const char* name, const char* id, const char* birth, const char* what,
+    const char* accession, const char* physician)
+{
+    WorklistEntry e;
+    e.scheduledTime = QString::fromUtf8(time);
+    e.patientName = QString::fromUtf8(name);
+    e.patientId = QString::fromUtf8(id);
+    e.birthDate = QString::fromUtf8(birth);
+    e.procedureDescription = QString::fromUtf8(what);
+    e.accessionNumber = QString::fromUtf8(accession);
+    e.performingPhysician = QString::fromUtf8(physician);
+    return e;
+}
+
+} // namespace
+
+QWidget* MakeWorklist(bool empty);
+
+KESTOVAR_SCREEN(dlg_pacs, [] { return new CDlgPacs(ScreenDicomSettings()); });
+
+QWidget* MakeWorklist(bool empty)
+{
+    DicomSettings s = ScreenDicomSettings();
+    s.worklistHost.clear(); // no query: the screen shows the entries below
+    auto* d = new CDlgWorklist(s);
+    WorklistResult r;
+    r.ok = true;
+    if (!empty) {
+        r.entries.push_back(ScreenEntry("081500", "Łukaszewicz^Żaneta", "HOSP-1029", "19580211", "Gastroscopy",
+            "ACC-2026-0811", "House^Gregory"));
+        r.entries.push_back(ScreenEntry("093000", "Müller^Jürgen", "HOSP-4711", "19700314",
+            "Colonoscopy: polyp follow-up", "ACC-2026-0815", "House^Gregory^^Dr."));
+        r.entries.push_back(
+            ScreenEntry("110000", "Doe^Jane", "HOSP-0007", "19851130", "ERCP", "ACC-2026-0820", "Moreau^Claire"));
+    }
+    d->ShowResult(r);
+    return d;
+}
+
+KESTOVAR_SCREEN(dlg_worklist, [] { return MakeWorklist(false); });
+KESTOVAR_SCREEN(dlg_worklist_empty, [] { return MakeWorklist(true); });

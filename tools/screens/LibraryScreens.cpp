@@ -198,3 +198,14 @@ KESTOVAR_SCREEN_STAGED(
         d->CreateNewFolder();
         QDir(CShellTreeCtrl::PathOf(d->Tree()->currentItem())).removeRecursively();
     });
+
+// The form of a station with a worklist server: the band's Worklist button shows.
+KESTOVAR_SCREEN_STAGED(
+    form_worklist, [] { return new FormScreen; },
+    [](QWidget* w) {
+        auto* form = Form(w)->form;
+        form->SetWorklistAction([] {});
+        form->SetFieldText(CKestovarFormView::FileNameField, QStringLiteral("Colonoscopy polyp follow-up"));
+        form->SetFieldText(CKestovarFormView::PatientField, QStringLiteral("Jürgen Müller"));
+        form->SetFieldText(CKestovarFormView::DoctorField, QStringLiteral("Dr. Gregory House"));
+    });

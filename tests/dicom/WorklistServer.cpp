@@ -1,0 +1,160 @@
+#include "WorklistServer.h"
+
+#include "OrthancServer.h"
+
+#include <QDate>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kestovar::test {
+
+namespace {
+
+std::string DumpText(const WorklistItem& item)
+{
+    std::string d;
+    auto add = [&](const char* tag, const char* vr, const std::string& value) {
+        if (!value.empty())
+            d += std::string(tag) + " " + vr + " [" + value + "]\n";
+    };
+    add("(0008,0005)", "CS", item.charset);
+    add("(0008,0050)", "SH", item.accession);
+    add("(0008,0080)", "LO", item.institution);
+    add("(0010,0010)", "PN", item.patientName);
+    add("(0010,0020)", "LO", item.patientId);
+    add("(0010,0030)", "DA", item.birthDate);
+    add("(0010,0040)", "CS", item.sex);
+    add("(0020,000d)", "UI",
+        item.studyUid.empty() ? "1.2.826.0.1.3680043.2.1125.9."
+                + std::to_string(std::hash<std::string>()(item.patientId) % 1000000)
+                              : item.studyUid);
+    add("(0032,1060)", "LO", item.requestedDescription);
+    add("(0040,1001)", "SH", item.requestedId);
+    d += "(0040,0100) SQ (Sequence with undefined length)\n(fffe,e000) na (Item with undefined length)\n";
+    add("(0008,0060)", "CS", item.modality);
+    add("(0040,0001)", "AE", item.station);
+    add("(0040,0002)", "DA",
+        item.date.empty() ? QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString()
+                          : item.date);
+    add("(0040,0003)", "TM", item.time);
+    add("(0040,0006)", "PN", item.physician);
+    add("(0040,0007)", "LO", item.stepDescription);
+    add("(0040,0009)", "SH", "SPS1");
+    d += "(fffe,e00d) na (ItemDelimitationItem)\n(fffe,e0dd) na (SequenceDelimitationItem)\n";
+    return d;
+}
+
+bool Accepts(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(uint16_t(port));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+WorklistServer::WorklistServer(const std::string& folder, const std::string& aeTitle)
+    : folder_(folder + "/worklists")
+    , aeTitle_(aeTitle)
+    , port_(FreeLoopbackPort())
+{
+    std::filesystem::create_directories(folder_ + "/" + aeTitle_);
+    WriteFileText(folder_ + "/" + aeTitle_ + "/lockfile", "");
+}
+
+WorklistServer::~WorklistServer()
+{
+    Stop();
+}
+
+bool WorklistServer::Add(const std::string& name, const WorklistItem& item)
+{
+    const std::string dump = folder_ + "/" + name + ".dump";
+    WriteFileText(dump, DumpText(item));
+    std::string err;
+    return RunCommand(
+               "dump2dcm -q '" + dump + "' '" + folder_ + "/" + aeTitle_ + "/" + name + ".wl'", nullptr, &err)
+        == 0;
+}
+
+bool WorklistServer::AddMany(int count, const WorklistItem& item)
+{
+    // One dump with a placeholder, made into count files by one shell loop.
+    WorklistItem templ = item;
+    templ.patientId = "P@N@";
+    templ.studyUid = "1.2.826.0.1.3680043.2.1125.7.@N@";
+    templ.accession = "A@N@";
+    const std::string dump = folder_ + "/many.dump";
+    WriteFileText(dump, DumpText(templ));
+    const std::string target = folder_ + "/" + aeTitle_;
+    return RunCommand("for n in $(seq 0 " + std::to_string(count - 1) + "); do sed \"s/@N@/$n/g\" '" + dump
+               + "' > '" + folder_ + "/one.dump' && dump2dcm -q '" + folder_ + "/one.dump' '" + target
+               + "'/many$n.wl || exit 1; done")
+        == 0;
+}
+
+bool WorklistServer::Start()
+{
+    if (::access("/usr/bin/wlmscpfs", X_OK) != 0) {
+        why_ = "wlmscpfs is not installed (Debian package dcmtk; scripts/setup installs it)";
+        return false;
+    }
+    const std::string logPath = folder_ + "/wlmscpfs.log";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        int fd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        const std::string port = std::to_string(port_);
+        ::execl("/usr/bin/wlmscpfs", "wlmscpfs", "--data-files-path", folder_.c_str(), "--keep-char-set",
+            "--disable-file-reject", port.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (Accepts(port_))
+            return true;
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    why_ = "wlmscpfs did not start: " + ReadFileText(logPath);
+    Stop();
+    return false;
+}
+
+void WorklistServer::Stop()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+} // namespace kestovar::test
