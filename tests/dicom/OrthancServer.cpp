@@ -113,17 +113,8 @@ bool OrthancServer::Start(const OrthancTls* tls)
         ::execl("/usr/sbin/Orthanc", "Orthanc", configPath.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!Get("/system").empty())
-            return true;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    if (WaitForServer(pid_, 30, [this] { return !Get("/system").empty(); }))
+        return true;
     std::string log = ReadFileText(logPath);
     why_ = "Orthanc did not start: " + log.substr(log.size() > 600 ? log.size() - 600 : 0);
     Stop();
@@ -132,19 +123,39 @@ bool OrthancServer::Start(const OrthancTls* tls)
 
 void OrthancServer::Stop()
 {
-    if (pid_ <= 0)
+    StopServer(pid_);
+}
+
+bool WaitForServer(pid_t& pid, int seconds, const std::function<bool()>& up)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (pid > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (up())
+            return true;
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -1;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+void StopServer(pid_t& pid)
+{
+    if (pid <= 0)
         return;
-    ::kill(pid_, SIGTERM);
+    ::kill(pid, SIGTERM);
     for (int i = 0; i < 100; ++i) {
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            pid_ = -1;
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -1;
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
 }
 
 std::string OrthancServer::Get(const std::string& uri) const

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 
@@ -14,6 +15,12 @@ namespace kestovar::test {
 
 // A port nothing listens on right now.
 int FreeLoopbackPort();
+
+// Waits up to `seconds` for `up()` while the server process `pid` runs; false (and
+// pid -1) when it ended first or the time ran out.
+bool WaitForServer(pid_t& pid, int seconds, const std::function<bool()>& up);
+// Ends a server process: SIGTERM, five seconds, then SIGKILL. Sets pid to -1.
+void StopServer(pid_t& pid);
 
 struct OrthancTls {
     std::string certificate, privateKey, trusted; // PEM files

@@ -124,17 +124,8 @@ bool WorklistServer::Start()
             "--disable-file-reject", port.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Accepts(port_))
-            return true;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    if (WaitForServer(pid_, 15, [this] { return Accepts(port_); }))
+        return true;
     why_ = "wlmscpfs did not start: " + ReadFileText(logPath);
     Stop();
     return false;
@@ -142,19 +133,7 @@ bool WorklistServer::Start()
 
 void WorklistServer::Stop()
 {
-    if (pid_ <= 0)
-        return;
-    ::kill(pid_, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            pid_ = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+    StopServer(pid_);
 }
 
 } // namespace kestovar::test
