@@ -222,7 +222,13 @@ splash_case() {
       area="$(kestovar_x_area "$id")"
       [ -z "$first" ] && first="$id:$area"
       case "$area" in
-      650x450+*) [ -z "$splash" ] && splash="$id" && shown="$(kestovar_x_picture_spread "$area" "$work")" ;;
+      650x450+*)
+        # Mapped and painted are two steps: the best picture seen while it is up counts.
+        if [ -z "$splash" ] || [ "$splash" = "$id" ]; then
+          splash="$id"
+          shown="$(awk -v a="${shown:-0}" -v b="$(kestovar_x_picture_spread "$area" "$work")" 'BEGIN { print (b > a ? b : a) }')"
+        fi
+        ;;
       *) [ "${area%%x*}" -ge 1000 ] && main="$id" ;;
       esac
     done
