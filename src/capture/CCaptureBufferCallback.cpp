@@ -437,6 +437,19 @@ bool CCaptureBufferCallback::HasLastFrame()
     return lastFrame_ != nullptr;
 }
 
+bool CCaptureBufferCallback::TakeStill(const std::string& path, bool fromShownPicture)
+{
+    if (fromShownPicture && HasLastFrame()) {
+        std::string message;
+        if (SaveLastFrameAsJpeg(path, &message))
+            return true;
+        std::fprintf(stderr, "capture: still picture %s: %s\n", path.c_str(), message.c_str());
+        return false;
+    }
+    RequestSnapshot(path);
+    return true;
+}
+
 bool CCaptureBufferCallback::SaveLastFrameAsJpeg(const std::string& path, std::string* message)
 {
     av::FramePtr frame = av::MakeFrame();

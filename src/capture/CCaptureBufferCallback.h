@@ -92,6 +92,10 @@ public:
     uint64_t FrameCount() const { return frameCount_.load(std::memory_order_relaxed); }
     // Reads and resets the count in one step.
     uint64_t TakeFrameCount() { return frameCount_.exchange(0, std::memory_order_relaxed); }
+    // A still: with `fromShownPicture` (an MJPG camera) the picture on show is written
+    // at once, else (H.264, or no picture decoded yet) the next decoded one. False when
+    // the picture on show cannot be written (logged).
+    bool TakeStill(const std::string& path, bool fromShownPicture);
     // Writes the last decoded picture (before turning) now; false when there is none
     // or the file cannot be written.
     bool SaveLastFrameAsJpeg(const std::string& path, std::string* message = nullptr);

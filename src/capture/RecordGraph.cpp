@@ -284,20 +284,9 @@ bool RecordGraph::Stop()
 
 bool RecordGraph::TakeSnapshot(const std::string& path)
 {
-    if (!grabber_ || !capture_.Running())
-        return false;
     // An MJPG camera's still is the picture on show, written at once; an H.264
-    // camera's is written at its next decoded picture (and so is an MJPG camera's
-    // when none has been decoded yet).
-    if (source_.kind == SourceKind::Mjpeg && grabber_->HasLastFrame()) {
-        std::string message;
-        if (grabber_->SaveLastFrameAsJpeg(path, &message))
-            return true;
-        std::fprintf(stderr, "capture: still picture %s: %s\n", path.c_str(), message.c_str());
-        return false;
-    }
-    grabber_->RequestSnapshot(path);
-    return true;
+    // camera's is written at its next decoded picture.
+    return grabber_ && capture_.Running() && grabber_->TakeStill(path, source_.kind == SourceKind::Mjpeg);
 }
 
 RecordGraph::RunState RecordGraph::GetState() const

@@ -96,6 +96,13 @@ public:
         return o;
     }
 
+    // TLS when asked for, then the network and the association: Done, or why not.
+    SendOutcome Open()
+    {
+        SendOutcome o = PrepareTls();
+        return o.ok() ? Connect() : o;
+    }
+
     SendOutcome Connect()
     {
         SendOutcome o;

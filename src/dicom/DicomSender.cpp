@@ -78,10 +78,7 @@ SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds)
     OFList<OFString> syntaxes;
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
     a.scu().addPresentationContext(UID_VerificationSOPClass, syntaxes);
-    o = a.PrepareTls();
-    if (!o.ok())
-        return o;
-    o = a.Connect();
+    o = a.Open();
     if (!o.ok())
         return o;
     OFCondition c = a.scu().sendECHORequest(0);
@@ -109,10 +106,7 @@ SendOutcome StoreFile(const DicomSettings& settings, const std::string& dicomPat
     OFList<OFString> syntaxes;
     syntaxes.push_back(transferSyntaxUid.c_str());
     a.scu().addPresentationContext(sopClassUid.c_str(), syntaxes);
-    o = a.PrepareTls();
-    if (!o.ok())
-        return o;
-    o = a.Connect();
+    o = a.Open();
     if (!o.ok())
         return o;
     const T_ASC_PresentationContextID id = a.scu().findPresentationContextID(sopClassUid.c_str(), transferSyntaxUid.c_str());

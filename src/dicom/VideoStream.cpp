@@ -144,7 +144,7 @@ public:
         return true;
     }
 
-    // False only when writing failed.
+    // False when converting or writing failed (a damaged packet only leaves a gap).
     bool Feed(AVPacket* pkt, std::string& message)
     {
         if (avcodec_send_packet(dec_.get(), pkt) < 0)
@@ -162,8 +162,10 @@ public:
                 }
                 swr_.reset(s);
             }
-            if (!Convert(frame_->extended_data, frame_->nb_samples))
-                return true;
+            if (!Convert(frame_->extended_data, frame_->nb_samples)) {
+                message = "the movie's sound cannot be converted";
+                return false;
+            }
             av_frame_unref(frame_.get());
             if (!Drain(false, message))
                 return false;

@@ -239,9 +239,7 @@ WorklistResult QueryWorklist(const DicomSettings& settings, const QDate& day, in
     syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
     a.scu().addPresentationContext(UID_FINDModalityWorklistInformationModel, syntaxes);
-    SendOutcome o = a.PrepareTls();
-    if (o.ok())
-        o = a.Connect();
+    SendOutcome o = a.Open();
     if (!o.ok()) {
         r.message = o.message.find("timeout") != std::string::npos
             ? QStringLiteral("No answer from the worklist server \"%1\" at %2:%3 within %4 seconds.")
@@ -299,9 +297,7 @@ QString EchoWorklist(const DicomSettings& settings, int timeoutSeconds)
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
     a.scu().addPresentationContext(UID_VerificationSOPClass, syntaxes);
     a.scu().addPresentationContext(UID_FINDModalityWorklistInformationModel, syntaxes);
-    SendOutcome o = a.PrepareTls();
-    if (o.ok())
-        o = a.Connect();
+    SendOutcome o = a.Open();
     if (!o.ok())
         return QString::fromStdString(o.message);
     if (a.scu().findPresentationContextID(UID_FINDModalityWorklistInformationModel, "") == 0)

@@ -236,6 +236,18 @@ std::string ServerError(PulseConnection& c, const char* what)
     return std::string(what) + ": " + pa_strerror(pa_context_errno(c.Context()));
 }
 
+// Ends a stream of ours: no callback reaches us any more, then it is let go.
+void EndStream(pa_stream*& stream)
+{
+    if (!stream)
+        return;
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+    stream = nullptr;
+}
+
 // Capture from one source. `channels` floats make a frame.
 class PulseRecordStream final : public AudioRecordStream, private PulseReopener {
 public:
@@ -254,7 +266,7 @@ public:
     }
 
     // `device` null means the default input. Lock not held.
-    bool Open(const char* device, const pa_sample_spec& spec, const pa_buffer_attr& attr,
+    bool Open(const char* device, const pa_sample_spec& format, const pa_buffer_attr& attr,
         pa_stream_flags_t flags, const char* title, std::string* error)
     {
         PulseConnection::Lock lock(*connection_);
@@ -263,7 +275,7 @@ public:
             return false;
         }
         device_ = device ? std::optional<std::string>(device) : std::nullopt;
-        spec_ = spec;
+        format_ = format;
         attr_ = attr;
         flags_ = flags;
         title_ = title;
@@ -287,7 +299,7 @@ private:
     // Lock held.
     bool Connect()
     {
-        stream_ = pa_stream_new(connection_->Context(), title_.c_str(), &spec_, nullptr);
+        stream_ = pa_stream_new(connection_->Context(), title_.c_str(), &format_, nullptr);
         if (!stream_)
             return false;
         pa_stream_set_state_callback(stream_, &SignalOnStreamState, connection_.get());
@@ -295,16 +307,7 @@ private:
         return pa_stream_connect_record(stream_, device_ ? device_->c_str() : nullptr, &attr_, flags_) >= 0;
     }
 
-    void Close()
-    {
-        if (!stream_)
-            return;
-        pa_stream_set_read_callback(stream_, nullptr, nullptr);
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
-    }
+    void Close() { EndStream(stream_); }
 
     // The server came back: the same microphone again. Its sound carries on at the
     // monotonic time it was captured at, so the writer fills the gap with silence and
@@ -322,7 +325,7 @@ private:
     void Read(pa_stream* s)
     {
         const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
-        const pa_sample_spec* spec = pa_stream_get_sample_spec(s);
+        const pa_sample_spec* format = pa_stream_get_sample_spec(s);
         // The oldest unread sample was captured `latency` ago.
         pa_usec_t latency = 0;
         int negative = 0;
@@ -343,7 +346,7 @@ private:
                     silence_.assign(frames * static_cast<size_t>(channels_), 0.0f);
                     callback_(silence_.data(), frames, timestamp);
                 }
-                timestamp += static_cast<int64_t>(frames) * 1000000 / spec->rate;
+                timestamp += static_cast<int64_t>(frames) * 1000000 / format->rate;
             }
             pa_stream_drop(s);
         }
@@ -354,7 +357,7 @@ private:
     int channels_;
     // What the stream was opened with, to open it again (lock held).
     std::optional<std::string> device_;
-    pa_sample_spec spec_ {};
+    pa_sample_spec format_ {};
     pa_buffer_attr attr_ {};
     pa_stream_flags_t flags_ {};
     std::string title_;
@@ -464,14 +467,14 @@ private:
     // Lock held. Corked while the movie is paused.
     bool Connect()
     {
-        pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels };
-        stream_ = pa_stream_new(connection_->Context(), "Movie sound", &spec, nullptr);
+        pa_sample_spec format { PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels };
+        stream_ = pa_stream_new(connection_->Context(), "Movie sound", &format, nullptr);
         if (!stream_)
             return false;
         pa_stream_set_state_callback(stream_, &SignalOnStreamState, connection_.get());
         pa_buffer_attr attr {};
         attr.maxlength = static_cast<uint32_t>(-1);
-        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(250000, &spec));
+        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(250000, &format));
         attr.prebuf = static_cast<uint32_t>(-1);
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(-1);
@@ -482,15 +485,7 @@ private:
         return pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) >= 0;
     }
 
-    void Close()
-    {
-        if (!stream_)
-            return;
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
-    }
+    void Close() { EndStream(stream_); }
 
     // The server came back: the player finds the stream healthy again and goes on
     // writing the movie's sound.
@@ -595,13 +590,13 @@ std::unique_ptr<AudioRecordStream> PulseAudioBackend::OpenRecordStream(
     if (!error)
         error = &ignored;
     auto stream = std::make_unique<PulseRecordStream>(connection_, std::move(callback), kAudioChannels);
-    pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels };
+    pa_sample_spec format { PA_SAMPLE_FLOAT32NE, kAudioRate, kAudioChannels };
     pa_buffer_attr attr {};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20000, &spec)); // 20 ms blocks
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20000, &format)); // 20 ms blocks
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING
         | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
-    if (!stream->Open(deviceName.c_str(), spec, attr, flags, "Microphone", error))
+    if (!stream->Open(deviceName.c_str(), format, attr, flags, "Microphone", error))
         return nullptr;
     return stream;
 }
@@ -631,13 +626,13 @@ bool PulseAudioBackend::StartPeakMeter()
             peak_.store(std::min(high, 1.0f), std::memory_order_relaxed);
         },
         1);
-    pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, 25, 1 };
+    pa_sample_spec format { PA_SAMPLE_FLOAT32NE, 25, 1 };
     pa_buffer_attr attr {};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = sizeof(float);
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
     std::string error;
-    if (!stream->Open(nullptr, spec, attr, flags, "Microphone level", &error))
+    if (!stream->Open(nullptr, format, attr, flags, "Microphone level", &error))
         return false;
     peakStream_ = std::move(stream);
     return true;
