@@ -181,8 +181,11 @@ QWidget* MediaItemDelegate::createEditor(
 void MediaItemDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
 {
     auto* edit = qobject_cast<QLineEdit*>(editor);
-    if (!edit)
+    // The view refills an open editor whenever its row changes, and a thumbnail that
+    // lands while the operator types is such a change: fill it only once, as it opens.
+    if (!edit || edit->property("kestovarFilled").toBool())
         return;
+    edit->setProperty("kestovarFilled", true);
     const std::string label = index.data(Qt::DisplayRole).toString().toStdString();
     edit->setText(QString::fromStdString(RenameEditText(label)));
     edit->deselect();

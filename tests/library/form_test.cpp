@@ -385,6 +385,9 @@ TEST_F(FormTest, RenameStartsWithTheNameWithoutItsExtensionAndMovesTheCaseFile)
     EXPECT_EQ(editor->text(), QStringLiteral("Smith.Jones_170226_101530"));
     EXPECT_EQ(editor->cursorPosition(), editor->text().size());
     editor->setText(QStringLiteral("Knee"));
+    // The thumbnail lands while the operator types: what was typed stays.
+    form->ListModel()->SetThumbnail(0, QImage(8, 8, QImage::Format_RGB32));
+    EXPECT_EQ(editor->text(), QStringLiteral("Knee"));
     QTest::keyClick(editor, Qt::Key_Return);
     Settle();
     EXPECT_FALSE(fs::exists(Movie("Smith.Jones_170226_101530.avi")));
