@@ -231,6 +231,19 @@ CCaptureBufferCallback::Layout CCaptureBufferCallback::LayoutFor(
     } else {
         l.scaledWidth = tw;
         l.scaledHeight = th;
+        // A window up to 1 % larger than half the picture shows exactly half of it,
+        // centred on a thin black edge (the station's own default window is such a
+        // one): halving averages 2x2 squares, which libyuv does in a tenth of the time
+        // of a bilinear scale to the odd size, and gives the sharper picture.
+        const int hw = width / 2, hh = height / 2;
+        if (width % 2 == 0 && height % 2 == 0 && tw >= hw && th >= hh && (tw != hw || th != hh)
+            && (tw - hw) * 100 <= hw && (th - hh) * 100 <= hh) {
+            l.scaledWidth = l.areaWidth = hw;
+            l.scaledHeight = l.areaHeight = hh;
+            l.areaX = (tw - hw) / 2;
+            l.areaY = (th - hh) / 2;
+            l.partial = true;
+        }
     }
     return l;
 }
@@ -308,13 +321,15 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
                 return;
             }
         }
-        toScaled_ = sws_getCachedContext(toScaled_, l.cropWidth, l.cropHeight, format, l.scaledWidth,
-            l.scaledHeight, format, kScaleFlags, nullptr, nullptr, nullptr);
-        if (!toScaled_) {
-            av_frame_unref(view_.get());
-            return;
+        if (!HalveYuv(view_.get(), format, scaled_.get())) {
+            toScaled_ = sws_getCachedContext(toScaled_, l.cropWidth, l.cropHeight, format, l.scaledWidth,
+                l.scaledHeight, format, kScaleFlags, nullptr, nullptr, nullptr);
+            if (!toScaled_) {
+                av_frame_unref(view_.get());
+                return;
+            }
+            sws_scale(toScaled_, view_->data, view_->linesize, 0, l.cropHeight, scaled_->data, scaled_->linesize);
         }
-        sws_scale(toScaled_, view_->data, view_->linesize, 0, l.cropHeight, scaled_->data, scaled_->linesize);
         scaled_->sample_aspect_ratio = decoded->sample_aspect_ratio;
         picture = scaled_.get();
     }

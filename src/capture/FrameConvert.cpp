@@ -3,6 +3,7 @@
 #include "platform/CameraAvPtr.h"
 
 #include <libyuv/convert_argb.h>
+#include <libyuv/scale.h>
 
 #include <QImage>
 #include <QSaveFile>
@@ -59,6 +60,34 @@ bool ConvertYuvToRgb32(const AVFrame* picture, AVPixelFormat format, bool fullRa
         return libyuv::I422ToARGBMatrix(p[0], s[0], p[1], s[1], p[2], s[2], dst, dstStride, matrix, width, height) == 0;
     case AV_PIX_FMT_YUV444P:
         return libyuv::I444ToARGBMatrix(p[0], s[0], p[1], s[1], p[2], s[2], dst, dstStride, matrix, width, height) == 0;
+    default:
+        return false;
+    }
+}
+
+bool HalveYuv(const AVFrame* picture, AVPixelFormat format, AVFrame* dst)
+{
+    const int w = picture->width, h = picture->height;
+    if (w < 2 || h < 2 || w % 2 != 0 || h % 2 != 0 || dst->width != w / 2 || dst->height != h / 2)
+        return false;
+    const uint8_t* const* p = picture->data;
+    const int* s = picture->linesize;
+    uint8_t* const* d = dst->data;
+    const int* ds = dst->linesize;
+    constexpr auto box = libyuv::kFilterBox;
+    switch (format) {
+    case AV_PIX_FMT_YUV420P:
+        return libyuv::I420Scale(p[0], s[0], p[1], s[1], p[2], s[2], w, h, d[0], ds[0], d[1], ds[1], d[2], ds[2],
+                   w / 2, h / 2, box)
+            == 0;
+    case AV_PIX_FMT_YUV422P:
+        return libyuv::I422Scale(p[0], s[0], p[1], s[1], p[2], s[2], w, h, d[0], ds[0], d[1], ds[1], d[2], ds[2],
+                   w / 2, h / 2, box)
+            == 0;
+    case AV_PIX_FMT_YUV444P:
+        return libyuv::I444Scale(p[0], s[0], p[1], s[1], p[2], s[2], w, h, d[0], ds[0], d[1], ds[1], d[2], ds[2],
+                   w / 2, h / 2, box)
+            == 0;
     default:
         return false;
     }

@@ -28,6 +28,12 @@ void SetSwsColorDetails(SwsContext* ctx, const AVFrame* frame, bool fullRange);
 bool ConvertYuvToRgb32(const AVFrame* picture, AVPixelFormat format, bool fullRange, AVColorSpace space,
     uint8_t* dst, int dstStride, int width, int height);
 
+// Scales a YUV picture (plain 4:2:0, 4:2:2 or 4:4:4, as SwsInputFormat gives) to
+// exactly half its size, each new pixel the mean of a 2x2 square, with libyuv. `dst`
+// must hold a picture of that format and half the size. False for an odd size or a
+// format it does not take (the caller then scales with libswscale).
+bool HalveYuv(const AVFrame* picture, AVPixelFormat format, AVFrame* dst);
+
 // Converts a decoded picture to 24-bit colour and writes it as a JPEG file of the
 // picture's size (Qt's default quality). The file appears whole or not at all.
 bool WriteFrameAsJpeg(const AVFrame* frame, const std::string& path, std::string* message = nullptr);

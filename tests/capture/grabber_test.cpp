@@ -303,6 +303,64 @@ TEST(GrabberTest, TheWindowsColoursMatchLibswscalesForEveryMatrixAndRange)
     }
 }
 
+TEST(GrabberTest, AWindowJustOverHalfThePictureShowsExactlyHalfCentred)
+{
+    // The station's default video window, 965x543, for a 1080p camera: the picture is
+    // halved (2x2 means) into 960x540 on a thin black edge; it must look like the
+    // picture libswscale scales to that size. 1280x720 is still filled edge to edge.
+    auto clip = H264Clip(1920, 1080);
+    ASSERT_TRUE(clip);
+    av::FramePtr frame = DecodeFirst(*clip);
+    ASSERT_TRUE(frame);
+    bool full = false;
+    const AVPixelFormat format = SwsInputFormat(frame.get(), full);
+    av::SwsPtr sws(sws_getContext(1920, 1080, format, 960, 540, AV_PIX_FMT_RGB32,
+        SWS_AREA | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+    SetSwsColorDetails(sws.get(), frame.get(), full);
+    QImage reference(960, 541, QImage::Format_RGB32);
+    uint8_t* dst[4] = { reference.bits(), nullptr, nullptr, nullptr };
+    int stride[4] = { static_cast<int>(reference.bytesPerLine()), 0, 0, 0 };
+    sws_scale(sws.get(), frame->data, frame->linesize, 0, 1080, dst, stride);
+
+    for (const QSize window : { QSize(965, 543), QSize(1280, 720) }) {
+        SCOPED_TRACE(testing::Message() << window.width() << "x" << window.height());
+        MemoryVideoSink sink(window);
+        CCaptureBufferCallback presenter;
+        presenter.SetVideoSink(&sink);
+        presenter.PresentDecodedFrame(frame.get());
+        ASSERT_EQ(sink.Count(), 1);
+        const QImage shown = sink.Latest();
+        ASSERT_EQ(shown.size(), window);
+        if (window.width() == 1280) {
+            for (int y : { 0, 360, 719 })
+                for (int x : { 0, 640, 1279 })
+                    EXPECT_FALSE(IsBlack(shown.pixel(x, y))) << x << "," << y;
+            continue;
+        }
+        const QRect area(2, 1, 960, 540);
+        double sum = 0;
+        int worst = 0, blackEdge = 0, edge = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb a = shown.pixel(x, y);
+                if (!area.contains(x, y)) {
+                    ++edge;
+                    blackEdge += a == qRgb(0, 0, 0);
+                    continue;
+                }
+                const QRgb b = reference.pixel(x - area.x(), y - area.y());
+                for (int d : { qRed(a) - qRed(b), qGreen(a) - qGreen(b), qBlue(a) - qBlue(b) }) {
+                    sum += std::abs(d);
+                    worst = std::max(worst, std::abs(d));
+                }
+            }
+        EXPECT_EQ(blackEdge, edge) << "the edge around the halved picture is black";
+        // Seen: mean 0.26, largest 16 (rounding of the two averages).
+        EXPECT_LT(sum / (3.0 * 960 * 540), 1.0) << "mean difference per channel";
+        EXPECT_LE(worst, 24) << "largest difference of one channel";
+    }
+}
+
 TEST(GrabberTest, QuarterTurnIntoAnOddSizedWindowKeepsItsSidesBlack)
 {
     // 1001 pixels wide: the turned area's width is no multiple of the converter's
