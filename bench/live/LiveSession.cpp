@@ -412,7 +412,7 @@ SessionResult RunSession(const SessionOptions& options, std::shared_ptr<const Pa
     auto provider = std::make_shared<ReplayProvider>(stream);
     SetCameraProvider(provider);
     {
-        PaintingSink sink(QSize(1280, 720), provider->stats);
+        PaintingSink sink(options.window, provider->stats);
         if (options.kind == SessionKind::Preview) {
             PreviewGraph graph;
             graph.SetVideoWindow(&sink);

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <QSize>
 // A live preview or a recording run through the real PreviewGraph / RecordGraph with
 // a camera that replays packets encoded beforehand, paced at the camera's frame rate,
 // so the simulated camera's own x264 encoder costs nothing while we measure.
@@ -32,6 +34,7 @@ enum class SessionKind { Preview, Recording };
 struct SessionOptions {
     SessionKind kind = SessionKind::Preview;
     RotationMode rotation = 0;
+    QSize window { 1280, 720 }; // the video window's picture
     double warmUpSeconds = 2;
     double seconds = 10;
     // Recording only: where the movie goes (removed afterwards) and the sound.

@@ -135,7 +135,7 @@ int main(int argc, char** argv)
         = std::filesystem::temp_directory_path() / ("kestovar-bench-live-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
 
-    Figures preview, recording;
+    Figures preview, recording, preview965;
     std::vector<double> over, overThreads, overCapture;
     for (int r = 0; r < runs; ++r) {
         SessionOptions options;
@@ -152,8 +152,21 @@ int main(int argc, char** argv)
             std::filesystem::remove_all(dir);
             return 1;
         }
+        // The window a 1280x800 main window gives the picture, as the station starts.
+        SessionOptions own;
+        own.rotation = rotation;
+        own.seconds = seconds;
+        own.window = QSize(965, 543);
+        std::fprintf(stderr, "bench_live: run %d, preview in the station's default window\n", r + 1);
+        const SessionResult d = RunSession(own, stream);
+        if (!d.ok) {
+            std::fprintf(stderr, "bench_live: %s\n", d.error.c_str());
+            std::filesystem::remove_all(dir);
+            return 1;
+        }
         Add(preview, p);
         Add(recording, c);
+        Add(preview965, d);
         over.push_back((c.cpuFractionOfCore - p.cpuFractionOfCore) * 100);
         overThreads.push_back((c.otherGraphThreadsFraction - p.otherGraphThreadsFraction) * 100);
         overCapture.push_back((c.captureThreadFraction - p.captureThreadFraction) * 100);
@@ -199,6 +212,8 @@ int main(int argc, char** argv)
 
     const std::string shape = Format("1080p30 H.264, rotation %d, 1280x720 window", rotation);
     Print("live preview " + shape, preview, 25);
+    Print(Format("live preview 1080p30 H.264, rotation %d, the station's default 965x543 window", rotation),
+        preview965, 8);
     Print("recording with sound (" + recording.microphone + ") " + shape, recording, 0);
     const double extra = Median(over);
     Row("recording CPU over preview (% of one core), whole process", Format("%.1f %%", extra), "goal < 3 %",
