@@ -74,6 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const ProfileFile after = ProfileFile::FromBytes(updated.Text());
         if (after.Text() != updated.Text() || after.Find(section, key) != found)
             Fail("a stored value does not survive a write", updated.Text());
+        // Saved in the file's own encoding (Windows-1252 only while the text fits it).
+        if (ProfileFile::FromBytes(updated.Bytes()).Text() != updated.Text())
+            Fail("the saved bytes read back to other text", updated.Text());
     } else if (ProfileFile::IsStorableSection(section) && ProfileFile::IsStorableKey(key)
         && ProfileFile::IsStorableValue(value)) {
         Fail("a storable value was refused");

@@ -204,13 +204,17 @@ struct ParsedLine {
     QString raw; // the physical lines as they stand, joined by "\n", without line ends
 };
 
-// A line's own text, when written back with a line end it reads as the same line: one
-// physical line (regedit's hex lists continued over several lines are written anew,
-// same data) without a carriage return left inside it, and not ending in a backslash
-// (the last line of a file may; written back, it would continue into the next).
-QString KeepableRaw(const QString& raw)
+// A line's own text, when written back with a line end it reads as the same line: no
+// carriage return left inside it, not ending in a backslash (the last line of a file
+// may; written back, it would continue into the next), and one physical line unless
+// `continued` (regedit's hex lists continued over several lines: their physical lines
+// are written back with the file's line end between them; in 8-bit files they are
+// written anew, same data).
+QString KeepableRaw(const QString& raw, bool continued)
 {
-    return raw.contains(u'\r') || raw.contains(u'\n') || raw.trimmed().endsWith(u'\\') ? QString() : raw;
+    return raw.contains(u'\r') || (!continued && raw.contains(u'\n')) || raw.trimmed().endsWith(u'\\')
+        ? QString()
+        : raw;
 }
 
 // Physical lines joined where a hex list continues after a trailing backslash.
@@ -269,15 +273,21 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
     QString currentKey;
     bool keyDeleted = false;
 
-    // Lines of an 8-bit file are kept as they were read, so that keys and values the
-    // station does not change are written back with their own bytes (Windows-1252 text
-    // of a REGEDIT4 file included).
-    const bool utf16File = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    // Lines are kept as they were read, so that keys and values the station does not
+    // change are written back with their own bytes (Windows-1252 text of a REGEDIT4
+    // file, or a UTF-16 export of regedit, included).
     const QString decoded = DecodeFileText(bytes);
-    hive.bytes_ = utf16File ? HiveFile::LineBytes::None
-        : (decoded.toUtf8() == (bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes))
-        ? HiveFile::LineBytes::Utf8
-        : HiveFile::LineBytes::Latin1;
+    const bool utf16File = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    if (utf16File) {
+        hive.bytes_
+            = bytes.startsWith("\xFF\xFE") ? HiveFile::LineBytes::Utf16Le : HiveFile::LineBytes::Utf16Be;
+        const qsizetype firstEnd = decoded.indexOf(u'\n');
+        hive.crlf_ = firstEnd > 0 && decoded[firstEnd - 1] == u'\r';
+    } else {
+        hive.bytes_ = decoded.toUtf8() == (bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes)
+            ? HiveFile::LineBytes::Utf8
+            : HiveFile::LineBytes::Latin1;
+    }
     for (const ParsedLine& line : LogicalLines(decoded)) {
         const QString& text = line.text;
         if (text.isEmpty() || text.startsWith(u';'))
@@ -290,7 +300,9 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
             else
                 return fail(line.number, QStringLiteral("not a registry file (no REGEDIT4 header)"));
             headerSeen = true;
-            if (utf16Data)
+            if (utf16Data && utf16File)
+                hive.version5_ = true; // written back under the same header
+            else if (utf16Data)
                 hive.bytes_ = HiveFile::LineBytes::None;
             continue;
         }
@@ -309,7 +321,7 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
             else if (!hive.CreateKey(path))
                 return fail(line.number, QStringLiteral("bad key name"));
             else if (!known)
-                hive.FindKey(path)->raw = KeepableRaw(line.raw);
+                hive.FindKey(path)->raw = KeepableRaw(line.raw, utf16File);
             currentKey = path;
             continue;
         }
@@ -379,7 +391,7 @@ bool HiveFile::Parse(const QByteArray& bytes, HiveFile* out, QString* error)
             // Set again under another letter case, the value keeps its first name: its
             // line is written anew under that name.
             HiveValue* stored = hive.FindValueForUpdate(currentKey, name);
-            stored->raw = stored->name == name ? KeepableRaw(line.raw) : QString();
+            stored->raw = stored->name == name ? KeepableRaw(line.raw, utf16File) : QString();
         }
     }
     if (!headerSeen)
@@ -398,12 +410,29 @@ bool IsAscii(const QString& text)
     return true;
 }
 
+// How the station writes its own value lines.
+enum class ValueForm {
+    Text, // REGEDIT4: string data as text, hex(1), hex(2) and hex(7) of its UTF-8 bytes
+    AsciiText, // as Text, and text that is not ASCII as hex(1) (beside ANSI lines)
+    Utf16, // version 5 in a UTF-16 file: string data as its own UTF-16LE bytes
+};
+
 // One value line in the station's own form.
-QString FormatValue(const HiveValue& value, bool asciiText)
+QString FormatValue(const HiveValue& value, ValueForm form)
 {
     QString text;
     text += value.name.isEmpty() ? QStringLiteral("@") : Quote(value.name);
     text += u'=';
+    if (form == ValueForm::Utf16 && IsStringType(value.type)) {
+        // Quotes hold one line of UTF-16 text with its terminating null; other data
+        // goes as hex(1), hex(2), hex(7) of exactly its bytes, as regedit writes it.
+        const QString s = HiveFile::DecodeString(value.data);
+        if (value.type == RegSz && !HasControlChar(s) && HiveFile::EncodeString(s) == value.data
+            && Utf8Safe(s) == s)
+            return text + Quote(s);
+        return text + QStringLiteral("hex(%1):").arg(value.type, 0, 16) + HexList(value.data);
+    }
+    const bool asciiText = form == ValueForm::AsciiText;
     switch (value.type) {
     case RegSz: {
         // Quotes hold one line of text with its terminating null. Anything else -
@@ -452,6 +481,32 @@ QString FormatValue(const HiveValue& value, bool asciiText)
 
 QByteArray HiveFile::Serialize() const
 {
+    if (bytes_ == LineBytes::Utf16Le || bytes_ == LineBytes::Utf16Be) {
+        // Every text has a UTF-16 form: the file is written in the encoding, with the
+        // header and the line ends, it was read with.
+        const QString eol = crlf_ ? QStringLiteral("\r\n") : QStringLiteral("\n");
+        auto kept = [&eol](QString raw) { return raw.replace(u'\n', eol); };
+        QString text = (version5_ ? kHeader5 : kHeader4) + eol + eol;
+        for (const HiveKey& key : keys_) {
+            text += (key.raw.isEmpty() ? u'[' + key.path + u']' : kept(key.raw)) + eol;
+            for (const HiveValue& value : key.values)
+                text += (value.raw.isEmpty()
+                                ? FormatValue(value, version5_ ? ValueForm::Utf16 : ValueForm::Text)
+                                : kept(value.raw))
+                    + eol;
+            text += eol;
+        }
+        const bool bigEndian = bytes_ == LineBytes::Utf16Be;
+        QByteArray out = bigEndian ? QByteArray("\xFE\xFF", 2) : QByteArray("\xFF\xFE", 2);
+        out.reserve(2 + text.size() * 2);
+        for (QChar c : text) {
+            const char lo = static_cast<char>(c.unicode() & 0xff), hi = static_cast<char>(c.unicode() >> 8);
+            out.append(bigEndian ? hi : lo);
+            out.append(bigEndian ? lo : hi);
+        }
+        return out;
+    }
+
     // Lines read from an 8-bit file go back with the bytes they were read with; beside
     // ANSI lines the station's own lines are written in Latin-1 too, so the whole file
     // reads back as it was meant. When that cannot be (a name beyond Latin-1), or when
@@ -472,7 +527,9 @@ QByteArray HiveFile::Serialize() const
             out += encode(lines != LineBytes::None && !key.raw.isEmpty() ? key.raw : u'[' + key.path + u']');
             out += '\n';
             for (const HiveValue& value : key.values) {
-                out += encode(lines != LineBytes::None && !value.raw.isEmpty() ? value.raw : FormatValue(value, latin1));
+                out += encode(lines != LineBytes::None && !value.raw.isEmpty()
+                        ? value.raw
+                        : FormatValue(value, latin1 ? ValueForm::AsciiText : ValueForm::Text));
                 out += '\n';
             }
             out += '\n';

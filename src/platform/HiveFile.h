@@ -19,6 +19,11 @@
 // after ';', hex lists continued over several lines with a trailing backslash, and
 // deletion lines. Anything else makes the whole file unreadable: a half-understood
 // file must not be written back with parts of it missing.
+//
+// Writing keeps the file's encoding where another program's lines depend on it (see
+// Serialize): an 8-bit file (UTF-8, or ANSI such as Windows-1252) becomes REGEDIT4 text
+// with LF line ends, and a UTF-16 file, as Windows' regedit exports it, stays UTF-16 in
+// its byte order with its byte-order mark, its header and its line ends.
 
 #include <QByteArray>
 #include <QString>
@@ -59,14 +64,21 @@ public:
     // Parses a file's bytes. On failure returns false, leaves `out` untouched and
     // sets `error` to what was wrong and on which line.
     static bool Parse(const QByteArray& bytes, HiveFile* out, QString* error);
-    // The REGEDIT4 text, LF line ends. Parsing it gives back every key and value
-    // exactly; only string data that is not UTF-16 text (an odd byte count, a lone
+    // The file's bytes. Parsing them gives back every key and value exactly; only in
+    // REGEDIT4 text, string data that is not UTF-16 text (an odd byte count, a lone
     // surrogate) comes back as the nearest text, since REGEDIT4 stores strings as text.
-    // Key and value lines read from an 8-bit file (UTF-8, or ANSI such as Windows-1252
-    // from regedit) and not changed since are written with the bytes they were read
-    // with; everything else is UTF-8, and next to ANSI lines the station's own text
-    // that is not ASCII is written as hex(1) of its UTF-8 bytes, which reads back the
-    // same whatever the rest of the file holds.
+    // Key and value lines read from the file and not changed since are written with the
+    // bytes they were read with (a hex list continued over several lines of an 8-bit
+    // file is written anew on one line, same data).
+    // - A file read from 8-bit text (UTF-8, or ANSI such as Windows-1252 from regedit),
+    //   and a new one: REGEDIT4 with LF line ends. The station's own lines are UTF-8;
+    //   next to ANSI lines its text that is not ASCII is written as hex(1) of its UTF-8
+    //   bytes, which reads back the same whatever the rest of the file holds.
+    // - A file read from UTF-16 with a byte-order mark: the same encoding, mark, header
+    //   ("Windows Registry Editor Version 5.00" or REGEDIT4) and line ends (CRLF when its
+    //   first line had one). Under the version 5 header the station's own lines are
+    //   written as regedit writes them: a string in quotes, hex(2), hex(7) and any
+    //   string data that quotes cannot hold exactly (hex(1)) as their UTF-16LE bytes.
     QByteArray Serialize() const;
 
     // A key exists when it is listed or when a listed key lies below it.
@@ -90,8 +102,8 @@ public:
 
 private:
     // How the lines of the file read were decoded: their bytes are the raw texts in
-    // this encoding (None: not kept, a UTF-16 file).
-    enum class LineBytes { None, Utf8, Latin1 };
+    // this encoding (None: not kept, an 8-bit file under the version 5 header).
+    enum class LineBytes { None, Utf8, Latin1, Utf16Le, Utf16Be };
 
     HiveKey* FindKey(const QString& path);
     HiveValue* FindValueForUpdate(const QString& keyPath, const QString& name);
@@ -100,6 +112,8 @@ private:
 
     std::vector<HiveKey> keys_;
     LineBytes bytes_ = LineBytes::None;
+    bool version5_ = false; // a UTF-16 file read under the version 5 header
+    bool crlf_ = false; // a UTF-16 file whose first line ended in CRLF
 };
 
 } // namespace kestovar

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/UniqueFd.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -63,50 +64,78 @@ void AppendUtf8(std::string& out, char32_t cp)
     }
 }
 
+// Windows-1252's characters for the bytes 0x80-0x9F (the others are Latin-1). The five
+// bytes it leaves unassigned stand for the C1 control of the same number, so every byte
+// reads as a character and that character writes back as the same byte.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC,
+    0x0081,
+    0x201A,
+    0x0192,
+    0x201E,
+    0x2026,
+    0x2020,
+    0x2021,
+    0x02C6,
+    0x2030,
+    0x0160,
+    0x2039,
+    0x0152,
+    0x008D,
+    0x017D,
+    0x008F,
+    0x0090,
+    0x2018,
+    0x2019,
+    0x201C,
+    0x201D,
+    0x2022,
+    0x2013,
+    0x2014,
+    0x02DC,
+    0x2122,
+    0x0161,
+    0x203A,
+    0x0153,
+    0x009D,
+    0x017E,
+    0x0178,
+};
+
 // Files the old station wrote through the "ANSI" profile functions are Windows-1252.
 std::string DecodeWindows1252(std::string_view bytes)
 {
-    static constexpr std::array<char16_t, 32> kHigh = {
-        0x20AC,
-        0x0081,
-        0x201A,
-        0x0192,
-        0x201E,
-        0x2026,
-        0x2020,
-        0x2021,
-        0x02C6,
-        0x2030,
-        0x0160,
-        0x2039,
-        0x0152,
-        0x008D,
-        0x017D,
-        0x008F,
-        0x0090,
-        0x2018,
-        0x2019,
-        0x201C,
-        0x201D,
-        0x2022,
-        0x2013,
-        0x2014,
-        0x02DC,
-        0x2122,
-        0x0161,
-        0x203A,
-        0x0153,
-        0x009D,
-        0x017E,
-        0x0178,
-    };
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     for (unsigned char c : bytes) {
         if (c >= 0x80 && c < 0xA0)
-            AppendUtf8(out, kHigh[c - 0x80]);
+            AppendUtf8(out, kWindows1252High[c - 0x80]);
         else
             AppendUtf8(out, c);
+    }
+    return out;
+}
+
+// Valid UTF-8 text as Windows-1252; nullopt when a character has no byte there.
+std::optional<std::string> EncodeWindows1252(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+        for (std::size_t k = 1; k < len && i + k < text.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += len;
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out += static_cast<char>(cp);
+            continue;
+        }
+        const auto* found = std::find(kWindows1252High.begin(), kWindows1252High.end(), cp);
+        if (found == kWindows1252High.end())
+            return std::nullopt;
+        out += static_cast<char>(0x80 + (found - kWindows1252High.begin()));
     }
     return out;
 }
@@ -165,7 +194,13 @@ std::string DecodeProfileBytes(std::string_view bytes, bool& binary, ProfileEnco
             bytes.remove_prefix(3);
             encoding = ProfileEncoding::Utf8Bom;
         }
-        text = IsValidUtf8(bytes) ? std::string(bytes) : DecodeWindows1252(bytes);
+        if (IsValidUtf8(bytes)) {
+            text = std::string(bytes);
+        } else {
+            text = DecodeWindows1252(bytes);
+            if (encoding == ProfileEncoding::Utf8)
+                encoding = ProfileEncoding::Windows1252;
+        }
     }
     // More byte-order marks (a file converted twice) are not text either; one left at the
     // start would be taken for the mark when the file is read again after a save.
@@ -229,6 +264,17 @@ std::string EncodeProfileText(const std::string& text, ProfileEncoding encoding)
 {
     if (encoding == ProfileEncoding::Utf8)
         return text;
+    if (encoding == ProfileEncoding::Windows1252) {
+        // Kept only while the bytes read back to this very text: otherwise UTF-8 with a
+        // byte-order mark, which reads back the same whatever the text holds.
+        if (const auto ansi = EncodeWindows1252(text)) {
+            bool binary = false;
+            ProfileEncoding readAs = ProfileEncoding::Windows1252;
+            if (DecodeProfileBytes(*ansi, binary, readAs) == text)
+                return *ansi;
+        }
+        return "\xEF\xBB\xBF" + text;
+    }
     if (encoding == ProfileEncoding::Utf8Bom)
         return "\xEF\xBB\xBF" + text;
     const bool bigEndian = encoding == ProfileEncoding::Utf16Be;

@@ -16,8 +16,12 @@
 //   the fresh one that replaces a damaged file) gets CRLF, as the platform's
 //   private-profile files have: case files travel to other hospital PCs.
 // - An existing file in UTF-8 with a byte-order mark, or in UTF-16 (either byte order,
-//   with its mark), is written back in that encoding with its mark; a Windows-1252 file
-//   is written back as UTF-8 (its text unchanged).
+//   with its mark), is written back in that encoding with its mark. A Windows-1252 file
+//   is written back in Windows-1252, so every line the station did not change keeps its
+//   bytes; when its text no longer fits Windows-1252 (the operator typed a character it
+//   cannot hold, such as a Polish or Chinese letter) or would then read as UTF-8 (what made it
+//   not UTF-8 is gone while other bytes look like UTF-8), the whole file is written in
+//   UTF-8 with a byte-order mark instead, so nothing is lost and it reads the same.
 // - Reading takes UTF-8 (with or without a byte-order mark), UTF-16 with a byte-order mark
 //   and, for any other text, Windows-1252 (what the old station's "ANSI" files hold).
 //   A value is cut to at most maxChars characters (Unicode code points), never inside one.
@@ -55,7 +59,8 @@ struct ProfileWriteResult {
 };
 
 // The encoding a file was read in and is saved in (the text itself is held as UTF-8).
-enum class ProfileEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be };
+// Windows1252 is saved as UTF-8 with a byte-order mark when its text does not fit.
+enum class ProfileEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Windows1252 };
 
 class ProfileFile {
 public:
@@ -90,7 +95,8 @@ public:
     // The file's text as it would be saved (UTF-8; Save writes it in encoding()).
     std::string Text() const;
     ProfileEncoding encoding() const { return encoding_; }
-    // The bytes Save writes: Text() in encoding(), with its byte-order mark.
+    // The bytes Save writes: Text() in encoding(), with its byte-order mark (for
+    // Windows1252, UTF-8 with a mark when the text does not fit; see above).
     std::string Bytes() const;
 
     // Atomic save (temporary file, fsync, rename, fsync of the folder).

@@ -193,6 +193,36 @@ TEST(CaseInfoWrite, WritingIntoAnExistingFileKeepsItsLineOrder)
         "Date=not ours\n");
 }
 
+// Another program's case file in Windows-1252 keeps that encoding, its line ends and the
+// bytes of every field the operator did not change. A typed character Windows-1252
+// cannot hold makes it UTF-8 with a byte-order mark, and every field reads back as it was.
+TEST(CaseInfoWrite, AWindows1252FileKeepsItsEncodingUntilATypedCharacterDoesNotFit)
+{
+    TempDir dir;
+    const std::string movie = (dir / "ansi.avi").string();
+    const std::string ansi = "[Kestovar]\r\nDate=2017-02-26\r\nFile Name=knee\r\nDoctor Name=Dr. B\xF6hm\r\n"
+                             "Patient Name=M\xFCller\r\nHospital Name=\r\nComment=Caf\xE9 \x80 5\r\n";
+    ASSERT_TRUE(WriteFileText(dir / "ansi.ini", ansi));
+    const CaseInfo shown = ReadCaseInfoFile(movie);
+    CaseInfo typed = shown;
+    typed.hospitalName = "Klinikum K\xC3\xB6ln";
+    ASSERT_TRUE(WriteCaseInfoFile(movie, typed, &shown).ok);
+    std::string expected = ansi;
+    expected.replace(expected.find("Hospital Name="), 14, "Hospital Name=Klinikum K\xF6ln");
+    EXPECT_EQ(ReadFileText(dir / "ansi.ini"), expected);
+    ASSERT_EQ(ReadCaseInfoFile(movie), typed);
+
+    CaseInfo polish = typed;
+    polish.doctorName = "Dr. \xC5\x81ukasz \xE4\xB8\xAD";
+    ASSERT_TRUE(WriteCaseInfoFile(movie, polish, &typed).ok);
+    EXPECT_EQ(ReadFileText(dir / "ansi.ini"),
+        "\xEF\xBB\xBF[Kestovar]\r\nDate=2017-02-26\r\nFile Name=knee\r\nDoctor Name=Dr. \xC5\x81ukasz "
+        "\xE4\xB8\xAD\r\n"
+        "Patient Name=M\xC3\xBCller\r\nHospital Name=Klinikum K\xC3\xB6ln\r\nComment=Caf\xC3\xA9 "
+        "\xE2\x82\xAC 5\r\n");
+    EXPECT_EQ(ReadCaseInfoFile(movie), polish);
+}
+
 TEST(CaseInfoRead, MissingKeysAndFilesReadAsEmptyFields)
 {
     TempDir dir;

@@ -32,6 +32,13 @@ QString StringValue(const HiveFile& hive, const QString& key, const QString& nam
     return v ? HiveFile::DecodeString(v->data) : QStringLiteral("<missing>");
 }
 
+// Text as UTF-16LE with a byte-order mark, as Windows' regedit exports it.
+QByteArray Utf16Le(const QString& text)
+{
+    return QByteArray("\xFF\xFE", 2)
+        + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
 } // namespace
 
 TEST(HiveFile, ReadsTheFormatRegeditExports)
@@ -339,4 +346,35 @@ TEST(HiveFile, KeptLinesReadBackTheSameAfterAWrite)
         }
         EXPECT_EQ(back.Serialize(), written);
     }
+}
+
+// regedit exports UTF-16LE with a byte-order mark and CRLF line ends. The file stays so:
+// another program's lines keep their bytes (a hex list continued over two lines
+// included), and the station's own values are written as regedit writes them.
+TEST(HiveFile, AUtf16ExportOfRegeditStaysUtf16)
+{
+    const QString other = QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Caf\u00e9]\r\n"
+                                         "\"Name\"=\"Gr\u00fc\u00dfe \u4e2d\"\r\n"
+                                         "\"Path\"=hex(2):43,00,3a,00,5c,00,\\\r\n  e9,00,00,00\r\n\r\n");
+    const QString head = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n") + other + u'['
+        + kSettings + QStringLiteral("]\r\n\"bitrate\"=hex:01,00,00,00\r\n");
+    const QByteArray file = Utf16Le(head + QStringLiteral("\"rootpath\"=\"C:\\\\Daten\"\r\n\r\n"));
+    HiveFile hive = MustParse(file);
+    EXPECT_EQ(hive.Serialize().toHex(), file.toHex()) << "read and written unchanged";
+
+    const QString hospital = QStringLiteral("Klinik \u0141\u00f3d\u017a \u4e2d");
+    ASSERT_TRUE(hive.SetValue(kSettings, "rootpath", RegSz, HiveFile::EncodeString("/home/op")));
+    ASSERT_TRUE(hive.SetValue(kSettings, "hostpital_name", RegSz, HiveFile::EncodeString(hospital)));
+    ASSERT_TRUE(hive.SetValue(kSettings, "x", RegExpandSz, HiveFile::EncodeString("%")));
+    const QByteArray written = hive.Serialize();
+    EXPECT_EQ(QString::fromUtf16(
+                  reinterpret_cast<const char16_t*>(written.constData() + 2), written.size() / 2 - 1),
+        head + QStringLiteral("\"rootpath\"=\"/home/op\"\r\n\"hostpital_name\"=\"") + hospital
+            + QStringLiteral("\"\r\n\"x\"=hex(2):25,00,00,00\r\n\r\n"));
+    EXPECT_TRUE(written.startsWith("\xFF\xFE"));
+    const HiveFile back = MustParse(written);
+    EXPECT_EQ(StringValue(back, kSettings, "hostpital_name"), hospital);
+    EXPECT_EQ(
+        StringValue(back, "HKEY_LOCAL_MACHINE\\Software\\Caf\u00e9", "Path"), QStringLiteral("C:\\\u00e9"));
+    EXPECT_EQ(back.Serialize(), written);
 }

@@ -242,13 +242,32 @@ TEST(ProfileFileWrite, AnUpdateKeepsTheEncodingByteOrderMarkAndLineEnds)
     }
 }
 
-TEST(ProfileFileRead, AWindows1252FileIsRewrittenAsUtf8WithItsTextIntact)
+// A Windows-1252 file (the old station's "ANSI" files) is written back in Windows-1252
+// while that holds its text and reads back the same; else as UTF-8 with a byte-order
+// mark, so that no character is lost.
+TEST(ProfileFileWrite, AWindows1252FileStaysWindows1252WhileItsTextFits)
 {
+    struct Case {
+        const char* name;
+        std::string before, value, after;
+    };
+    const std::vector<Case> cases = {
+        { "fits", "[K]\r\nA=Jos\xE9 \x80\r\n", "M\xC3\xBCller", "[K]\r\nA=Jos\xE9 \x80\r\nB=M\xFCller\r\n" },
+        { "does not fit", "[K]\r\nA=Jos\xE9 \x80\r\n", "\xC5\x81\xE4\xB8\xAD",
+            "\xEF\xBB\xBF[K]\r\nA=Jos\xC3\xA9 \xE2\x82\xAC\r\nB=\xC5\x81\xE4\xB8\xAD\r\n" },
+        { "would read as UTF-8", "[K]\nA=\xC3\xA9\nB=\xFC\n", "x",
+            "\xEF\xBB\xBF[K]\nA=\xC3\x83\xC2\xA9\nB=x\n" },
+    };
     TempDir dir;
     const std::string path = (dir / "case.ini").string();
-    ASSERT_TRUE(WriteFileText(path, "[Kestovar]\r\nPatient Name=Jos\xE9\r\n"));
-    ASSERT_TRUE(WriteProfileString(path, "Kestovar", "Date", "2017-02-26").ok);
-    EXPECT_EQ(ReadFileText(path), "[Kestovar]\r\nPatient Name=Jos\xC3\xA9\r\nDate=2017-02-26\r\n");
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteFileText(path, c.before));
+        const std::string a = GetProfileString(path, "K", "A", "", kLong);
+        ASSERT_TRUE(WriteProfileString(path, "K", "B", c.value).ok);
+        EXPECT_EQ(ReadFileText(path), c.after) << c.name;
+        EXPECT_EQ(GetProfileString(path, "K", "A", "", kLong), a) << c.name;
+        EXPECT_EQ(GetProfileString(path, "K", "B", "", kLong), c.value) << c.name;
+    }
 }
 
 TEST(ProfileFileDamaged, GarbageIsReadWithoutCrashingAndKeptAsideBeforeAWrite)
