@@ -125,6 +125,7 @@ bool WorklistServer::Start(const std::vector<std::string>& options)
     argv.push_back(nullptr);
     pid_ = ::fork();
     if (pid_ == 0) {
+        ::setpgid(0, 0); // its own group: the children it forks per association go with it
         int fd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(fd, 1);
         ::dup2(fd, 2);
@@ -145,7 +146,14 @@ std::string WorklistServer::Log() const
 
 void WorklistServer::Stop()
 {
+    // wlmscpfs forks a child for each association, which inherits the listening socket:
+    // a child still busy would keep the port accepting after its parent is gone.
+    const pid_t group = pid_;
+    if (group > 1)
+        ::kill(-group, SIGTERM);
     StopServer(pid_);
+    if (group > 1)
+        ::kill(-group, SIGKILL);
 }
 
 } // namespace kestovar::test

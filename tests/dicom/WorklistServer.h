@@ -38,6 +38,7 @@ public:
     // Starts it (with wlmscpfs's options, if any) and waits until it accepts
     // connections; false with why() when it cannot.
     bool Start(const std::vector<std::string>& options = {});
+    // Ends it and the children it forked for associations still open.
     void Stop();
 
     int port() const { return port_; }
