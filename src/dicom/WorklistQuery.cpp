@@ -269,9 +269,15 @@ WorklistResult QueryWorklist(const DicomSettings& settings, const QDate& day, in
     }
     if (c.bad()) {
         const QString why = QString::fromLatin1(c.text());
+        // What came before the break is not shown: a list that looks whole but is not
+        // would let the operator conclude that a patient is not scheduled.
+        const size_t got = a.scu().entries.size();
         r.message = c == DIMSE_NODATAAVAILABLE
             ? QStringLiteral("The worklist server did not answer within %1 seconds.").arg(timeoutSeconds)
-            : QStringLiteral("The worklist server broke off its answer (%1).").arg(why);
+            : QStringLiteral("The worklist server broke off its answer (%1) after %2. The incomplete list is "
+                             "not shown: open the worklist again, or type the case information.")
+                  .arg(why,
+                      got == 1 ? QStringLiteral("1 procedure") : QStringLiteral("%1 procedures").arg(got));
         return r;
     }
     const Uint16 status = a.scu().lastStatus;

@@ -107,33 +107,53 @@ bool WorklistServer::AddMany(int count, const WorklistItem& item)
         == 0;
 }
 
-bool WorklistServer::Start()
+bool WorklistServer::Start(const std::vector<std::string>& options)
 {
     if (::access("/usr/bin/wlmscpfs", X_OK) != 0) {
         why_ = "wlmscpfs is not installed (Debian package dcmtk; scripts/setup installs it)";
         return false;
     }
     const std::string logPath = folder_ + "/wlmscpfs.log";
+    // Everything the child needs is made before the fork (no allocation after it).
+    std::vector<std::string> args { "wlmscpfs", "--data-files-path", folder_, "--keep-char-set",
+        "--disable-file-reject" };
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(std::to_string(port_));
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_ = ::fork();
     if (pid_ == 0) {
+        ::setpgid(0, 0); // its own group: the children it forks per association go with it
         int fd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(fd, 1);
         ::dup2(fd, 2);
-        const std::string port = std::to_string(port_);
-        ::execl("/usr/bin/wlmscpfs", "wlmscpfs", "--data-files-path", folder_.c_str(), "--keep-char-set",
-            "--disable-file-reject", port.c_str(), static_cast<char*>(nullptr));
+        ::execv("/usr/bin/wlmscpfs", argv.data());
         ::_exit(127);
     }
     if (WaitForServer(pid_, 15, [this] { return Accepts(port_); }))
         return true;
-    why_ = "wlmscpfs did not start: " + ReadFileText(logPath);
+    why_ = "wlmscpfs did not start: " + Log();
     Stop();
     return false;
 }
 
+std::string WorklistServer::Log() const
+{
+    return ReadFileText(folder_ + "/wlmscpfs.log");
+}
+
 void WorklistServer::Stop()
 {
+    // wlmscpfs forks a child for each association, which inherits the listening socket:
+    // a child still busy would keep the port accepting after its parent is gone.
+    const pid_t group = pid_;
+    if (group > 1)
+        ::kill(-group, SIGTERM);
     StopServer(pid_);
+    if (group > 1)
+        ::kill(-group, SIGKILL);
 }
 
 } // namespace kestovar::test

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 namespace kestovar::test {
@@ -34,13 +35,17 @@ public:
     // count files, patient IDs P0... and study UIDs of their own, in one shell run.
     bool AddMany(int count, const WorklistItem& item);
 
-    // Starts it and waits until it accepts connections; false with why() when it cannot.
-    bool Start();
+    // Starts it (with wlmscpfs's options, if any) and waits until it accepts
+    // connections; false with why() when it cannot.
+    bool Start(const std::vector<std::string>& options = {});
+    // Ends it and the children it forked for associations still open.
     void Stop();
 
     int port() const { return port_; }
     const std::string& aeTitle() const { return aeTitle_; }
     const std::string& why() const { return why_; }
+    // What it wrote so far (with "-v": each response as it goes out).
+    std::string Log() const;
 
 private:
     std::string folder_, aeTitle_, why_;

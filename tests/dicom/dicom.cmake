@@ -29,3 +29,10 @@ kestovar_add_test(worklist_test
   DEPS kestovar::dicom
   QT
   LABELS dicom)
+
+# The worklist end to end through the station's windows under Xvfb: wlmscpfs and Orthanc
+# on loopback, a row chosen, a still and a recording sent into the ordered study.
+add_test(NAME walkthrough_worklist
+  COMMAND ${PROJECT_SOURCE_DIR}/scripts/walkthrough-worklist --program $<TARGET_FILE:kestovar>
+    ${CMAKE_CURRENT_BINARY_DIR}/walkthrough-worklist)
+set_tests_properties(walkthrough_worklist PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS dicom)

@@ -5,6 +5,7 @@
 #include "dicom/CDlgPacs.h"
 #include "dicom/CDlgWorklist.h"
 #include "dicom/WorklistQuery.h"
+#include "ui/CGdipButton.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -196,6 +197,28 @@ TEST_F(WorklistTest, AnEmptyDayAndABusyOne)
     EXPECT_TRUE(list.dialog.Chosen()->patientId.startsWith(QStringLiteral("P49")));
 }
 
+// A port nobody listens on and nobody else can take while the socket lives: bound,
+// never listening (a connection is refused at once). Bound to `port` as soon as no
+// one listens there any more (a server just stopped may linger a moment in a child).
+int RefusingPort(int* port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(uint16_t(*port));
+    QElapsedTimer clock;
+    clock.start();
+    while (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 && clock.elapsed() < 5000)
+        QTest::qWait(20);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
+
 // A listening socket that never speaks, and one that answers garbage and hangs up.
 int Listener(int* port)
 {
@@ -214,15 +237,18 @@ int Listener(int* port)
 TEST_F(WorklistTest, ADeadSilentOrBabblingServerIsToldInTime)
 {
     // Nobody listens: told at once.
+    int port = 0;
+    const int refusing = RefusingPort(&port);
+    settings.worklistPort = port;
     QElapsedTimer clock;
     clock.start();
     WorklistResult r = QueryWorklist(settings, QDate::currentDate());
+    ::close(refusing);
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.message.contains(QStringLiteral("cannot be reached"))) << r.message.toStdString();
     EXPECT_LT(clock.elapsed(), 10000);
 
     // Garbage, then the connection closes.
-    int port = 0;
     int babbler = Listener(&port);
     std::thread talk([babbler] {
         int c = ::accept(babbler, nullptr, nullptr);
@@ -270,10 +296,43 @@ TEST_F(WorklistTest, PacsDialogTestsTheWorklistServerWithoutAPacs)
     EXPECT_TRUE(answer(settings).contains(QStringLiteral("works")));
     settings.worklistAeTitle = QStringLiteral("NOT_THE_MWL");
     EXPECT_TRUE(answer(settings).contains(QStringLiteral("refused")));
+    // The server's port, kept so that no other program takes it once the server is gone.
     server->Stop();
+    int port = server->port();
+    const int refusing = RefusingPort(&port);
+    ASSERT_EQ(port, server->port());
     settings.worklistAeTitle = QString::fromStdString(server->aeTitle());
     const QString down = answer(settings);
+    ::close(refusing);
     EXPECT_TRUE(down.contains(QStringLiteral("cannot be reached"))) << down.toStdString();
+}
+
+TEST_F(WorklistTest, AServerHangingUpMidAnswerIsToldAndNoPartOfTheListIsShown)
+{
+    // Three procedures, two seconds apart: the first answer arrives, then the server dies.
+    for (const char* id : { "PA", "PB", "PC" }) {
+        test::WorklistItem item;
+        item.patientName = "Doe^Jane";
+        item.patientId = id;
+        server->Add(id, item);
+    }
+    if (!server->Start({ "--single-process", "--sleep-during", "2", "-v" }))
+        GTEST_SKIP() << server->why();
+    CDlgWorklist dialog(settings);
+    QSignalSpy shown(&dialog, &CDlgWorklist::ResultShown);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return server->Log().find("Response 1 ") != std::string::npos; }, 8000))
+        << server->Log();
+    QTest::qWait(300); // on its way; the next one is two seconds off
+    EXPECT_TRUE(shown.isEmpty());
+    server->Stop();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_TRUE(dialog.StatusText().contains(QStringLiteral("broke off"))) << dialog.StatusText().toStdString();
+    EXPECT_EQ(dialog.VisibleRows(), 0);
+    EXPECT_FALSE(dialog.ChooseButton()->isEnabled());
 }
 
 } // namespace
