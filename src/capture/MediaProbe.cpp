@@ -1,4 +1,5 @@
 #include "capture/MediaProbe.h"
+#include "platform/CameraAvPtr.h"
 
 #include "capture/MediaHandles.h"
 
@@ -16,6 +17,7 @@ constexpr int64_t kMaxProbePixels = 8192LL * 8192LL;
 bool ReadMovieFrameSize(const std::string& path, int& width, int& height)
 {
     AVFormatContext* raw = nullptr;
+    av::LimitAllocations();
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
         return false;
     media::InputPtr input(raw);

@@ -1,4 +1,5 @@
 #include "dicom/VideoStream.h"
+#include "platform/CameraAvPtr.h"
 
 #include "capture/MediaHandles.h"
 
@@ -395,6 +396,7 @@ VideoStreamResult WriteDicomVideoStream(
 {
     VideoStreamResult r;
     Input in;
+    av::LimitAllocations();
     int err = avformat_open_input(&in.fmt, aviPath.c_str(), nullptr, nullptr);
     if (err < 0) {
         r.message = "The movie cannot be read (" + AvError(err) + ").";

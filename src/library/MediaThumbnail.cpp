@@ -1,4 +1,5 @@
 #include "library/MediaThumbnail.h"
+#include "platform/CameraAvPtr.h"
 
 #include "capture/FrameConvert.h"
 #include "capture/MediaHandles.h"
@@ -106,6 +107,7 @@ ThumbnailResult MakeMovieThumbnail(
     av_dict_set_int(&options, "probesize", limits.probeBytes, 0);
     av_dict_set_int(&options, "analyzeduration", limits.analyzeMicros, 0);
     // On failure avformat_open_input frees the context itself.
+    av::LimitAllocations();
     int err = avformat_open_input(&raw, path.c_str(), nullptr, &options);
     av_dict_free(&options);
     if (err < 0)

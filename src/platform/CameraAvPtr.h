@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavfilter/avfilter.h>
 #include <libavutil/frame.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -34,6 +35,17 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFree>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
+
+// FFmpeg allocates what a file's header declares before it reads it: a damaged 5 KB
+// AVI can ask for 800 MB and take seconds to get it, in every thumbnail worker at once.
+// Nothing the station reads needs a single allocation near 256 MiB (a 4K frame takes
+// 12 MiB, the index of a ten-hour movie 30 MiB), so a larger one fails as damaged input.
+// Called before any file is opened; the limit is process-wide and set once.
+inline void LimitAllocations()
+{
+    static const bool limited = (av_max_alloc(size_t(256) << 20), true);
+    (void)limited;
+}
 
 inline FramePtr MakeFrame()
 {

@@ -1,4 +1,5 @@
 #include "playback/MovieEngine.h"
+#include "platform/CameraAvPtr.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -57,6 +58,7 @@ bool MovieEngine::Open(const std::string& path, std::string* error)
         return false;
     };
     AVFormatContext* raw = nullptr;
+    av::LimitAllocations();
     int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (rc < 0)
         return fail("cannot open " + path + ": " + media::ErrorText(rc));

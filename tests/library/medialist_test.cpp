@@ -2,6 +2,7 @@
 // what order, thumbnails of good, damaged and hostile files, the thumbnail cache and
 // the worker that makes thumbnails, and the storage line's figures.
 
+#include "capture/MediaProbe.h"
 #include "library/MediaFolderScan.h"
 #include "library/MediaListModel.h"
 #include "library/MediaThumbnail.h"
@@ -27,7 +28,10 @@
 #include <set>
 #include <sstream>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestovar {
 namespace {
@@ -222,6 +226,36 @@ TEST_F(Thumbnails, APictureNamedLikeAMovieCannotMakeTheReaderAllocateItsClaimedS
     const ThumbnailResult still = MakeMovieThumbnail(At("still.avi"), kThumb);
     ASSERT_TRUE(still.ok()) << still.why;
     EXPECT_NEAR(qGreen(still.image.pixel(40, 30)), 200, 12);
+}
+
+TEST_F(Thumbnails, AHeaderClaimingHundredsOfMegabytesIsNeverAllocated)
+{
+    // 116 bytes of AVI whose INFO tag declares 768 MiB: FFmpeg allocates what a header
+    // declares before it reads it (fuzzing found a 5 KB file costing 800 MB and
+    // seconds). Opened in a child, whose peak memory is its own to measure.
+    auto u32 = [](uint32_t v) { return std::string { char(v), char(v >> 8), char(v >> 16), char(v >> 24) }; };
+    std::string avih = "avih" + u32(56);
+    for (uint32_t v : { 33333u, 0u, 0u, 0x10u, 1u, 0u, 1u, 0u, 64u, 48u, 0u, 0u, 0u, 0u })
+        avih += u32(v);
+    const std::string hdrl = "LIST" + u32(uint32_t(4 + avih.size())) + "hdrl" + avih;
+    const std::string info = "LIST" + u32((768u << 20) + 64) + "INFO" + "ISFT" + u32(768u << 20) + "kestovar";
+    ASSERT_TRUE(WriteFileText(At("claims.avi"), "RIFF" + u32((768u << 20) + 200) + "AVI " + hdrl + info));
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rusage before {}, after {};
+        getrusage(RUSAGE_SELF, &before);
+        int width = 0, height = 0;
+        ReadMovieFrameSize(At("claims.avi"), width, height);
+        MakeMovieThumbnail(At("claims.avi"), kThumb);
+        getrusage(RUSAGE_SELF, &after);
+        _exit(after.ru_maxrss - before.ru_maxrss > 100 * 1024 ? 1 : 0); // kilobytes
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "opening the file raised the peak memory by over 100 MB";
 }
 
 TEST_F(Thumbnails, ATruncatedMovieStillShowsItsFirstPicture)
