@@ -76,6 +76,22 @@ kestovar_xvfb_start() {
   export DISPLAY=":$number"
 }
 
+# Starts Xephyr, nested in the X server of DISPLAY, as an X server with two monitors
+# side by side (Xinerama): the primary FIRST (WxH) at 0,0 and SECOND (WxH) to its right.
+# Sets DISPLAY to it and KESTOVAR_XEPHYR (its process id). LOG gets its output.
+kestovar_xephyr_start() {
+  local log="$1" first="$2" second="$3"
+  local fifo; fifo="$(mktemp -u /tmp/kestovar-xephyr-XXXXXX)"
+  mkfifo "$fifo"
+  Xephyr -displayfd 3 -nolisten tcp +xinerama -screen "$first" -screen "$second" 3>"$fifo" >"$log" 2>&1 &
+  KESTOVAR_XEPHYR=$!
+  local number=""
+  read -r -t 20 number <"$fifo" || true
+  rm -f "$fifo"
+  [ -n "$number" ] || { echo "xephyr: the X server did not start:"; tail -5 "$log"; return 1; }
+  export DISPLAY=":$number"
+}
+
 # The mapped top-level windows of the station's clients, bottom first, as decimal ids.
 # With a window manager its stacking list is used (it reparents the windows into frames);
 # without one the root's children are (xwininfo lists them top first).

@@ -2,12 +2,15 @@
 # The station on a real desktop: the built program under Xvfb (with and without a
 # window manager), checked from the outside with the X tools.
 #   desktop_test.sh <source dir> <kestovar> <case>
-# case: message-bare | message-openbox | splash | fullscreen-bare | fullscreen-openbox | wayland
+# case: message-bare | message-openbox | splash | fullscreen-bare | fullscreen-openbox |
+#       fullscreen-two-bare | fullscreen-two-openbox | wayland
 #   message-*: started with a damaged movie in its movie folder, the repair message
 #   is above the main window in the X stacking order and on screen (its pixels), also
 #   after the main window is clicked.
 #   fullscreen-*: F9 makes the video a full-screen window (_NET_WM_STATE_FULLSCREEN)
 #   covering exactly the screen, with the live picture moving in it; Escape ends it.
+#   fullscreen-two-*: the same with two monitors of different sizes side by side
+#   (Xephyr with Xinerama): the window covers exactly the primary one, not both.
 #   wayland: under weston's headless backend with Qt's Wayland plugin, the station
 #   starts, its live picture moves (weston's screenshots) and it closes cleanly.
 #   splash: the splash is the first window on the screen (before the main window
@@ -19,7 +22,7 @@ program="$2"
 case="$3"
 source "$src/scripts/lib.sh"
 
-for tool in Xvfb xprop xwininfo xdotool import convert compare ffmpeg; do
+for tool in Xvfb xprop xwininfo xdpyinfo xdotool import convert compare ffmpeg; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
@@ -27,9 +30,11 @@ work="$(mktemp -d /tmp/kestovar-desktop-XXXXXX)"
 station=""
 wm=""
 KESTOVAR_XVFB=""
+KESTOVAR_XEPHYR=""
 cleanup() {
   [ -n "$station" ] && kill "$station" 2>/dev/null && wait "$station" 2>/dev/null
   [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
+  [ -n "$KESTOVAR_XEPHYR" ] && kill "$KESTOVAR_XEPHYR" 2>/dev/null && wait "$KESTOVAR_XEPHYR" 2>/dev/null
   [ -n "$KESTOVAR_XVFB" ] && kill "$KESTOVAR_XVFB" 2>/dev/null && wait "$KESTOVAR_XVFB" 2>/dev/null
   rm -rf "$work"
 }
@@ -105,9 +110,19 @@ check_message_on_top() {
   [ "${moving%% *}" -lt 20 ] || fail "$when: the picture moves where the message should be"
 }
 
-# An X server, with openbox when asked for.
+# An X server, with openbox when asked for; with "two" a second, smaller monitor right
+# of the 1600x1000 primary one.
 start_desktop() {
   kestovar_xvfb_start "$work/xvfb.log" || exit 77
+  if [ "${2:-}" = two ]; then
+    command -v Xephyr >/dev/null || { echo "SKIP: Xephyr is not installed"; exit 77; }
+    kestovar_xephyr_start "$work/xephyr.log" 1600x1000 1024x768 || exit 77
+    local heads
+    heads="$(xdpyinfo -ext XINERAMA | grep 'head #' | tr -s ' ' | tr '\n' ';')"
+    echo "monitors:$heads"
+    [ "$heads" = " head #0: 1600x1000 @ 0,0; head #1: 1024x768 @ 1600,0;" ] \
+      || { echo "SKIP: the X server did not make the two monitors"; exit 77; }
+  fi
   if [ "$1" = openbox ]; then
     command -v openbox >/dev/null || { echo "SKIP: openbox is not installed"; exit 77; }
     openbox --sm-disable >"$work/openbox.log" 2>&1 &
@@ -119,7 +134,7 @@ start_desktop() {
 }
 
 fullscreen_case() {
-  start_desktop "$1"
+  start_desktop "$1" "${2:-}"
   start_station --simulate-camera=fullhd
   local main="" video="" id state area moving
   for _ in $(seq 100); do main="$(main_window)"; [ -n "$main" ] && break; sleep 0.2; done
@@ -135,7 +150,7 @@ fullscreen_case() {
   state="$(xprop -id "$video" _NET_WM_STATE)"
   moving="$(kestovar_pixels_moving 400x300+600+350 "$work")"
   echo "full screen: $area, $state, ${moving%% *} pixels of its middle changed in 0.5 s"
-  [ "$area" = 1600x1000+0+0 ] || fail "the full-screen window does not cover exactly the screen ($area)"
+  [ "$area" = 1600x1000+0+0 ] || fail "the full-screen window does not cover exactly the primary screen ($area)"
   echo "$state" | grep -q _NET_WM_STATE_FULLSCREEN || fail "the window system was not asked for full screen"
   [ "$(kestovar_x_stack | tail -1)" = "$video" ] || fail "the full-screen window is not on top"
   [ "${moving%% *}" -gt 500 ] || fail "the live picture does not move in full screen"
@@ -252,6 +267,8 @@ case "$case" in
 splash) splash_case ;;
 fullscreen-bare) fullscreen_case bare ;;
 fullscreen-openbox) fullscreen_case openbox ;;
+fullscreen-two-bare) fullscreen_case bare two ;;
+fullscreen-two-openbox) fullscreen_case openbox two ;;
 wayland) wayland_case ;;
 message-bare) message_case bare ;;
 message-openbox) message_case openbox ;;
