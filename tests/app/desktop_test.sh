@@ -11,8 +11,9 @@
 #   covering exactly the screen, with the live picture moving in it; Escape ends it.
 #   fullscreen-two-*: the same with two monitors of different sizes side by side
 #   (Xephyr with Xinerama): the window covers exactly the primary one, not both.
-#   wayland: under weston's headless backend with Qt's Wayland plugin, the station
-#   starts, its live picture moves (weston's screenshots) and it closes cleanly.
+#   wayland: under weston (its X11 backend, on Xvfb) with Qt's Wayland plugin, the
+#   station starts, its live picture moves (weston's screenshots), it records 3 s with
+#   its hot keys (picture and sound, 3 s) and closes cleanly on SIGTERM.
 #   splash: the splash is the first window on the screen (before the main window
 #   exists), shows its picture, and is still up when the main window appears.
 # Exit 0 passed, 1 failed, 77 skipped (a tool or server cannot start).
@@ -161,12 +162,15 @@ fullscreen_case() {
 }
 
 wayland_case() {
-  for tool in weston weston-screenshooter; do
+  for tool in weston weston-screenshooter ffprobe; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
   done
-  local socket="kestovar-$$"
+  # Weston's X11 backend: a real compositor whose output is a window on Xvfb, so that
+  # keys typed there with xdotool reach the Wayland client weston has focused.
+  kestovar_xvfb_start "$work/xvfb.log" || exit 77
+  local xdisplay="$DISPLAY" socket="kestovar-$$"
   # --debug offers the screenshooter to clients.
-  weston --backend=headless-backend.so --use-pixman --width=1600 --height=1000 --socket="$socket" --idle-time=0 \
+  weston --backend=x11-backend.so --use-pixman --width=1600 --height=1000 --socket="$socket" --idle-time=0 \
     --debug >"$work/weston.log" 2>&1 &
   wm=$!
   for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/$socket" ] && break; sleep 0.1; done
@@ -196,6 +200,29 @@ wayland_case() {
   done
   echo "wayland: pixels changed between two screenshots 0.5 s apart: $changed"
   [ "${changed%% *}" -gt 500 ] 2>/dev/null || fail "the live picture does not move under Wayland"
+  # Record 3 s with the hot keys, typed into weston's window (it has the X focus).
+  # Without a case name F5 asks for one: Return closes the message and leaves the name
+  # field focused. Then F5 starts and F4 stops.
+  keys() { DISPLAY="$xdisplay" xdotool "$@"; }
+  keys windowfocus --sync "$(keys search --class 'Weston Compositor' | head -1)"
+  keys key F5; sleep 1.5
+  keys key Return; sleep 1
+  keys type --delay 100 knee; sleep 0.5
+  keys key F5; sleep 3
+  keys key F4; sleep 2
+  local movie facts video audio
+  movie="$(ls "$work"/station/movie/knee_*.avi 2>/dev/null | head -1)"
+  [ -n "$movie" ] || { fail "the hot keys recorded no movie under Wayland"; ls -l "$work/station/movie"; }
+  if [ -n "$movie" ]; then
+    facts="$(ffprobe -v error -show_entries stream=codec_type,duration -of csv=p=0 "$movie" | tr '\n' ' ')"
+    echo "wayland: recorded $(basename "$movie"): $facts"
+    video="$(echo "$facts" | grep -o 'video,[0-9.]*' | cut -d, -f2)"
+    audio="$(echo "$facts" | grep -o 'audio,[0-9.]*' | cut -d, -f2)"
+    [ -n "$video" ] && [ -n "$audio" ] || fail "the movie lacks its picture or its sound ($facts)"
+    awk -v v="${video:-0}" 'BEGIN {exit !(v > 2.5 && v < 3.6)}' || fail "the movie does not last about 3 s ($video s)"
+    awk -v v="${video:-0}" -v a="${audio:-0}" 'BEGIN {d = v - a; exit !(d < 0.2 && d > -0.2)}' \
+      || fail "the movie's sound ($audio s) and picture ($video s) do not end together"
+  fi
   stop_station
 }
 
