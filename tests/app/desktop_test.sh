@@ -213,17 +213,27 @@ wayland_case() {
   [ "${changed%% *}" -gt 500 ] 2>/dev/null || fail "the live picture does not move under Wayland"
   # Record 3 s with the hot keys, typed into weston's window (it has the X focus).
   # Without a case name F5 asks for one: Return closes the message and leaves the name
-  # field focused. Then F5 starts and F4 stops.
+  # field focused; then F5 starts. A busy machine may lose a key on the way, so the
+  # steps are tried again until the movie's file appears.
   keys() { DISPLAY="$xdisplay" xdotool "$@"; }
   keys windowfocus --sync "$(keys search --class 'Weston Compositor' | head -1)"
-  keys key F5; sleep 1.5
-  keys key Return; sleep 1
-  keys type --delay 100 knee; sleep 0.5
-  keys key F5; sleep 3
+  keys key F5
+  local movie="" attempt
+  for attempt in 1 2 3; do
+    sleep 1.5
+    keys key Return; sleep 1
+    keys type --delay 100 knee; sleep 0.5
+    keys key F5
+    for _ in $(seq 50); do
+      movie="$(ls "$work"/station/movie/*.avi 2>/dev/null | head -1)"
+      [ -n "$movie" ] && break 2
+      sleep 0.1
+    done
+  done
+  sleep 3
   keys key F4; sleep 2
-  local movie facts video audio
-  movie="$(ls "$work"/station/movie/knee_*.avi 2>/dev/null | head -1)"
-  [ -n "$movie" ] || { fail "the hot keys recorded no movie under Wayland"; ls -l "$work/station/movie"; }
+  local facts video audio
+  [ -n "$movie" ] || { fail "the hot keys recorded no movie under Wayland"; ls -l "$work/station/movie"; tail -5 "$work/weston.log"; }
   if [ -n "$movie" ]; then
     facts="$(ffprobe -v error -show_entries stream=codec_type,duration -of csv=p=0 "$movie" | tr '\n' ' ')"
     echo "wayland: recorded $(basename "$movie"): $facts"
