@@ -76,6 +76,57 @@ kestovar_xvfb_start() {
   export DISPLAY=":$number"
 }
 
+# Starts Xorg with its dummy driver as an X server with two monitors of different sizes
+# side by side, as RandR outputs (so Qt and window managers see both): the primary
+# 1600x1000 at 0,0 and a 1024x768 one right of it. Sets DISPLAY and KESTOVAR_XORG (its
+# process id). WORKDIR gets its configuration and log. Xorg takes a configuration file
+# of its own only from root.
+kestovar_xorg_two_monitors_start() {
+  local work="$1"
+  [ "$(id -u)" -eq 0 ] || { echo "xorg: only root may give Xorg its own configuration"; return 1; }
+  cat >"$work/xorg.conf" <<'EOF'
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 65536
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 2624 1000
+  EndSubSection
+EndSection
+EOF
+  local fifo; fifo="$(mktemp -u /tmp/kestovar-xorg-XXXXXX)"
+  mkfifo "$fifo"
+  Xorg -displayfd 3 -config "$work/xorg.conf" -logfile "$work/xorg.log" -noreset -nolisten tcp -keeptty \
+    -novtswitch -sharevts 3>"$fifo" >"$work/xorg.out" 2>&1 &
+  KESTOVAR_XORG=$!
+  local number=""
+  read -r -t 20 number <"$fifo" || true
+  rm -f "$fifo"
+  [ -n "$number" ] || { echo "xorg: the X server did not start:"; tail -5 "$work/xorg.out"; return 1; }
+  export DISPLAY=":$number"
+  xrandr --newmode 1600x1000 132.25 1600 1696 1864 2128 1000 1003 1009 1038 -hsync +vsync \
+    && xrandr --addmode DUMMY0 1600x1000 && xrandr --addmode DUMMY1 1024x768 \
+    && xrandr --fb 2624x1000 --output DUMMY0 --primary --mode 1600x1000 --pos 0x0 \
+      --output DUMMY1 --mode 1024x768 --pos 1600x0 \
+    || { echo "xorg: the two monitors could not be set up"; return 1; }
+}
+
 # The mapped top-level windows of the station's clients, bottom first, as decimal ids.
 # With a window manager its stacking list is used (it reparents the windows into frames);
 # without one the root's children are (xwininfo lists them top first).

@@ -61,6 +61,12 @@ CKestovarApp::CKestovarApp(const AppOptions& options, const QString& defaultStor
     });
 }
 
+void CKestovarApp::UseAudio(std::shared_ptr<AudioBackend> audio)
+{
+    audio_ = std::move(audio);
+    UseAudioBackendForMicrophones(audio_);
+}
+
 CKestovarApp::~CKestovarApp()
 {
     // Whatever still runs is stopped (a recording completed) while its video window

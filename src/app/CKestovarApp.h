@@ -92,6 +92,9 @@ public:
     SignalBridge& signalBridge() { return signalBridge_; }
     // The station's sound (microphones, speaker, volumes); never null.
     const std::shared_ptr<AudioBackend>& audio() const { return audio_; }
+    // Another sound system for the graphs started from now on, microphones included
+    // (a simulated camera recording from the desktop's sound server).
+    void UseAudio(std::shared_ptr<AudioBackend> audio);
 
     // ---- Media control operations (CKestovarAppMedia*.cpp) ----
     // Every start (StartPreview, StartRecord, OpenPlayback, ShowStill with a path)

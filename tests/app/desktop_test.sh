@@ -2,14 +2,19 @@
 # The station on a real desktop: the built program under Xvfb (with and without a
 # window manager), checked from the outside with the X tools.
 #   desktop_test.sh <source dir> <kestovar> <case>
-# case: message-bare | message-openbox | splash | fullscreen-bare | fullscreen-openbox | wayland
+# case: message-bare | message-openbox | splash | fullscreen-bare | fullscreen-openbox |
+#       fullscreen-two-bare | fullscreen-two-openbox | wayland
 #   message-*: started with a damaged movie in its movie folder, the repair message
 #   is above the main window in the X stacking order and on screen (its pixels), also
 #   after the main window is clicked.
 #   fullscreen-*: F9 makes the video a full-screen window (_NET_WM_STATE_FULLSCREEN)
 #   covering exactly the screen, with the live picture moving in it; Escape ends it.
-#   wayland: under weston's headless backend with Qt's Wayland plugin, the station
-#   starts, its live picture moves (weston's screenshots) and it closes cleanly.
+#   fullscreen-two-*: the same with two monitors of different sizes side by side (Xorg's
+#   dummy driver) and the main window on the second one: the window covers exactly the
+#   primary monitor, not both.
+#   wayland: under weston (its X11 backend, on Xvfb) with Qt's Wayland plugin, the
+#   station starts, its live picture moves (weston's screenshots), it records 3 s with
+#   its hot keys (picture and sound, 3 s) and closes cleanly on SIGTERM.
 #   splash: the splash is the first window on the screen (before the main window
 #   exists), shows its picture, and is still up when the main window appears.
 # Exit 0 passed, 1 failed, 77 skipped (a tool or server cannot start).
@@ -19,7 +24,7 @@ program="$2"
 case="$3"
 source "$src/scripts/lib.sh"
 
-for tool in Xvfb xprop xwininfo xdotool import convert compare ffmpeg; do
+for tool in Xvfb xprop xwininfo xdpyinfo xdotool import convert compare ffmpeg; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
@@ -27,9 +32,11 @@ work="$(mktemp -d /tmp/kestovar-desktop-XXXXXX)"
 station=""
 wm=""
 KESTOVAR_XVFB=""
+KESTOVAR_XORG=""
 cleanup() {
   [ -n "$station" ] && kill "$station" 2>/dev/null && wait "$station" 2>/dev/null
   [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
+  [ -n "$KESTOVAR_XORG" ] && kill "$KESTOVAR_XORG" 2>/dev/null && wait "$KESTOVAR_XORG" 2>/dev/null
   [ -n "$KESTOVAR_XVFB" ] && kill "$KESTOVAR_XVFB" 2>/dev/null && wait "$KESTOVAR_XVFB" 2>/dev/null
   rm -rf "$work"
 }
@@ -105,9 +112,23 @@ check_message_on_top() {
   [ "${moving%% *}" -lt 20 ] || fail "$when: the picture moves where the message should be"
 }
 
-# An X server, with openbox when asked for.
+# An X server, with openbox when asked for; with "two" a second, smaller monitor right
+# of the 1600x1000 primary one.
 start_desktop() {
-  kestovar_xvfb_start "$work/xvfb.log" || exit 77
+  if [ "${2:-}" = two ]; then
+    for tool in Xorg xrandr; do
+      command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    done
+    [ -f /usr/lib/xorg/modules/drivers/dummy_drv.so ] || { echo "SKIP: Xorg's dummy driver is not installed"; exit 77; }
+    kestovar_xorg_two_monitors_start "$work" || exit 77
+    local heads
+    heads="$(xdpyinfo -ext XINERAMA | grep 'head #' | tr -s ' ' | tr '\n' ';')"
+    echo "monitors:$heads RandR: $(xrandr --listmonitors | tail -n +2 | tr -s ' ' | tr '\n' ';')"
+    [ "$heads" = " head #0: 1600x1000 @ 0,0; head #1: 1024x768 @ 1600,0;" ] \
+      || { echo "SKIP: the X server did not make the two monitors"; exit 77; }
+  else
+    kestovar_xvfb_start "$work/xvfb.log" || exit 77
+  fi
   if [ "$1" = openbox ]; then
     command -v openbox >/dev/null || { echo "SKIP: openbox is not installed"; exit 77; }
     openbox --sm-disable >"$work/openbox.log" 2>&1 &
@@ -119,11 +140,17 @@ start_desktop() {
 }
 
 fullscreen_case() {
-  start_desktop "$1"
+  start_desktop "$1" "${2:-}"
   start_station --simulate-camera=fullhd
   local main="" video="" id state area moving
   for _ in $(seq 100); do main="$(main_window)"; [ -n "$main" ] && break; sleep 0.2; done
   [ -n "$main" ] || { fail "no main window appeared"; return; }
+  if [ "${2:-}" = two ]; then
+    # The operator has put the main window on the second monitor.
+    xdotool windowmove "$main" 1700 50
+    sleep 1
+    echo "main window: $(kestovar_x_area "$main")"
+  fi
   sleep 3 # live
   xdotool key F9
   sleep 1.5
@@ -135,7 +162,7 @@ fullscreen_case() {
   state="$(xprop -id "$video" _NET_WM_STATE)"
   moving="$(kestovar_pixels_moving 400x300+600+350 "$work")"
   echo "full screen: $area, $state, ${moving%% *} pixels of its middle changed in 0.5 s"
-  [ "$area" = 1600x1000+0+0 ] || fail "the full-screen window does not cover exactly the screen ($area)"
+  [ "$area" = 1600x1000+0+0 ] || fail "the full-screen window does not cover exactly the primary screen ($area)"
   echo "$state" | grep -q _NET_WM_STATE_FULLSCREEN || fail "the window system was not asked for full screen"
   [ "$(kestovar_x_stack | tail -1)" = "$video" ] || fail "the full-screen window is not on top"
   [ "${moving%% *}" -gt 500 ] || fail "the live picture does not move in full screen"
@@ -146,12 +173,15 @@ fullscreen_case() {
 }
 
 wayland_case() {
-  for tool in weston weston-screenshooter; do
+  for tool in weston weston-screenshooter ffprobe; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
   done
-  local socket="kestovar-$$"
+  # Weston's X11 backend: a real compositor whose output is a window on Xvfb, so that
+  # keys typed there with xdotool reach the Wayland client weston has focused.
+  kestovar_xvfb_start "$work/xvfb.log" || exit 77
+  local xdisplay="$DISPLAY" socket="kestovar-$$"
   # --debug offers the screenshooter to clients.
-  weston --backend=headless-backend.so --use-pixman --width=1600 --height=1000 --socket="$socket" --idle-time=0 \
+  weston --backend=x11-backend.so --use-pixman --width=1600 --height=1000 --socket="$socket" --idle-time=0 \
     --debug >"$work/weston.log" 2>&1 &
   wm=$!
   for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/$socket" ] && break; sleep 0.1; done
@@ -181,6 +211,39 @@ wayland_case() {
   done
   echo "wayland: pixels changed between two screenshots 0.5 s apart: $changed"
   [ "${changed%% *}" -gt 500 ] 2>/dev/null || fail "the live picture does not move under Wayland"
+  # Record 3 s with the hot keys, typed into weston's window (it has the X focus).
+  # Without a case name F5 asks for one: Return closes the message and leaves the name
+  # field focused; then F5 starts. A busy machine may lose a key on the way, so the
+  # steps are tried again until the movie's file appears.
+  keys() { DISPLAY="$xdisplay" xdotool "$@"; }
+  keys windowfocus --sync "$(keys search --class 'Weston Compositor' | head -1)"
+  keys key F5
+  local movie="" attempt
+  for attempt in 1 2 3; do
+    sleep 1.5
+    keys key Return; sleep 1
+    keys type --delay 100 knee; sleep 0.5
+    keys key F5
+    for _ in $(seq 50); do
+      movie="$(ls "$work"/station/movie/*.avi 2>/dev/null | head -1)"
+      [ -n "$movie" ] && break 2
+      sleep 0.1
+    done
+  done
+  sleep 3
+  keys key F4; sleep 2
+  local facts video audio
+  [ -n "$movie" ] || { fail "the hot keys recorded no movie under Wayland"; ls -l "$work/station/movie"; tail -5 "$work/weston.log"; }
+  if [ -n "$movie" ]; then
+    facts="$(ffprobe -v error -show_entries stream=codec_type,duration -of csv=p=0 "$movie" | tr '\n' ' ')"
+    echo "wayland: recorded $(basename "$movie"): $facts"
+    video="$(echo "$facts" | grep -o 'video,[0-9.]*' | cut -d, -f2)"
+    audio="$(echo "$facts" | grep -o 'audio,[0-9.]*' | cut -d, -f2)"
+    [ -n "$video" ] && [ -n "$audio" ] || fail "the movie lacks its picture or its sound ($facts)"
+    awk -v v="${video:-0}" 'BEGIN {exit !(v > 2.5 && v < 3.6)}' || fail "the movie does not last about 3 s ($video s)"
+    awk -v v="${video:-0}" -v a="${audio:-0}" 'BEGIN {d = v - a; exit !(d < 0.2 && d > -0.2)}' \
+      || fail "the movie's sound ($audio s) and picture ($video s) do not end together"
+  fi
   stop_station
 }
 
@@ -252,6 +315,8 @@ case "$case" in
 splash) splash_case ;;
 fullscreen-bare) fullscreen_case bare ;;
 fullscreen-openbox) fullscreen_case openbox ;;
+fullscreen-two-bare) fullscreen_case bare two ;;
+fullscreen-two-openbox) fullscreen_case openbox two ;;
 wayland) wayland_case ;;
 message-bare) message_case bare ;;
 message-openbox) message_case openbox ;;

@@ -15,8 +15,10 @@
 #include "ui/CGdipButton.h"
 
 #include "capture/AviRepair.h"
+#include "platform/PulseAudioBackend.h"
 
 #include "../capture/SmallDisk.h"
+#include "../platform/PrivatePulse.h"
 #include "MediaTestFixture.h"
 
 #include <QDir>
@@ -694,6 +696,33 @@ TEST_F(RecordingControlTest, AnEncoderRefusingTheQualityRecordsAtItsOwnSettingTo
     ASSERT_TRUE(app_->StartPreview());
     controller_->StatusTick();
     EXPECT_FALSE(windows_->panes[1].contains(notice)) << "told again";
+}
+
+// The desktop's sound server stops and comes back while a movie records from it: the
+// recording goes on, and the operator is told once, not on every status tick.
+TEST_F(RecordingControlTest, ASoundServerStoppedDuringARecordingIsToldOnceAndTheRecordingGoesOn)
+{
+    PrivatePulse server; // its own daemon: stopping it disturbs no other test
+    if (!server.Start())
+        GTEST_SKIP() << server.Why();
+    app_->UseAudio(std::make_shared<PulseAudioBackend>("kestovar-test"));
+    ASSERT_TRUE(app_->StartPreview());
+    controller_->RecordStart();
+    ASSERT_EQ(app_->mode, AppMode::Recording) << errors_.join(", ").toStdString();
+    RunFor(1500ms);
+    server.Stop();
+    RunFor(1500ms);
+    ASSERT_TRUE(server.Start()) << server.Why();
+    RunFor(4s); // the sound is back by then, and the status has ticked every second
+    EXPECT_EQ(app_->mode, AppMode::Recording);
+    controller_->RecordStop();
+    ASSERT_EQ(windows_->messages.size(), 1) << windows_->messages.join("|").toStdString();
+    EXPECT_EQ(windows_->messages[0].toStdString(),
+        "The sound server stopped during the recording.\nThe recording goes on; its sound resumes when the "
+        "server is back.");
+    const FileFacts facts = ReadFacts(Local(MovieFolder() + "/knee_170226_140509.avi"));
+    ASSERT_EQ(facts.streams.size(), 2u);
+    EXPECT_NEAR(facts.streams[1].duration, facts.streams[0].duration, 0.1);
 }
 
 } // namespace
