@@ -166,6 +166,13 @@ std::string OrthancServer::Get(const std::string& uri) const
     return out;
 }
 
+bool OrthancServer::Download(const std::string& uri, const std::string& path) const
+{
+    return RunCommand("curl -sf --max-time 120 -o '" + path + "' 'http://127.0.0.1:" + std::to_string(httpPort_) + uri
+               + "'")
+        == 0;
+}
+
 QJsonDocument OrthancServer::GetJson(const std::string& uri) const
 {
     const std::string body = Get(uri);

@@ -39,11 +39,14 @@ public:
     void Stop();
 
     int dicomPort() const { return dicomPort_; }
+    pid_t pid() const { return pid_; }
     const std::string& why() const { return why_; }
 
     // GET on the REST API: the body, or empty.
     std::string Get(const std::string& uri) const;
     QJsonDocument GetJson(const std::string& uri) const;
+    // GET on the REST API straight into a file (for objects too large to hold).
+    bool Download(const std::string& uri, const std::string& path) const;
     // Instance ids.
     std::vector<std::string> Instances() const;
 
