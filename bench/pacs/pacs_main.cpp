@@ -166,7 +166,7 @@ int main(int argc, char** argv)
         Format("%.0f MiB/s", mib / our), Format("%.0f MiB/s", mib / ref), Ratio(ref, our));
     Row("peak resident memory of the station process around the sends", Format("%.0f MiB", rssAfter),
         Format("%.0f MiB before", rssBefore), "-");
-    Row("making the object from the AVI (H.264 copied, sound to AAC)", Format("%.1f s", makeSeconds), "-", "-");
+    Row("making the object from the AVI (H.264 and MP3 copied)", Format("%.1f s", makeSeconds), "-", "-");
 
     // The live preview with and without a send on the queue's worker.
     auto stream = CameraStream1080();

@@ -214,7 +214,7 @@ TEST_F(PacsTest, StillAndMovieArriveOnceWithTheirCaseAndUnchangedData)
             std::string audio;
             EXPECT_EQ(FramesOf(ts, &audio), FramesOf(movie));
             EXPECT_EQ(FramesOf(movie), 60);
-            EXPECT_EQ(audio, "aac");
+            EXPECT_EQ(audio, "mp3"); // the station's own sound, copied as it is
         }
     }
     EXPECT_EQ(seen, 2);
