@@ -33,9 +33,10 @@ public:
 
     // Starts it and waits until its REST API answers; false with why() when it cannot.
     bool Start(const OrthancTls* tls = nullptr);
-    // Runs it at this nice value (every thread of it): a benchmark's stand-in for a PACS on
-    // another machine then does not compete with the station it measures.
-    void setNice(int nice) { nice_ = nice; }
+    // Runs it (every thread of it) in the idle scheduling and I/O classes: a benchmark's
+    // stand-in for a PACS on another machine then takes only processor time and disk
+    // time the station it measures leaves unused.
+    void setIdle(bool idle) { idle_ = idle; }
     void Stop();
 
     int dicomPort() const { return dicomPort_; }
@@ -54,7 +55,7 @@ private:
     std::string folder_, aeTitle_, why_;
     int httpPort_ = 0, dicomPort_ = 0;
     pid_t pid_ = -1;
-    int nice_ = 0;
+    bool idle_ = false;
 };
 
 // Runs a command line; its standard output (stderr into *err when given) and exit code.
