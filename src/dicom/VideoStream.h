@@ -12,7 +12,7 @@
 // stream: the station's own MP3 (128 kbit/s constant, 48 kHz stereo) is copied as it
 // is; other sound is decoded and encoded as AAC-LC (48 kHz stereo, 128 kbit/s).
 //
-// Runs on the send worker (background priority); the encoder's threads inherit that.
+// Runs on the send worker (idle scheduling class); the encoder's threads inherit that.
 // Nothing is loaded whole: packets go from the AVI to the output file one by one.
 
 #include <atomic>
