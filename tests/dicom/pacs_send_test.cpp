@@ -206,6 +206,8 @@ TEST_F(PacsTest, StillAndMovieArriveOnceWithTheirCaseAndUnchangedData)
             OFString comment;
             object.getDataset()->findAndGetOFString(DCM_ImageComments, comment);
             EXPECT_EQ(comment, OFString(1299, 'c'));
+            EXPECT_TRUE(object.getDataset()->tagExists(DCM_MultiplexedAudioChannelsDescriptionCodeSequence))
+                << "the sound is not declared";
             EXPECT_EQ(tags.value("PatientID").toString(), QString()); // type 2: present, empty
             EXPECT_TRUE(tags.contains("PatientID"));
             EXPECT_EQ(tags.value("NumberOfFrames").toString(), QStringLiteral("60"));
@@ -221,9 +223,7 @@ TEST_F(PacsTest, StillAndMovieArriveOnceWithTheirCaseAndUnchangedData)
 
     // Sending again reuses the UIDs: the PACS still holds one copy of each.
     ASSERT_TRUE(watch.queue->Enqueue(still, stillCase));
-    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 60));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(watch.Count(QueueEvent::Sent, still), 2);
+    ASSERT_TRUE(watch.WaitForCount(QueueEvent::Sent, still, 2, 60));
     EXPECT_EQ(server->Instances().size(), 2u);
 }
 
