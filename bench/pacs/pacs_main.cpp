@@ -75,8 +75,10 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     uint64_t bytes = uint64_t(1) << 30;
-    double liveSeconds = 15;
-    int runs = 3;
+    // Five alternating runs because the machine's other load moves single runs by a
+    // factor of two.
+    double liveSeconds = 10;
+    int runs = 5;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--mib")
@@ -94,10 +96,8 @@ int main(int argc, char** argv)
     } cleanup { dir };
 
     kestovar::test::OrthancServer orthanc((dir / "orthanc").string());
-    // A hospital's PACS runs on its own machine; here it shares the station's two cores,
-    // so it runs at background priority and its filing of the movie is not charged to
-    // the station's live picture.
-    orthanc.setNice(10);
+    // The speed comparison runs Orthanc at normal priority: both senders meet the same
+    // receiver. The latency part restarts it in the idle classes (below).
     if (!orthanc.Start()) {
         std::fprintf(stderr, "bench_pacs: %s\n", orthanc.why().c_str());
         return 1;
@@ -166,9 +166,20 @@ int main(int argc, char** argv)
         Format("%.0f MiB/s", mib / our), Format("%.0f MiB/s", mib / ref), Ratio(ref, our));
     Row("peak resident memory of the station process around the sends", Format("%.0f MiB", rssAfter),
         Format("%.0f MiB before", rssBefore), "-");
-    Row("making the object from the AVI (H.264 copied, sound to AAC)", Format("%.1f s", makeSeconds), "-", "-");
+    Row("making the object from the AVI (H.264 and MP3 copied)", Format("%.1f s", makeSeconds), "-", "-");
 
-    // The live preview with and without a send on the queue's worker.
+    // The live preview with and without a send on the queue's worker. A hospital's PACS
+    // runs on its own machine; here it shares the station's two cores, and filing a 1 GB
+    // movie costs Orthanc about half a core while it arrives (far more than the station's
+    // own sending). So it now runs in the idle scheduling and I/O classes, on the same
+    // storage and port: its work is not charged to the station's live picture. The
+    // latency row says so.
+    orthanc.Stop();
+    orthanc.setIdle(true);
+    if (!orthanc.Start()) {
+        std::fprintf(stderr, "bench_pacs: %s\n", orthanc.why().c_str());
+        return 1;
+    }
     auto stream = CameraStream1080();
     if (!stream) {
         std::fprintf(stderr, "bench_pacs: libx264 could not make the camera's stream\n");
@@ -178,10 +189,18 @@ int main(int argc, char** argv)
     options.seconds = liveSeconds;
     auto queue = SendQueue::Create((dir / "queue").string(), settings);
     std::atomic<int> sentCount { 0 };
+    std::atomic<double> lastSentAt { 0 };
     queue->setListener([&](const QueueEvent& e) {
-        if (e.kind == QueueEvent::Sent)
+        if (e.kind == QueueEvent::Sent) {
+            lastSentAt = Now();
             ++sentCount;
+        }
     });
+    // Two captures of the movie (a second name for the same file, so other UIDs) queued
+    // together keep the worker sending for the whole preview even when the machine is
+    // quiet and one send takes little longer than the preview.
+    const std::string movie2 = (dir / "Bench2_170226_101700.avi").string();
+    std::filesystem::create_hard_link(movie, movie2);
     queue->Start();
     // Runs alternate without and with a send, so the machine's other load falls on both.
     std::vector<double> quietP99, busyP99, quietDropped, busyDropped, jobSeconds;
@@ -189,18 +208,19 @@ int main(int argc, char** argv)
     for (int r = 0; r < runs; ++r) {
         const SessionResult quiet = RunSession(options, stream);
         const int before = sentCount;
-        queue->Enqueue(movie, std::nullopt); // the same UIDs: the PACS keeps one copy
+        queue->Enqueue(movie, std::nullopt); // the same UIDs each run: the PACS keeps one copy
+        queue->Enqueue(movie2, std::nullopt);
         const double jobStart = Now();
         const SessionResult busy = RunSession(options, stream);
-        allOverlapped = allOverlapped && sentCount == before;
-        while (sentCount == before && Now() - jobStart < 900)
+        allOverlapped = allOverlapped && sentCount < before + 2;
+        while (sentCount < before + 2 && Now() - jobStart < 1800)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (!quiet.ok || !busy.ok || sentCount == before) {
+        if (!quiet.ok || !busy.ok || sentCount < before + 2) {
             std::fprintf(stderr, "bench_pacs: %s\n",
                 !quiet.ok ? quiet.error.c_str() : !busy.ok ? busy.error.c_str() : "the job was not sent");
             return 1;
         }
-        jobSeconds.push_back(Now() - jobStart);
+        jobSeconds.push_back((lastSentAt - jobStart) / 2);
         quietP99.push_back(Percentile(quiet.latencyMs, 99));
         busyP99.push_back(Percentile(busy.latencyMs, 99));
         quietDropped.push_back(double(quiet.droppedAtCamera));
@@ -209,10 +229,11 @@ int main(int argc, char** argv)
             quietP99.back(), busyP99.back(), jobSeconds.back());
     }
     queue->Stop(std::chrono::seconds(60));
-    Row("the whole job from AVI to PACS on the background worker, median", Format("%.1f s", Median(jobSeconds)), "-",
+    Row("the whole job from AVI to PACS on the background worker (two queued together, half their time), median", Format("%.1f s", Median(jobSeconds)), "-",
         "-");
-    Row(std::string("live preview 1080p30, packet arrival to picture, 99th percentile, while a send runs")
-            + (allOverlapped ? "" : " (a send ended before its preview)") + " (reference: no send), median of "
+    Row(std::string("live preview 1080p30, packet arrival to picture, 99th percentile, while a send runs (Orthanc "
+                    "on the same cores at idle priority, SCHED_IDLE, standing in for a PACS on its own machine)")
+            + (allOverlapped ? "" : " (the sends ended before their preview)") + " (reference: no send), median of "
             + std::to_string(runs),
         Format("%.2f ms", Median(busyP99)), Format("%.2f ms", Median(quietP99)),
         Ratio(Median(busyP99), Median(quietP99)));

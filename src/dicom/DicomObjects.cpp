@@ -339,6 +339,10 @@ ObjectResult WriteMovie(const ObjectRequest& req, const std::string& outPath, co
         c = ds.putAndInsertString(DCM_CineRate, rate.c_str());
     if (c.good())
         c = ds.putAndInsertString(DCM_RecommendedDisplayFrameRate, rate.c_str());
+    // Cine module, type 2C: present when the stream interleaves sound; its items (which
+    // channel carries what) are optional and the station knows no more than "sound".
+    if (c.good() && v.withSound)
+        c = ds.insertEmptyElement(DCM_MultiplexedAudioChannelsDescriptionCodeSequence);
     if (c.good()) {
         auto* fragment = new DcmPixelItem(DCM_PixelItemTag);
         c = fragment->createValueFromTempFile(new DcmInputFileStreamFactory(streamPath.c_str(), 0), Uint32(size),

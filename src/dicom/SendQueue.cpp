@@ -335,7 +335,9 @@ int SendQueue::WaitingCount() const
 
 void SendQueue::Run()
 {
-    LowerThisThreadToBackground();
+    // The live picture and a recording come first: the sender takes the processor and
+    // the disk only when they leave them idle.
+    LowerThisThreadToIdle();
     std::unique_lock lock(mutex_);
     while (!stop_) {
         const int64_t now = Now();

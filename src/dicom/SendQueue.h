@@ -8,7 +8,8 @@
 // the job waiting at the next start and sends it again; the capture's UIDs (sidecar
 // file) make that resend harmless: the PACS keeps one copy.
 //
-// One worker thread, at background priority, sends one job at a time: it writes the
+// One worker thread, in the idle scheduling and I/O classes (it yields the processor and
+// the disk to the live picture and a recording), sends one job at a time: it writes the
 // DICOM object to a temporary file in the queue folder (a movie's stream too, never the
 // whole movie in memory) and sends that file. A PACS that cannot be reached (or goes
 // away mid-way) is tried again after growing intervals: 10 s, 30 s, 1, 2, 5, 10 and

@@ -105,7 +105,18 @@ bool MeetsHighProfileLevel41(const AVCodecParameters* par, AVRational fps)
         && par->height <= kMaxHeight && av_q2d(fps) <= kMaxFps + 0.01;
 }
 
-// Sound: the movie's (MP3) decoded, resampled to 48 kHz stereo and encoded as AAC-LC.
+// MP3 that the transfer syntax's container may carry as it is: constant bit rate (the
+// AVI's header gives one rate; the station's encoder never varies it) of at most
+// 320 kbit/s, at 32, 44.1 or 48 kHz, mono or stereo.
+bool MayCopySound(const AVCodecParameters* par)
+{
+    const int rate = par->sample_rate;
+    const int channels = par->ch_layout.nb_channels;
+    return par->codec_id == AV_CODEC_ID_MP3 && (rate == 32000 || rate == 44100 || rate == 48000) && channels >= 1
+        && channels <= 2 && par->bit_rate > 0 && par->bit_rate <= 320000;
+}
+
+// Sound that may not travel as it is: decoded, resampled to 48 kHz stereo and encoded as AAC-LC.
 class SoundTranscoder {
 public:
     bool Open(AVStream* in, AVFormatContext* out, std::string& message)
@@ -445,9 +456,21 @@ VideoStreamResult WriteDicomVideoStream(
         r.fpsDen = vout->avg_frame_rate.den;
     }
     SoundTranscoder sound;
-    if (audioIndex >= 0) {
+    AVStream* ain = audioIndex >= 0 ? in.fmt->streams[audioIndex] : nullptr;
+    AVStream* aout = nullptr;
+    if (ain && MayCopySound(ain->codecpar)) {
+        aout = avformat_new_stream(out.fmt, nullptr);
+        if (aout && avcodec_parameters_copy(aout->codecpar, ain->codecpar) >= 0) {
+            aout->codecpar->codec_tag = 0;
+            aout->time_base = ain->time_base;
+            r.withSound = r.soundCopied = true;
+        } else {
+            r.message = "The transport stream cannot take the movie's sound.";
+            return r;
+        }
+    } else if (ain) {
         std::string why;
-        r.withSound = sound.Open(in.fmt->streams[audioIndex], out.fmt, why);
+        r.withSound = sound.Open(ain, out.fmt, why);
         if (!r.withSound)
             audioIndex = -1; // the picture goes without the sound rather than not at all
     }
@@ -486,6 +509,16 @@ VideoStreamResult WriteDicomVideoStream(
             } else {
                 ok = encoder.Feed(pkt.get(), message);
             }
+        } else if (pkt->stream_index == audioIndex && audioIndex >= 0 && r.soundCopied) {
+            if (pkt->pts == AV_NOPTS_VALUE)
+                pkt->pts = pkt->dts;
+            av_packet_rescale_ts(pkt.get(), ain->time_base, aout->time_base);
+            pkt->stream_index = aout->index;
+            pkt->pos = -1;
+            if (pkt->size > 0 && (err = av_interleaved_write_frame(out.fmt, pkt.get())) < 0) {
+                message = "writing the sound failed: " + AvError(err);
+                ok = false;
+            }
         } else if (pkt->stream_index == audioIndex && audioIndex >= 0) {
             ok = sound.Feed(pkt.get(), message);
         }
@@ -499,7 +532,7 @@ VideoStreamResult WriteDicomVideoStream(
         r.message = "The movie cannot be prepared for the PACS: " + message + ".";
         return r;
     }
-    if (audioIndex >= 0 && !sound.Finish(message)) {
+    if (audioIndex >= 0 && !r.soundCopied && !sound.Finish(message)) {
         r.message = "The movie cannot be prepared for the PACS: " + message + ".";
         return r;
     }

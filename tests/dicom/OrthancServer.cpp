@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -108,7 +110,10 @@ bool OrthancServer::Start(const OrthancTls* tls)
         int fd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(fd, 1);
         ::dup2(fd, 2);
-        if (nice_ != 0 && ::nice(nice_) == -1)
+        sched_param param {};
+        if (idle_
+            && (::sched_setscheduler(0, SCHED_IDLE, &param) != 0
+                || ::syscall(SYS_ioprio_set, 1 /* IOPRIO_WHO_PROCESS */, 0, 3 << 13 /* IOPRIO_CLASS_IDLE */) != 0))
             ::_exit(126);
         ::execl("/usr/sbin/Orthanc", "Orthanc", configPath.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
@@ -164,6 +169,13 @@ std::string OrthancServer::Get(const std::string& uri) const
     if (RunCommand("curl -sf --max-time 30 'http://127.0.0.1:" + std::to_string(httpPort_) + uri + "'", &out) != 0)
         return {};
     return out;
+}
+
+bool OrthancServer::Download(const std::string& uri, const std::string& path) const
+{
+    return RunCommand("curl -sf --max-time 120 -o '" + path + "' 'http://127.0.0.1:" + std::to_string(httpPort_) + uri
+               + "'")
+        == 0;
 }
 
 QJsonDocument OrthancServer::GetJson(const std::string& uri) const

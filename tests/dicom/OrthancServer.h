@@ -33,17 +33,21 @@ public:
 
     // Starts it and waits until its REST API answers; false with why() when it cannot.
     bool Start(const OrthancTls* tls = nullptr);
-    // Runs it at this nice value (every thread of it): a benchmark's stand-in for a PACS on
-    // another machine then does not compete with the station it measures.
-    void setNice(int nice) { nice_ = nice; }
+    // Runs it (every thread of it) in the idle scheduling and I/O classes: a benchmark's
+    // stand-in for a PACS on another machine then takes only processor time and disk
+    // time the station it measures leaves unused.
+    void setIdle(bool idle) { idle_ = idle; }
     void Stop();
 
     int dicomPort() const { return dicomPort_; }
+    pid_t pid() const { return pid_; }
     const std::string& why() const { return why_; }
 
     // GET on the REST API: the body, or empty.
     std::string Get(const std::string& uri) const;
     QJsonDocument GetJson(const std::string& uri) const;
+    // GET on the REST API straight into a file (for objects too large to hold).
+    bool Download(const std::string& uri, const std::string& path) const;
     // Instance ids.
     std::vector<std::string> Instances() const;
 
@@ -51,7 +55,7 @@ private:
     std::string folder_, aeTitle_, why_;
     int httpPort_ = 0, dicomPort_ = 0;
     pid_t pid_ = -1;
-    int nice_ = 0;
+    bool idle_ = false;
 };
 
 // Runs a command line; its standard output (stderr into *err when given) and exit code.

@@ -3,6 +3,7 @@
 
 #include "dicom/SendQueue.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -41,6 +42,17 @@ public:
             return false;
         });
         return found;
+    }
+
+    // Waits up to `seconds` until `n` events of that kind came for the capture.
+    bool WaitForCount(QueueEvent::Kind kind, const std::string& path, int n, int seconds = 120)
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(seconds), [&] {
+            return std::count_if(events_.begin(), events_.end(),
+                       [&](const QueueEvent& e) { return e.kind == kind && e.capturePath == path; })
+                >= n;
+        });
     }
 
     int Count(QueueEvent::Kind kind, const std::string& path)

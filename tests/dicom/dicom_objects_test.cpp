@@ -106,12 +106,12 @@ std::string Shell(const std::string& command)
     return out;
 }
 
-TEST(VideoObject, AnMjpgMovieIsReencodedToHighProfileWithEveryFrame)
+TEST(VideoObject, AnMjpgMovieIsReencodedToHighProfileWithEveryFrameAndItsPcmSoundAsAac)
 {
     test::TempDir dir;
     const std::string movie = (dir / "Pro_170226_101600.avi").string();
     Shell("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=640x480:r=30 -f lavfi -i "
-        "sine=r=48000 -t 2 -c:v mjpeg -pix_fmt yuvj422p -c:a libmp3lame '" + movie + "'");
+        "sine=r=44100 -t 2 -c:v mjpeg -pix_fmt yuvj422p -c:a pcm_s16le '" + movie + "'");
     ASSERT_TRUE(std::filesystem::exists(movie)) << "ffmpeg could not make the MJPG movie";
     ObjectRequest request;
     request.capturePath = movie;
@@ -146,6 +146,9 @@ TEST(VideoObject, AnMjpgMovieIsReencodedToHighProfileWithEveryFrame)
                                   "stream=codec_name,profile,width,nb_read_frames -of csv=p=0 '" + stream + "'");
     EXPECT_NE(probe.find("h264,High,640"), std::string::npos) << probe;
     EXPECT_NE(probe.find(",60"), std::string::npos) << probe;
+    const std::string sound = Shell("ffprobe -v error -select_streams a:0 -show_entries "
+                                  "stream=codec_name,sample_rate -of csv=p=0 '" + stream + "'");
+    EXPECT_NE(sound.find("aac,48000"), std::string::npos) << sound;
 }
 
 } // namespace

@@ -28,6 +28,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -67,6 +68,30 @@ std::string PixelFragment(const std::string& dicomPath)
     if (seq->getItem(item, 1).bad() || item->getUint8Array(bytes).bad())
         return {};
     return std::string(reinterpret_cast<const char*>(bytes), item->getLength());
+}
+
+// Packets of the first picture stream as the demuxer reads them: one per picture,
+// counted without decoding (fast for a long movie).
+int PacketsOf(const std::string& path)
+{
+    std::string out;
+    RunCommand("ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets -of csv=p=0 '"
+            + path + "'",
+        &out);
+    return std::atoi(out.c_str());
+}
+
+// Bytes the process has read (files and sockets alike), from /proc.
+uint64_t BytesRead(pid_t pid)
+{
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:")
+            return value;
+    }
+    return 0;
 }
 
 int FramesOf(const std::string& path, std::string* audioCodec = nullptr)
@@ -181,6 +206,8 @@ TEST_F(PacsTest, StillAndMovieArriveOnceWithTheirCaseAndUnchangedData)
             OFString comment;
             object.getDataset()->findAndGetOFString(DCM_ImageComments, comment);
             EXPECT_EQ(comment, OFString(1299, 'c'));
+            EXPECT_TRUE(object.getDataset()->tagExists(DCM_MultiplexedAudioChannelsDescriptionCodeSequence))
+                << "the sound is not declared";
             EXPECT_EQ(tags.value("PatientID").toString(), QString()); // type 2: present, empty
             EXPECT_TRUE(tags.contains("PatientID"));
             EXPECT_EQ(tags.value("NumberOfFrames").toString(), QStringLiteral("60"));
@@ -189,16 +216,14 @@ TEST_F(PacsTest, StillAndMovieArriveOnceWithTheirCaseAndUnchangedData)
             std::string audio;
             EXPECT_EQ(FramesOf(ts, &audio), FramesOf(movie));
             EXPECT_EQ(FramesOf(movie), 60);
-            EXPECT_EQ(audio, "aac");
+            EXPECT_EQ(audio, "mp3"); // the station's own sound, copied as it is
         }
     }
     EXPECT_EQ(seen, 2);
 
     // Sending again reuses the UIDs: the PACS still holds one copy of each.
     ASSERT_TRUE(watch.queue->Enqueue(still, stillCase));
-    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, still, 60));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(watch.Count(QueueEvent::Sent, still), 2);
+    ASSERT_TRUE(watch.WaitForCount(QueueEvent::Sent, still, 2, 60));
     EXPECT_EQ(server->Instances().size(), 2u);
 }
 
@@ -235,6 +260,66 @@ TEST_F(PacsTest, PacsDownAtSendTimeThenStartedGetsEveryJobOnce)
     EXPECT_EQ(watch.Count(QueueEvent::Sent, renamed), 1);
     EXPECT_EQ(server->Instances().size(), 2u);
     EXPECT_TRUE(watch.queue->Jobs().empty());
+}
+
+TEST_F(PacsTest, PacsStoppedInTheMiddleOfAGigabyteMovieGetsItWholeOnceAtTheNextTry)
+{
+    StartPacs();
+    // A second of 1080p30 H.264 with MP3 sound, repeated to 1 GiB without encoding again.
+    const std::string clip = (dir / "clip.avi").string();
+    std::string err;
+    ASSERT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=1920x1080:r=30 -f "
+                         "lavfi -i sine=f=440:r=48000 -t 1 -vf noise=alls=30:allf=t -c:v libx264 -preset ultrafast "
+                         "-profile:v high -level 4.1 -b:v 40M -pix_fmt yuv420p -g 30 -bf 0 -c:a libmp3lame -ac 2 '"
+                  + clip + "'",
+                  nullptr, &err),
+        0)
+        << err;
+    const uint64_t gib = uint64_t(1) << 30;
+    const uint64_t loops = (gib + std::filesystem::file_size(clip) - 1) / std::filesystem::file_size(clip);
+    const std::string movie = Capture("Long_170226_101600.avi");
+    ASSERT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop " + std::to_string(loops - 1)
+                  + " -i '" + clip + "' -c copy '" + movie + "'",
+                  nullptr, &err),
+        0)
+        << err;
+    ASSERT_GE(std::filesystem::file_size(movie), gib);
+
+    QueueWatch watch(QueueFolder(), settings);
+    watch.queue->Start();
+    const uint64_t before = BytesRead(server->pid());
+    ASSERT_TRUE(watch.queue->Enqueue(movie, std::nullopt));
+    // Orthanc is stopped dead once a quarter of the object has reached it.
+    bool moving = false;
+    for (int i = 0; i < 12000 && !moving; ++i) {
+        moving = BytesRead(server->pid()) > before + gib / 4;
+        if (!moving)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(moving) << "the object did not reach Orthanc within two minutes";
+    ::kill(server->pid(), SIGKILL);
+    server->Stop();
+    EXPECT_EQ(watch.Count(QueueEvent::Sent, movie), 0);
+    const auto broken = watch.WaitFor(QueueEvent::Retrying, movie, 60);
+    ASSERT_TRUE(broken) << "the broken send was not noticed";
+    EXPECT_EQ(ReadSidecar(movie).state, SendState::Queued);
+
+    // The same storage and port; the next try sends the object from its start.
+    StartPacs();
+    watch.queue->RetryNow();
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, movie, 300)) << ReadSidecar(movie).message;
+    EXPECT_GE(watch.Count(QueueEvent::Started, movie), 2);
+    EXPECT_EQ(watch.Count(QueueEvent::Sent, movie), 1);
+    const auto ids = server->Instances();
+    ASSERT_EQ(ids.size(), 1u);
+    const int frames = PacketsOf(movie);
+    EXPECT_EQ(frames, int(loops) * 30);
+    const QJsonObject tags = server->GetJson("/instances/" + ids[0] + "/tags?simplify").object();
+    EXPECT_EQ(tags.value("NumberOfFrames").toString().toInt(), frames);
+    // The pixel data's first fragment (the transport stream), as Orthanc stored it.
+    const std::string stream = (dir / "back.ts").string();
+    ASSERT_TRUE(server->Download("/instances/" + ids[0] + "/content/7fe0-0010/1", stream));
+    EXPECT_EQ(PacketsOf(stream), frames);
 }
 
 TEST_F(PacsTest, StationKilledWhileSendingSendsAfterRestart)

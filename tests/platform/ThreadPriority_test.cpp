@@ -48,3 +48,25 @@ TEST(ThreadPriority, AThreadAlreadyLowerIsNotRaised)
     ASSERT_NE(nice, -100);
     EXPECT_EQ(nice, 15);
 }
+
+TEST(ThreadPriority, AnIdleThreadYieldsProcessorAndDiskAndItsEncoderThreadsToo)
+{
+    struct Seen {
+        bool lowered = false, idle = false, childIdle = false;
+        int nice = 0;
+    };
+    const Seen seen = OnItsOwnThread([] {
+        Seen s;
+        s.lowered = LowerThisThreadToIdle();
+        s.idle = ThisThreadIsIdle();
+        s.nice = ThisThreadNice();
+        std::thread([&] { s.childIdle = ThisThreadIsIdle(); }).join();
+        return s;
+    });
+    EXPECT_TRUE(seen.lowered);
+    EXPECT_TRUE(seen.idle);
+    EXPECT_TRUE(seen.childIdle) << "threads it starts inherit the idle classes";
+    EXPECT_GE(seen.nice, kBackgroundNice);
+    EXPECT_FALSE(ThisThreadIsIdle()) << "the rest of the process keeps its priority";
+    EXPECT_FALSE(OnItsOwnThread([] { return ThisThreadIsIdle(); }));
+}
