@@ -116,18 +116,25 @@ std::string DecodeWindows1252(std::string_view bytes)
     return out;
 }
 
+// The code point of valid UTF-8 text at `i`, which moves past it.
+char32_t NextCodePoint(std::string_view text, std::size_t& i)
+{
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    for (std::size_t k = 1; k < len && i + k < text.size(); ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += len;
+    return cp;
+}
+
 // Valid UTF-8 text as Windows-1252; nullopt when a character has no byte there.
 std::optional<std::string> EncodeWindows1252(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        for (std::size_t k = 1; k < len && i + k < text.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += len;
+        const char32_t cp = NextCodePoint(text, i);
         if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
             out += static_cast<char>(cp);
             continue;
@@ -285,12 +292,7 @@ std::string EncodeProfileText(const std::string& text, ProfileEncoding encoding)
         out += bigEndian ? lo : hi;
     };
     for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        for (std::size_t k = 1; k < len && i + k < text.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += len;
+        const char32_t cp = NextCodePoint(text, i);
         if (cp >= 0x10000) {
             unit(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
             unit(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
