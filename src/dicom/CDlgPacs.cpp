@@ -49,13 +49,7 @@ CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
     , worklistPort_(new QLineEdit(QString::number(settings.worklistPort)))
     , modality_(new QLineEdit(settings.worklistModality))
     , filterByStation_(new QCheckBox(QStringLiteral("Only procedures scheduled for this station")))
-    , worklistResult_(new CFontStatic(this))
-    , testWorklist_(new CGdipButton(QStringLiteral("button"), QStringLiteral("Test connection"), this))
-    , worklistDeadline_(new QTimer(this))
-    , result_(new CFontStatic(this))
-    , test_(new CGdipButton(QStringLiteral("button"), QStringLiteral("Test connection"), this))
     , apply_(new CGdipButton(QStringLiteral("button"), QStringLiteral("Apply"), this))
-    , deadline_(new QTimer(this))
 {
     SetTitle(QStringLiteral("PACS"));
     SetColours(skin::kText, skin::kFrame, skin::kBackground);
@@ -68,6 +62,22 @@ CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
     grid->setContentsMargins(16, 12, 16, 12);
     grid->setVerticalSpacing(6);
     int row = 0;
+    // A test's outcome line across the dialog, then its button at the right.
+    auto addTest = [&](ConnectionTest& test, void (CDlgPacs::*finished)(const QString&), QHBoxLayout* buttons) {
+        test.result = new CFontStatic(this);
+        test.button = new CGdipButton(QStringLiteral("button"), QStringLiteral("Test connection"), this);
+        test.deadline = new QTimer(this);
+        test.deadline->setSingleShot(true);
+        test.finished = finished;
+        test.result->SetFont(QStringLiteral("Arial"), 14, skin::kText, CFontStatic::Left);
+        test.result->SetBackground(skin::kBackground);
+        test.result->setMinimumHeight(36);
+        test.result->setWordWrap(true);
+        grid->addWidget(test.result, row++, 0, 1, 2);
+        test.button->setFixedSize(150, 36);
+        buttons->addStretch();
+        buttons->addWidget(test.button);
+    };
     auto addRow = [&](const char* label, QWidget* field) {
         auto* text = new CFontStatic(QString::fromLatin1(label), client);
         text->SetFont(QStringLiteral("Arial"), 15, skin::kText, CFontStatic::Left);
@@ -91,15 +101,8 @@ CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
     addRow("Trusted certificates", trusted_);
     sendAfter_->setChecked(settings.sendAfterRecording);
     grid->addWidget(sendAfter_, row++, 1);
-    result_->SetFont(QStringLiteral("Arial"), 14, skin::kText, CFontStatic::Left);
-    result_->SetBackground(skin::kBackground);
-    result_->setMinimumHeight(36);
-    result_->setWordWrap(true);
-    grid->addWidget(result_, row++, 0, 1, 2);
     auto* pacsButtons = new QHBoxLayout;
-    test_->setFixedSize(150, 36);
-    pacsButtons->addStretch();
-    pacsButtons->addWidget(test_);
+    addTest(pacs_, &CDlgPacs::TestFinished, pacsButtons);
     grid->addLayout(pacsButtons, row++, 0, 1, 2);
 
     worklistAe_->setMaxLength(16);
@@ -111,16 +114,9 @@ CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
     addRow("Modality", modality_);
     filterByStation_->setChecked(settings.worklistFilterByStation);
     grid->addWidget(filterByStation_, row++, 1);
-    worklistResult_->SetFont(QStringLiteral("Arial"), 14, skin::kText, CFontStatic::Left);
-    worklistResult_->SetBackground(skin::kBackground);
-    worklistResult_->setMinimumHeight(36);
-    worklistResult_->setWordWrap(true);
-    grid->addWidget(worklistResult_, row++, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
-    testWorklist_->setFixedSize(150, 36);
+    addTest(worklist_, &CDlgPacs::WorklistTestFinished, buttons);
     apply_->setFixedSize(110, 36);
-    buttons->addStretch();
-    buttons->addWidget(testWorklist_);
     buttons->addWidget(apply_);
     grid->addLayout(buttons, row++, 0, 1, 2);
 
@@ -131,17 +127,16 @@ CDlgPacs::CDlgPacs(const DicomSettings& settings, QWidget* parent)
     };
     enableTls(settings.tls);
     connect(tls_, &QCheckBox::toggled, this, enableTls);
-    connect(test_, &QPushButton::clicked, this, &CDlgPacs::TestConnection);
+    connect(pacs_.button, &QPushButton::clicked, this, &CDlgPacs::TestConnection);
     connect(apply_, &QPushButton::clicked, this, &CDlgPacs::OnApply);
-    deadline_->setSingleShot(true);
-    connect(deadline_, &QTimer::timeout, this, [this] {
-        ShowResult(ticket_, QStringLiteral("No answer from the PACS within 5 seconds. Check the host and port, and "
-                                           "that the PACS is running."));
+    connect(pacs_.deadline, &QTimer::timeout, this, [this] {
+        ShowTestResult(&CDlgPacs::pacs_, pacs_.ticket,
+            QStringLiteral("No answer from the PACS within 5 seconds. Check the host and port, and "
+                           "that the PACS is running."));
     });
-    connect(testWorklist_, &QPushButton::clicked, this, &CDlgPacs::TestWorklist);
-    worklistDeadline_->setSingleShot(true);
-    connect(worklistDeadline_, &QTimer::timeout, this, [this] {
-        ShowWorklistResult(worklistTicket_,
+    connect(worklist_.button, &QPushButton::clicked, this, &CDlgPacs::TestWorklist);
+    connect(worklist_.deadline, &QTimer::timeout, this, [this] {
+        ShowTestResult(&CDlgPacs::worklist_, worklist_.ticket,
             QStringLiteral("No answer from the worklist server within %1 seconds. Check the host and port, and that "
                            "the server is running.")
                 .arg(kWorklistTimeoutSeconds));
@@ -218,92 +213,82 @@ void CDlgPacs::TestWorklist()
     if (why.isEmpty() && chosen.worklistHost.isEmpty())
         why = QStringLiteral("Enter the worklist server's host name or address.");
     if (!why.isEmpty()) {
-        worklistResult_->setText(why);
-        emit WorklistTestFinished(why);
+        TellTestProblem(&CDlgPacs::worklist_, why);
         return;
     }
-    const int ticket = ++worklistTicket_;
-    worklistTestRunning_ = true;
-    testWorklist_->setEnabled(false);
-    worklistResult_->setText(QStringLiteral("Asking the worklist server..."));
-    worklistDeadline_->start(kWorklistTimeoutSeconds * 1000);
-    const DicomSettings s = Chosen();
-    QPointer<CDlgPacs> self(this);
-    std::thread([self, s, ticket] {
-        const QString problem = EchoWorklist(s, kWorklistTimeoutSeconds - 1);
-        const QString text = problem.isEmpty() ? QStringLiteral("The worklist server answered: the connection works.") : problem;
-        if (self)
-            QMetaObject::invokeMethod(self, [self, ticket, text] {
-                if (self)
-                    self->ShowWorklistResult(ticket, text);
-            }, Qt::QueuedConnection);
-    }).detach();
-}
-
-void CDlgPacs::ShowWorklistResult(int ticket, const QString& text)
-{
-    if (ticket != worklistTicket_ || !worklistTestRunning_)
-        return;
-    worklistTestRunning_ = false;
-    worklistDeadline_->stop();
-    testWorklist_->setEnabled(true);
-    worklistResult_->setText(text);
-    emit WorklistTestFinished(text);
+    RunTest(&CDlgPacs::worklist_, QStringLiteral("Asking the worklist server..."), kWorklistTimeoutSeconds * 1000,
+        [s = chosen] {
+            const QString problem = EchoWorklist(s, kWorklistTimeoutSeconds - 1);
+            return problem.isEmpty() ? QStringLiteral("The worklist server answered: the connection works.") : problem;
+        });
 }
 
 QString CDlgPacs::WorklistTestResult() const
 {
-    return worklistResult_->text();
+    return worklist_.result->text();
 }
 
 void CDlgPacs::TestConnection()
 {
     if (const QString why = Problem(); !why.isEmpty()) {
-        result_->setText(why);
-        emit TestFinished(why);
+        TellTestProblem(&CDlgPacs::pacs_, why);
         return;
     }
-    const int ticket = ++ticket_;
-    testRunning_ = true;
-    test_->setEnabled(false);
-    result_->setText(QStringLiteral("Asking the PACS..."));
-    deadline_->start(5000);
-    const DicomSettings s = Chosen();
-    QPointer<CDlgPacs> self(this);
-    // The echo runs on its own thread; its answer is shown only if this dialog and
-    // this test are still current.
-    std::thread([self, s, ticket] {
+    RunTest(&CDlgPacs::pacs_, QStringLiteral("Asking the PACS..."), 5000, [s = Chosen()] {
         const SendOutcome o = EchoPacs(s, 4);
-        const QString text = o.ok() ? QStringLiteral("The PACS answered: the connection works.")
-                                    : QString::fromStdString(o.message);
-        if (self)
-            QMetaObject::invokeMethod(self, [self, ticket, text] {
-                if (self)
-                    self->ShowResult(ticket, text);
-            }, Qt::QueuedConnection);
-    }).detach();
-}
-
-void CDlgPacs::ShowResult(int ticket, const QString& text)
-{
-    if (ticket != ticket_ || !testRunning_)
-        return;
-    testRunning_ = false;
-    deadline_->stop();
-    test_->setEnabled(true);
-    result_->setText(text);
-    emit TestFinished(text);
+        return o.ok() ? QStringLiteral("The PACS answered: the connection works.") : QString::fromStdString(o.message);
+    });
 }
 
 QString CDlgPacs::TestResult() const
 {
-    return result_->text();
+    return pacs_.result->text();
+}
+
+void CDlgPacs::RunTest(Test which, const QString& asking, int waitMs, std::function<QString()> ask)
+{
+    ConnectionTest& test = this->*which;
+    const int ticket = ++test.ticket;
+    test.running = true;
+    test.button->setEnabled(false);
+    test.result->setText(asking);
+    test.deadline->start(waitMs);
+    QPointer<CDlgPacs> self(this);
+    // The question runs on its own thread; its answer is shown only if this dialog and
+    // this test are still current.
+    std::thread([self, which, ticket, ask = std::move(ask)] {
+        const QString text = ask();
+        if (self)
+            QMetaObject::invokeMethod(self, [self, which, ticket, text] {
+                if (self)
+                    self->ShowTestResult(which, ticket, text);
+            }, Qt::QueuedConnection);
+    }).detach();
+}
+
+void CDlgPacs::ShowTestResult(Test which, int ticket, const QString& text)
+{
+    ConnectionTest& test = this->*which;
+    if (ticket != test.ticket || !test.running)
+        return;
+    test.running = false;
+    test.deadline->stop();
+    test.button->setEnabled(true);
+    test.result->setText(text);
+    emit(this->*test.finished)(text);
+}
+
+void CDlgPacs::TellTestProblem(Test which, const QString& why)
+{
+    ConnectionTest& test = this->*which;
+    test.result->setText(why);
+    emit(this->*test.finished)(why);
 }
 
 void CDlgPacs::OnApply()
 {
     if (const QString why = Problem(); !why.isEmpty()) {
-        result_->setText(why);
+        pacs_.result->setText(why);
         return;
     }
     accept();

@@ -16,6 +16,8 @@
 
 #include <QPointer>
 
+#include <functional>
+
 class QCheckBox;
 class QLineEdit;
 class QTimer;
@@ -38,9 +40,9 @@ public:
     QString TestResult() const;
     void TestWorklist();
     QString WorklistTestResult() const;
-    CGdipButton* WorklistTestButton() const { return testWorklist_; }
-    bool TestRunning() const { return testRunning_; }
-    CGdipButton* TestButton() const { return test_; }
+    CGdipButton* WorklistTestButton() const { return worklist_.button; }
+    bool TestRunning() const { return pacs_.running; }
+    CGdipButton* TestButton() const { return pacs_.button; }
     CGdipButton* ApplyButton() const { return apply_; }
 
 signals:
@@ -48,9 +50,24 @@ signals:
     void WorklistTestFinished(const QString& result);
 
 private:
+    // One "Test connection": its button, the line that tells the outcome, the wait for
+    // an answer, and the signal that reports it.
+    struct ConnectionTest {
+        CFontStatic* result = nullptr;
+        CGdipButton* button = nullptr;
+        QTimer* deadline = nullptr;
+        void (CDlgPacs::*finished)(const QString&) = nullptr;
+        int ticket = 0;
+        bool running = false;
+    };
+    using Test = ConnectionTest CDlgPacs::*;
+
     void OnApply();
-    void ShowResult(int ticket, const QString& text);
-    void ShowWorklistResult(int ticket, const QString& text);
+    // Asks on a thread of its own (`ask` gives the outcome's text) and shows the answer
+    // unless `waitMs` pass first or another test of the same kind began meanwhile.
+    void RunTest(Test which, const QString& asking, int waitMs, std::function<QString()> ask);
+    void ShowTestResult(Test which, int ticket, const QString& text);
+    void TellTestProblem(Test which, const QString& why);
     QString WorklistProblem() const;
 
     DicomSettings original_;
@@ -68,17 +85,9 @@ private:
     QLineEdit* worklistPort_;
     QLineEdit* modality_;
     QCheckBox* filterByStation_;
-    CFontStatic* worklistResult_;
-    CGdipButton* testWorklist_;
-    QTimer* worklistDeadline_;
-    int worklistTicket_ = 0;
-    bool worklistTestRunning_ = false;
-    CFontStatic* result_;
-    CGdipButton* test_;
+    ConnectionTest pacs_;
+    ConnectionTest worklist_;
     CGdipButton* apply_;
-    QTimer* deadline_;
-    int ticket_ = 0;
-    bool testRunning_ = false;
 };
 
 } // namespace kestovar
