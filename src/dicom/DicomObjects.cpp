@@ -160,9 +160,23 @@ OFCondition PutFragment(DcmDataset& ds, E_TransferSyntax xfer, DcmPixelItem* fra
     return ds.insert(pixelData, true);
 }
 
-OFCondition Save(DcmFileFormat& file, const std::string& outPath, E_TransferSyntax xfer)
+// Puts the fragment as the pixel data and saves the object, when `c` (the building so
+// far, the fragment's filling included) is good. Otherwise, or when that fails, the
+// fragment is released, no file is left and `message` says why.
+bool SaveWithFragment(DcmFileFormat& file, OFCondition c, DcmPixelItem* fragment, E_TransferSyntax xfer,
+    const std::string& outPath, std::string& message)
 {
-    return file.saveFile(outPath.c_str(), xfer, EET_ExplicitLength, EGL_recalcGL, EPD_noChange, 0, 0, EWM_createNewMeta);
+    if (c.good())
+        c = PutFragment(*file.getDataset(), xfer, fragment);
+    else
+        delete fragment;
+    if (c.good())
+        c = file.saveFile(outPath.c_str(), xfer, EET_ExplicitLength, EGL_recalcGL, EPD_noChange, 0, 0, EWM_createNewMeta);
+    if (c.good())
+        return true;
+    message = std::string("The DICOM object cannot be written: ") + c.text() + ".";
+    std::remove(outPath.c_str());
+    return false;
 }
 
 struct JpegFacts {
@@ -259,21 +273,13 @@ ObjectResult WriteStill(const ObjectRequest& req, const std::string& outPath)
     if (c.good())
         c = PutPixelModule(ds, facts.height, facts.width, facts.components,
             facts.components == 3 ? "YBR_FULL_422" : "MONOCHROME2");
+    DcmPixelItem* fragment = nullptr;
     if (c.good()) {
-        auto* fragment = new DcmPixelItem(DCM_PixelItemTag);
+        fragment = new DcmPixelItem(DCM_PixelItemTag);
         c = fragment->putUint8Array(bytes.data(), Uint32(bytes.size()));
-        if (c.good())
-            c = PutFragment(ds, EXS_JPEGProcess1, fragment);
-        else
-            delete fragment;
     }
-    if (c.good())
-        c = Save(file, outPath, EXS_JPEGProcess1);
-    if (c.bad()) {
-        r.message = std::string("The DICOM object cannot be written: ") + c.text() + ".";
-        std::remove(outPath.c_str());
+    if (!SaveWithFragment(file, c, fragment, EXS_JPEGProcess1, outPath, r.message))
         return r;
-    }
     r.ok = true;
     r.frames = 1;
     return r;
@@ -343,22 +349,14 @@ ObjectResult WriteMovie(const ObjectRequest& req, const std::string& outPath, co
     // channel carries what) are optional and the station knows no more than "sound".
     if (c.good() && v.withSound)
         c = ds.insertEmptyElement(DCM_MultiplexedAudioChannelsDescriptionCodeSequence);
+    DcmPixelItem* fragment = nullptr;
     if (c.good()) {
-        auto* fragment = new DcmPixelItem(DCM_PixelItemTag);
+        fragment = new DcmPixelItem(DCM_PixelItemTag);
         c = fragment->createValueFromTempFile(new DcmInputFileStreamFactory(streamPath.c_str(), 0), Uint32(size),
             EBO_LittleEndian);
-        if (c.good())
-            c = PutFragment(ds, EXS_MPEG4HighProfileLevel4_1, fragment);
-        else
-            delete fragment;
     }
-    if (c.good())
-        c = Save(file, outPath, EXS_MPEG4HighProfileLevel4_1);
-    if (c.bad()) {
-        r.message = std::string("The DICOM object cannot be written: ") + c.text() + ".";
-        std::remove(outPath.c_str());
+    if (!SaveWithFragment(file, c, fragment, EXS_MPEG4HighProfileLevel4_1, outPath, r.message))
         return r;
-    }
     r.ok = true;
     return r;
 }
