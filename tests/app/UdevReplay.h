@@ -79,18 +79,22 @@ inline std::vector<UdevEvent> CameraPlugged(const ReplayedUsbDevice& d)
     return events;
 }
 
-// The same camera pulled: every event in reverse order as "remove" (binds as "unbind"),
+// A device pulled: its plug's events in reverse order as "remove" (binds as "unbind"),
 // each carrying the properties udev kept for the device.
-inline std::vector<UdevEvent> CameraPulled(const ReplayedUsbDevice& d)
+inline std::vector<UdevEvent> Pulled(const std::vector<UdevEvent>& plugged)
 {
-    std::vector<UdevEvent> events = CameraPlugged(d);
     std::vector<UdevEvent> out;
-    for (auto it = events.rbegin(); it != events.rend(); ++it) {
+    for (auto it = plugged.rbegin(); it != plugged.rend(); ++it) {
         UdevEvent e = *it;
         e.action = e.action == "bind" ? "unbind" : "remove";
         out.push_back(std::move(e));
     }
     return out;
+}
+
+inline std::vector<UdevEvent> CameraPulled(const ReplayedUsbDevice& d)
+{
+    return Pulled(CameraPlugged(d));
 }
 
 // A USB memory stick: a mass-storage interface and a disk, no picture node.
@@ -113,14 +117,7 @@ inline std::vector<UdevEvent> StickPlugged(const std::string& port)
 
 inline std::vector<UdevEvent> StickPulled(const std::string& port)
 {
-    std::vector<UdevEvent> events = StickPlugged(port);
-    std::vector<UdevEvent> out;
-    for (auto it = events.rbegin(); it != events.rend(); ++it) {
-        UdevEvent e = *it;
-        e.action = e.action == "bind" ? "unbind" : "remove";
-        out.push_back(std::move(e));
-    }
-    return out;
+    return Pulled(StickPlugged(port));
 }
 
 } // namespace kestovar::test

@@ -130,6 +130,36 @@ test::TempDir* PlayerTest::dir_ = nullptr;
 std::string PlayerTest::movie_;
 std::string PlayerTest::silent_;
 
+// The loudest sample the null sink's monitor has heard since the last Reset.
+class HeardPeak {
+public:
+    std::unique_ptr<AudioRecordStream> Listen(PulseAudioBackend& pulse, std::string& error)
+    {
+        return pulse.OpenRecordStream(
+            "cammic",
+            [this](const float* s, size_t frames, int64_t) {
+                std::lock_guard lock(mutex_);
+                for (size_t i = 0; i < frames * kAudioChannels; ++i)
+                    peak_ = std::max(peak_, std::fabs(s[i]));
+            },
+            &error);
+    }
+    float Peak()
+    {
+        std::lock_guard lock(mutex_);
+        return peak_;
+    }
+    void Reset()
+    {
+        std::lock_guard lock(mutex_);
+        peak_ = 0;
+    }
+
+private:
+    std::mutex mutex_;
+    float peak_ = 0;
+};
+
 TEST_F(PlayerTest, OpensPausedOnTheFirstFrame)
 {
     PlayerGraph player(audio_);
@@ -343,17 +373,9 @@ TEST_F(PlayerTest, SoundReachesTheDesktopSpeaker)
     ASSERT_TRUE(pulse->Available());
     ASSERT_TRUE(pulse->SetDefaultOutputVolume(1.0f));
     // What the null sink plays, heard back through its monitor.
-    std::mutex mutex;
-    float peak = 0;
+    HeardPeak heard;
     std::string error;
-    auto monitor = pulse->OpenRecordStream(
-        "cammic",
-        [&](const float* s, size_t frames, int64_t) {
-            std::lock_guard lock(mutex);
-            for (size_t i = 0; i < frames * kAudioChannels; ++i)
-                peak = std::max(peak, std::fabs(s[i]));
-        },
-        &error);
+    auto monitor = heard.Listen(*pulse, error);
     ASSERT_TRUE(monitor) << error;
     PlayerGraph player(pulse);
     player.SetVideoWindow(&sink_);
@@ -365,7 +387,7 @@ TEST_F(PlayerTest, SoundReachesTheDesktopSpeaker)
     monitor.reset();
     // The movie's tone is at 0.3; well above silence even if another suite turns the
     // master volume down meanwhile.
-    EXPECT_GT(peak, 0.03f);
+    EXPECT_GT(heard.Peak(), 0.03f);
     EXPECT_EQ(sink_.Count(), 60);
 }
 
@@ -379,17 +401,9 @@ TEST_F(PlayerTest, SoundComesBackWhenTheSoundServerRestartsDuringPlayback)
     auto pulse = std::make_shared<PulseAudioBackend>("kestovar-test");
     ASSERT_TRUE(pulse->Available());
     // What the null sink plays, heard back through its monitor (which reconnects too).
-    std::mutex mutex;
-    float peak = 0;
+    HeardPeak heard;
     std::string error;
-    auto monitor = pulse->OpenRecordStream(
-        "cammic",
-        [&](const float* s, size_t frames, int64_t) {
-            std::lock_guard lock(mutex);
-            for (size_t i = 0; i < frames * kAudioChannels; ++i)
-                peak = std::max(peak, std::fabs(s[i]));
-        },
-        &error);
+    auto monitor = heard.Listen(*pulse, error);
     ASSERT_TRUE(monitor) << error;
     PlayerGraph player(pulse);
     player.SetVideoWindow(&sink_);
@@ -401,15 +415,9 @@ TEST_F(PlayerTest, SoundComesBackWhenTheSoundServerRestartsDuringPlayback)
     SpinUntil([] { return false; }, 1000);
     ASSERT_TRUE(server.Start()) << server.Why();
     SpinUntil([] { return false; }, 2000); // the station tries again after 0.5 and 1 s
-    {
-        std::lock_guard lock(mutex);
-        peak = 0;
-    }
+    heard.Reset();
     SpinUntil([] { return false; }, 1500);
-    {
-        std::lock_guard lock(mutex);
-        EXPECT_GT(peak, 0.03f) << "no sound after the sound server came back";
-    }
+    EXPECT_GT(heard.Peak(), 0.03f) << "no sound after the sound server came back";
     // The picture played on throughout, to the end.
     ASSERT_TRUE(SpinUntil([&] { return target_.events > 0; }));
     EXPECT_EQ(sink_.Count(), 240);
