@@ -231,18 +231,22 @@ CCaptureBufferCallback::Layout CCaptureBufferCallback::LayoutFor(
     } else {
         l.scaledWidth = tw;
         l.scaledHeight = th;
-        // A window up to 1 % larger than half the picture shows exactly half of it,
-        // centred on a thin black edge (the station's own default window is such a
-        // one): halving averages 2x2 squares, which libyuv does in a tenth of the time
-        // of a bilinear scale to the odd size, and gives the sharper picture.
-        const int hw = width / 2, hh = height / 2;
-        if (width % 2 == 0 && height % 2 == 0 && tw >= hw && th >= hh && (tw != hw || th != hh)
-            && (tw - hw) * 100 <= hw && (th - hh) * 100 <= hh) {
-            l.scaledWidth = l.areaWidth = hw;
-            l.scaledHeight = l.areaHeight = hh;
-            l.areaX = (tw - hw) / 2;
-            l.areaY = (th - hh) / 2;
-            l.partial = true;
+        // A window up to 1 % larger than half or two thirds of the picture shows
+        // exactly that, centred on a thin black edge (the station's own default window
+        // is such a one): those two scales have their own fast code (HalveYuv,
+        // ScaleYuvTwoThirds), several times faster than a bilinear scale to the odd
+        // size, and give the sharper picture.
+        for (const int parts : { 2, 3 }) {
+            const int sw = width / parts * (parts - 1), sh = height / parts * (parts - 1);
+            if (width % parts == 0 && height % parts == 0 && tw >= sw && th >= sh && (tw - sw) * 100 <= sw
+                && (th - sh) * 100 <= sh) {
+                l.scaledWidth = l.areaWidth = sw;
+                l.scaledHeight = l.areaHeight = sh;
+                l.areaX = (tw - sw) / 2;
+                l.areaY = (th - sh) / 2;
+                l.partial = tw != sw || th != sh;
+                break;
+            }
         }
     }
     return l;
@@ -321,7 +325,8 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
                 return;
             }
         }
-        if (!HalveYuv(view_.get(), format, scaled_.get())) {
+        if (!HalveYuv(view_.get(), format, scaled_.get())
+            && !ScaleYuvTwoThirds(view_.get(), format, scaled_.get())) {
             toScaled_ = sws_getCachedContext(toScaled_, l.cropWidth, l.cropHeight, format, l.scaledWidth,
                 l.scaledHeight, format, kScaleFlags, nullptr, nullptr, nullptr);
             if (!toScaled_) {

@@ -2,8 +2,14 @@
 
 #include "platform/CameraAvPtr.h"
 
+#include <array>
+
 #include <libyuv/convert_argb.h>
 #include <libyuv/scale.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#endif
 
 #include <QImage>
 #include <QSaveFile>
@@ -91,6 +97,142 @@ bool HalveYuv(const AVFrame* picture, AVPixelFormat format, AVFrame* dst)
     default:
         return false;
     }
+}
+
+namespace {
+
+// 3/4 of a and 1/4 of b, by two rounded means: what _mm_avg_epu8 computes twice.
+inline uint8_t Near(uint8_t a, uint8_t b)
+{
+    return uint8_t((a + ((a + b + 1) >> 1) + 1) >> 1);
+}
+
+// Two rows of the smaller picture from three of the larger, pixels [from, width).
+void TwoThirdsRows(const uint8_t* s0, const uint8_t* s1, const uint8_t* s2, uint8_t* d0, uint8_t* d1, int from,
+    int width)
+{
+    for (int x = from; x < width; x += 2) {
+        const int sx = x / 2 * 3;
+        uint8_t top[3], bottom[3];
+        for (int k = 0; k < 3; ++k) {
+            top[k] = Near(s0[sx + k], s1[sx + k]);
+            bottom[k] = Near(s2[sx + k], s1[sx + k]);
+        }
+        d0[x] = Near(top[0], top[1]);
+        d0[x + 1] = Near(top[2], top[1]);
+        d1[x] = Near(bottom[0], bottom[1]);
+        d1[x + 1] = Near(bottom[2], bottom[1]);
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("ssse3"))) inline __m128i NearSsse3(__m128i a, __m128i b)
+{
+    return _mm_avg_epu8(a, _mm_avg_epu8(a, b));
+}
+
+// Bytes 3i+k of the 48 in v[0..2], as bytes i of one register.
+__attribute__((target("ssse3"))) inline __m128i PickSsse3(const __m128i* v, const __m128i* gather)
+{
+    return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v[0], gather[0]), _mm_shuffle_epi8(v[1], gather[1])),
+        _mm_shuffle_epi8(v[2], gather[2]));
+}
+
+// The same, 32 new pixels (48 old) at a time: three rows averaged down, then the first,
+// middle and last of every three bytes gathered by shuffles and averaged across.
+// Returns how many pixels it wrote; the rest is left to TwoThirdsRows.
+__attribute__((target("ssse3"))) int TwoThirdsRowsSsse3(
+    const uint8_t* s0, const uint8_t* s1, const uint8_t* s2, uint8_t* d0, uint8_t* d1, int width)
+{
+    // Byte i of gather[k][part] picks byte 3i+k of 48 when it lies in register `part`.
+    static const auto table = [] {
+        std::array<std::array<std::array<int8_t, 16>, 3>, 3> t {};
+        for (int k = 0; k < 3; ++k)
+            for (int part = 0; part < 3; ++part)
+                for (int i = 0; i < 16; ++i) {
+                    const int from = 3 * i + k - 16 * part;
+                    t[k][part][i] = int8_t(from >= 0 && from < 16 ? from : -1);
+                }
+        return t;
+    }();
+    __m128i gather[3][3];
+    for (int k = 0; k < 3; ++k)
+        for (int part = 0; part < 3; ++part)
+            gather[k][part] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table[k][part].data()));
+    int x = 0;
+    for (; x + 32 <= width; x += 32) {
+        const int sx = x / 2 * 3;
+        __m128i top[3], bottom[3];
+        for (int k = 0; k < 3; ++k) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s0 + sx + 16 * k));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s1 + sx + 16 * k));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s2 + sx + 16 * k));
+            top[k] = NearSsse3(a, b);
+            bottom[k] = NearSsse3(c, b);
+        }
+        uint8_t* const rows[2] = { d0, d1 };
+        const __m128i* const sums[2] = { top, bottom };
+        for (int r = 0; r < 2; ++r) {
+            const __m128i first = PickSsse3(sums[r], gather[0]), middle = PickSsse3(sums[r], gather[1]),
+                          last = PickSsse3(sums[r], gather[2]);
+            const __m128i even = NearSsse3(first, middle), odd = NearSsse3(last, middle);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[r] + x), _mm_unpacklo_epi8(even, odd));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[r] + x + 16), _mm_unpackhi_epi8(even, odd));
+        }
+    }
+    return x;
+}
+#endif
+
+void TwoThirdsPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride, int width, int height)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+#endif
+    for (int y = 0; y < height; y += 2) {
+        const uint8_t* s0 = src + ptrdiff_t(y / 2 * 3) * srcStride;
+        const uint8_t* s1 = s0 + srcStride;
+        const uint8_t* s2 = s1 + srcStride;
+        uint8_t* d0 = dst + ptrdiff_t(y) * dstStride;
+        uint8_t* d1 = d0 + dstStride;
+        int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+        if (ssse3)
+            done = TwoThirdsRowsSsse3(s0, s1, s2, d0, d1, width);
+#endif
+        TwoThirdsRows(s0, s1, s2, d0, d1, done, width);
+    }
+}
+
+} // namespace
+
+bool ScaleYuvTwoThirds(const AVFrame* picture, AVPixelFormat format, AVFrame* dst)
+{
+    int chromaShiftX = 0, chromaShiftY = 0;
+    switch (format) {
+    case AV_PIX_FMT_YUV420P:
+        chromaShiftX = chromaShiftY = 1;
+        break;
+    case AV_PIX_FMT_YUV422P:
+        chromaShiftX = 1;
+        break;
+    case AV_PIX_FMT_YUV444P:
+        break;
+    default:
+        return false;
+    }
+    const int w = picture->width, h = picture->height;
+    const int cw = w >> chromaShiftX, ch = h >> chromaShiftY;
+    if (w <= 0 || h <= 0 || w % 3 != 0 || h % 3 != 0 || cw % 3 != 0 || ch % 3 != 0
+        || (cw << chromaShiftX) != w || (ch << chromaShiftY) != h || dst->width != w / 3 * 2
+        || dst->height != h / 3 * 2)
+        return false;
+    for (int plane = 0; plane < 3; ++plane) {
+        const bool chroma = plane > 0;
+        TwoThirdsPlane(picture->data[plane], picture->linesize[plane], dst->data[plane], dst->linesize[plane],
+            (chroma ? cw : w) / 3 * 2, (chroma ? ch : h) / 3 * 2);
+    }
+    return true;
 }
 
 bool WriteFrameAsJpeg(const AVFrame* frame, const std::string& path, std::string* message)

@@ -34,6 +34,13 @@ bool ConvertYuvToRgb32(const AVFrame* picture, AVPixelFormat format, bool fullRa
 // format it does not take (the caller then scales with libswscale).
 bool HalveYuv(const AVFrame* picture, AVPixelFormat format, AVFrame* dst);
 
+// Scales a YUV picture (the same formats) to exactly two thirds of its size: every
+// three pixels across and down become two, each new pixel 3/4 its nearer source pixel
+// and 1/4 the middle one (a bilinear sample at its centre). `dst` must hold a picture
+// of that format and size. False when a plane's sides are no multiple of 3 or for a
+// format it does not take (the caller then scales with libswscale).
+bool ScaleYuvTwoThirds(const AVFrame* picture, AVPixelFormat format, AVFrame* dst);
+
 // Converts a decoded picture to 24-bit colour and writes it as a JPEG file of the
 // picture's size (Qt's default quality). The file appears whole or not at all.
 bool WriteFrameAsJpeg(const AVFrame* frame, const std::string& path, std::string* message = nullptr);
