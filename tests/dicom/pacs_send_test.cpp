@@ -6,6 +6,7 @@
 #include "../capture/MediaFixtures.h"
 #include "dicom/CaptureSidecar.h"
 #include "dicom/DicomObjects.h"
+#include "dicom/PacsStation.h"
 #include "dicom/WorklistQuery.h"
 #include "library/CaseInfoFile.h"
 
@@ -110,6 +111,44 @@ int FramesOf(const std::string& path, std::string* audioCodec = nullptr)
 
 class PacsTest : public ::testing::Test {
 protected:
+    // A second of 1080p30 H.264 with MP3 sound, repeated to `bytes` without encoding
+    // again: a long movie made quickly. The number of seconds, or 0 (a failure added).
+    int MakeLongMovie(const std::string& movie, uint64_t bytes)
+    {
+        const std::string clip = (dir / "clip.avi").string();
+        std::string err;
+        EXPECT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=1920x1080:r=30 "
+                             "-f lavfi -i sine=f=440:r=48000 -t 1 -vf noise=alls=30:allf=t -c:v libx264 -preset "
+                             "ultrafast -profile:v high -level 4.1 -b:v 40M -pix_fmt yuv420p -g 30 -bf 0 -c:a "
+                             "libmp3lame -ac 2 '"
+                      + clip + "'",
+                      nullptr, &err),
+            0)
+            << err;
+        if (!std::filesystem::exists(clip))
+            return 0;
+        const uint64_t loops = (bytes + std::filesystem::file_size(clip) - 1) / std::filesystem::file_size(clip);
+        EXPECT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop " + std::to_string(loops - 1)
+                      + " -i '" + clip + "' -c copy '" + movie + "'",
+                      nullptr, &err),
+            0)
+            << err;
+        const bool made = std::filesystem::exists(movie) && std::filesystem::file_size(movie) >= bytes;
+        EXPECT_TRUE(made) << "the long movie was not made";
+        return made ? int(loops) : 0;
+    }
+
+    // Waits up to two minutes until Orthanc has read `bytes` more than `before`.
+    bool OrthancReads(uint64_t before, uint64_t bytes)
+    {
+        for (int i = 0; i < 12000; ++i) {
+            if (BytesRead(server->pid()) > before + bytes)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     void SetUp() override
     {
         std::filesystem::create_directories(dir / "captures");
@@ -265,38 +304,17 @@ TEST_F(PacsTest, PacsDownAtSendTimeThenStartedGetsEveryJobOnce)
 TEST_F(PacsTest, PacsStoppedInTheMiddleOfAGigabyteMovieGetsItWholeOnceAtTheNextTry)
 {
     StartPacs();
-    // A second of 1080p30 H.264 with MP3 sound, repeated to 1 GiB without encoding again.
-    const std::string clip = (dir / "clip.avi").string();
-    std::string err;
-    ASSERT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=1920x1080:r=30 -f "
-                         "lavfi -i sine=f=440:r=48000 -t 1 -vf noise=alls=30:allf=t -c:v libx264 -preset ultrafast "
-                         "-profile:v high -level 4.1 -b:v 40M -pix_fmt yuv420p -g 30 -bf 0 -c:a libmp3lame -ac 2 '"
-                  + clip + "'",
-                  nullptr, &err),
-        0)
-        << err;
     const uint64_t gib = uint64_t(1) << 30;
-    const uint64_t loops = (gib + std::filesystem::file_size(clip) - 1) / std::filesystem::file_size(clip);
     const std::string movie = Capture("Long_170226_101600.avi");
-    ASSERT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop " + std::to_string(loops - 1)
-                  + " -i '" + clip + "' -c copy '" + movie + "'",
-                  nullptr, &err),
-        0)
-        << err;
-    ASSERT_GE(std::filesystem::file_size(movie), gib);
+    const int loops = MakeLongMovie(movie, gib);
+    ASSERT_GT(loops, 0);
 
     QueueWatch watch(QueueFolder(), settings);
     watch.queue->Start();
     const uint64_t before = BytesRead(server->pid());
     ASSERT_TRUE(watch.queue->Enqueue(movie, std::nullopt));
     // Orthanc is stopped dead once a quarter of the object has reached it.
-    bool moving = false;
-    for (int i = 0; i < 12000 && !moving; ++i) {
-        moving = BytesRead(server->pid()) > before + gib / 4;
-        if (!moving)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(moving) << "the object did not reach Orthanc within two minutes";
+    ASSERT_TRUE(OrthancReads(before, gib / 4)) << "the object did not reach Orthanc within two minutes";
     ::kill(server->pid(), SIGKILL);
     server->Stop();
     EXPECT_EQ(watch.Count(QueueEvent::Sent, movie), 0);
@@ -313,7 +331,7 @@ TEST_F(PacsTest, PacsStoppedInTheMiddleOfAGigabyteMovieGetsItWholeOnceAtTheNextT
     const auto ids = server->Instances();
     ASSERT_EQ(ids.size(), 1u);
     const int frames = PacketsOf(movie);
-    EXPECT_EQ(frames, int(loops) * 30);
+    EXPECT_EQ(frames, loops * 30);
     const QJsonObject tags = server->GetJson("/instances/" + ids[0] + "/tags?simplify").object();
     EXPECT_EQ(tags.value("NumberOfFrames").toString().toInt(), frames);
     // The pixel data's first fragment (the transport stream), as Orthanc stored it.
@@ -350,6 +368,50 @@ TEST_F(PacsTest, StationKilledWhileSendingSendsAfterRestart)
     EXPECT_EQ(server->Instances().size(), 1u);
     for (const auto& entry : std::filesystem::directory_iterator(QueueFolder()))
         EXPECT_NE(entry.path().extension(), ".ts") << "a leftover stream " << entry.path();
+}
+
+TEST_F(PacsTest, ClosingTheStationInTheMiddleOfAMovieEndsAtOnceAndTheNextStartSendsIt)
+{
+    StartPacs();
+    const uint64_t size = uint64_t(256) << 20;
+    const std::string movie = Capture("Close_170226_101600.avi");
+    ASSERT_GT(MakeLongMovie(movie, size), 0);
+    // The station's own PACS side, with its settings in its hive, closed as the window's
+    // close (and SIGTERM) close it: by destroying it.
+    test::TempDir registry;
+    ::setenv("KESTOVAR_REGISTRY_DIR", registry.str().c_str(), 1);
+    ASSERT_TRUE(SaveDicomSettings(settings));
+    auto station = std::make_unique<PacsStation>(QString::fromStdString(QueueFolder()));
+    ::unsetenv("KESTOVAR_REGISTRY_DIR");
+    const uint64_t before = BytesRead(server->pid());
+    ASSERT_EQ(station->Send({ QString::fromStdString(movie) }, CaseInfo {}), QString());
+    // Once the object is on its way, the PACS stops reading (a slow or stalled network):
+    // the send cannot end while it is frozen, and the sender waits in the middle of it.
+    ASSERT_TRUE(OrthancReads(before, size / 16)) << "the object did not reach Orthanc within two minutes";
+    ::kill(server->pid(), SIGSTOP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(BytesRead(server->pid()) - before, size) << "the object went through before the PACS froze";
+
+    const auto start = std::chrono::steady_clock::now();
+    station.reset();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    ::kill(server->pid(), SIGCONT);
+    std::printf("closing in the middle of the send took %lld ms\n", static_cast<long long>(took.count()));
+    EXPECT_LT(took.count(), 1500);
+    // Nothing goes on sending behind the closed station.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_TRUE(server->Instances().empty());
+
+    // Still waiting as before, no try counted; the next start sends it, once.
+    QueueWatch watch(QueueFolder(), settings);
+    ASSERT_EQ(watch.queue->Jobs().size(), 1u);
+    EXPECT_FALSE(watch.queue->Jobs()[0].failed);
+    EXPECT_EQ(watch.queue->Jobs()[0].attempts, 0);
+    EXPECT_EQ(ReadSidecar(movie).state, SendState::Queued);
+    watch.queue->Start();
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, movie, 300)) << ReadSidecar(movie).message;
+    EXPECT_EQ(watch.Count(QueueEvent::Started, movie), 1);
+    EXPECT_EQ(server->Instances().size(), 1u);
 }
 
 TEST_F(PacsTest, RefusalsAndDamagedCapturesFailWithTheReasonWhileOthersGoOn)
