@@ -149,20 +149,24 @@ DicomPeer PacsPeer(const DicomSettings& s)
 using Association = detail::Association<>;
 using detail::PacsPeer;
 
-SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds, SendInterrupt* interrupt)
+namespace {
+
+// A C-ECHO on its own association. `serviceOptional`: an association accepted without
+// the verification service counts as done.
+SendOutcome Echo(const DicomSettings& settings, int timeoutSeconds, SendInterrupt* interrupt, bool serviceOptional)
 {
     SendOutcome o;
-    o.kind = SendOutcome::Refused;
-    if (!settings.configured()) {
-        o.message = "The PACS's host, port and AE title are not set.";
-        return o;
-    }
     Association a(settings, PacsPeer(settings), timeoutSeconds);
     a.setInterrupt(interrupt);
     OFList<OFString> syntaxes;
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
     a.scu().addPresentationContext(UID_VerificationSOPClass, syntaxes);
     o = a.Open();
+    if (!o.ok() && serviceOptional && a.negotiation() == NET_EC_NoAcceptablePresentationContexts) {
+        if (a.scu().isConnected())
+            a.scu().releaseAssociation();
+        return { SendOutcome::Done, "The PACS " + Where(settings) + " answered." };
+    }
     if (!o.ok())
         return o;
     OFCondition c = a.scu().sendECHORequest(0);
@@ -175,6 +179,22 @@ SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds, SendInte
     o.kind = SendOutcome::Done;
     o.message = "The PACS " + Where(settings) + " answered.";
     return o;
+}
+
+} // namespace
+
+SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds, SendInterrupt* interrupt)
+{
+    if (!settings.configured())
+        return { SendOutcome::Refused, "The PACS's host, port and AE title are not set." };
+    return Echo(settings, timeoutSeconds, interrupt, false);
+}
+
+SendOutcome CheckPacsAnswers(const DicomSettings& settings, SendInterrupt* interrupt)
+{
+    if (!settings.configured())
+        return { SendOutcome::Retry, "The PACS is not set up (Config > PACS)." };
+    return Echo(settings, kEchoTimeoutSeconds, interrupt, true);
 }
 
 SendOutcome StoreFile(const DicomSettings& settings, const std::string& dicomPath, const std::string& sopClassUid,

@@ -54,6 +54,12 @@ inline constexpr int kEchoTimeoutSeconds = 5;
 SendOutcome EchoPacs(
     const DicomSettings& settings, int timeoutSeconds = kEchoTimeoutSeconds, SendInterrupt* interrupt = nullptr);
 
+// Whether the PACS takes an association from the station now (a C-ECHO on it), asked
+// before a send makes its object, which for a movie may take minutes. Outcomes as
+// StoreFile's: Retry when it cannot be reached, Refused when it rejects the station. A
+// PACS that accepts the association but offers no C-ECHO counts as answering.
+SendOutcome CheckPacsAnswers(const DicomSettings& settings, SendInterrupt* interrupt = nullptr);
+
 // Sends the file (its SOP class and transfer syntax are proposed as they are). An
 // interrupted send ends as Retry.
 SendOutcome StoreFile(const DicomSettings& settings, const std::string& dicomPath, const std::string& sopClassUid,

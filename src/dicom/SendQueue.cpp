@@ -420,16 +420,21 @@ void SendQueue::RunJob(QueueJob job, SendInterrupt& interrupt)
     else
         request.caseInfo = ReadCaseInfoFile(job.capturePath);
 
-    const std::string objectPath = folder_ + "/" + job.id + ".dcm";
-    ObjectResult object = WriteCaptureObject(request, objectPath, interrupt.flag());
-    SendOutcome outcome;
-    if (!object.ok) {
-        outcome.kind = Exists(job.capturePath) ? SendOutcome::Refused : SendOutcome::Retry;
-        outcome.message = object.message;
-    } else {
-        outcome = StoreFile(settings, objectPath, object.sopClassUid, object.transferSyntaxUid, &interrupt);
+    // The PACS answers first: one that stays down must not cost a whole object (for an
+    // MJPG movie minutes of encoding) at every try.
+    SendOutcome outcome = CheckPacsAnswers(settings, &interrupt);
+    ObjectResult object;
+    if (outcome.ok()) {
+        const std::string objectPath = folder_ + "/" + job.id + ".dcm";
+        object = WriteCaptureObject(request, objectPath, interrupt.flag());
+        if (!object.ok) {
+            outcome.kind = Exists(job.capturePath) ? SendOutcome::Refused : SendOutcome::Retry;
+            outcome.message = object.message;
+        } else {
+            outcome = StoreFile(settings, objectPath, object.sopClassUid, object.transferSyntaxUid, &interrupt);
+        }
+        std::remove(objectPath.c_str());
     }
-    std::remove(objectPath.c_str());
 
     const std::string path = currentPath();
     if (dropped())

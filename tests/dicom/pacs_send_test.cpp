@@ -27,6 +27,7 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <filesystem>
 #include <fstream>
@@ -272,14 +273,35 @@ TEST_F(PacsTest, PacsDownAtSendTimeThenStartedGetsEveryJobOnce)
     const std::string b = MakeJpeg(Capture("170226_101531.jpg"));
     const std::string renamed = Capture("Renamed.jpg");
     const std::string gone = MakeJpeg(Capture("170226_101532.jpg"));
+    // An MJPG movie, whose object is made by encoding it again.
+    const std::string mjpg = Capture("Pro_170226_101600.avi");
+    ASSERT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=640x480:r=30 -t 2 "
+                  "-c:v mjpeg -pix_fmt yuvj422p '" + mjpg + "'"),
+        0);
     QueueWatch watch(QueueFolder(), settings);
+    // Every file made in the queue folder is seen: no object while the PACS is away.
+    const int made = ::inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(::inotify_add_watch(made, QueueFolder().c_str(), IN_CREATE | IN_MOVED_TO), 0);
     watch.queue->Start();
-    for (const std::string& p : { a, b, gone })
+    for (const std::string& p : { mjpg, a, b, gone })
         ASSERT_TRUE(watch.queue->Enqueue(p, std::nullopt));
-    const auto retry = watch.WaitFor(QueueEvent::Retrying, a, 30);
+    // The first job is tried again and again (the others wait as long).
+    const auto retry = watch.WaitFor(QueueEvent::Retrying, mjpg, 30);
     ASSERT_TRUE(retry);
     EXPECT_NE(retry->message.find("cannot be reached"), std::string::npos) << retry->message;
     EXPECT_EQ(ReadSidecar(a).state, SendState::Queued);
+    ASSERT_TRUE(watch.WaitForCount(QueueEvent::Retrying, mjpg, 3, 60));
+    std::vector<std::string> objects;
+    alignas(inotify_event) char events[16384];
+    for (ssize_t n; (n = ::read(made, events, sizeof events)) > 0;) {
+        for (char* e = events; e < events + n; e += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(e)->len) {
+            const std::string name = reinterpret_cast<inotify_event*>(e)->name;
+            if (name.find(".job") == std::string::npos && name != "queue.log")
+                objects.push_back(name);
+        }
+    }
+    ::close(made);
+    EXPECT_TRUE(objects.empty()) << "an object was made for an unreachable PACS: " << objects.front();
 
     // While waiting: one capture renamed (its job follows), one deleted (its job dropped).
     ASSERT_EQ(std::rename(b.c_str(), renamed.c_str()), 0);
@@ -294,10 +316,12 @@ TEST_F(PacsTest, PacsDownAtSendTimeThenStartedGetsEveryJobOnce)
     watch.queue->RetryNow();
     ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, a, 120));
     ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, renamed, 120));
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, mjpg, 120)) << ReadSidecar(mjpg).message;
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_EQ(watch.Count(QueueEvent::Sent, a), 1);
     EXPECT_EQ(watch.Count(QueueEvent::Sent, renamed), 1);
-    EXPECT_EQ(server->Instances().size(), 2u);
+    EXPECT_EQ(watch.Count(QueueEvent::Sent, mjpg), 1);
+    EXPECT_EQ(server->Instances().size(), 3u);
     EXPECT_TRUE(watch.queue->Jobs().empty());
 }
 
