@@ -246,8 +246,23 @@ TEST_F(PacsTest, StillAndMovieArriveOnceWithTheirCaseAndUnchangedData)
             OFString comment;
             object.getDataset()->findAndGetOFString(DCM_ImageComments, comment);
             EXPECT_EQ(comment, OFString(1299, 'c'));
-            EXPECT_TRUE(object.getDataset()->tagExists(DCM_MultiplexedAudioChannelsDescriptionCodeSequence))
-                << "the sound is not declared";
+            // The sound's one channel: the station's stereo MP3 from the camera's microphone.
+            DcmItem* channel = nullptr;
+            ASSERT_TRUE(object.getDataset()
+                            ->findAndGetSequenceItem(DCM_MultiplexedAudioChannelsDescriptionCodeSequence, channel, 0)
+                            .good())
+                << "the sound is not described";
+            DcmItem* source = nullptr;
+            ASSERT_TRUE(channel->findAndGetSequenceItem(DCM_ChannelSourceSequence, source, 0).good());
+            OFString id, mode, code, scheme, meaning;
+            channel->findAndGetOFString(DCM_ChannelIdentificationCode, id);
+            channel->findAndGetOFString(DCM_ChannelMode, mode);
+            source->findAndGetOFString(DCM_CodeValue, code);
+            source->findAndGetOFString(DCM_CodingSchemeDesignator, scheme);
+            source->findAndGetOFString(DCM_CodeMeaning, meaning);
+            EXPECT_EQ(id, "1");
+            EXPECT_EQ(mode, "STEREO");
+            EXPECT_EQ(code + "," + scheme + "," + meaning, "109112,DCM,Ambient room environment");
             EXPECT_EQ(tags.value("PatientID").toString(), QString()); // type 2: present, empty
             EXPECT_TRUE(tags.contains("PatientID"));
             EXPECT_EQ(tags.value("NumberOfFrames").toString(), QStringLiteral("60"));
