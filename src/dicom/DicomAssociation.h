@@ -6,6 +6,7 @@
 #include "dicom/DicomSender.h"
 
 #include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmnet/dcmlayer.h>
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/dcmtls/tlslayer.h>
 
@@ -27,6 +28,22 @@ void QuietDcmtkLog();
 class StationScu : public DcmSCU {
 public:
     using DcmSCU::useSecureConnection;
+};
+
+// Makes the association's connections (plain, or TLS through `tls`) and tells the
+// interrupt about each, so another thread can break it off.
+class WatchedTransportLayer : public DcmTransportLayer {
+public:
+    WatchedTransportLayer(DcmTLSTransportLayer* tls, SendInterrupt& interrupt)
+        : tls_(tls)
+        , interrupt_(interrupt)
+    {
+    }
+    DcmTransportConnection* createConnection(DcmNativeSocketType openSocket, OFBool useSecureLayer) override;
+
+private:
+    DcmTLSTransportLayer* tls_;
+    SendInterrupt& interrupt_;
 };
 
 template <class Scu = StationScu> class Association {
@@ -54,6 +71,10 @@ public:
     }
 
     Scu& scu() { return scu_; }
+    // Before Open: lets another thread break the association off.
+    void setInterrupt(SendInterrupt* interrupt) { interrupt_ = interrupt; }
+    // Why the last negotiation failed.
+    const OFCondition& negotiation() const { return negotiation_; }
 
     // Sets up TLS when asked for; Refused with the reason when its files are unusable.
     SendOutcome PrepareTls()
@@ -111,13 +132,23 @@ public:
             o.message = std::string("The network cannot be used: ") + c.text() + ".";
             return o;
         }
-        // The transport layer is attached to the network initNetwork made.
-        if (tls_ && scu_.useSecureConnection(tls_.get()).bad()) {
+        // The transport layer is attached to the network initNetwork made. A watched
+        // plain connection goes through the same switch; only TLS layers speak TLS.
+        DcmTransportLayer* layer = tls_.get();
+        if (interrupt_) {
+            watched_ = std::make_unique<WatchedTransportLayer>(tls_.get(), *interrupt_);
+            layer = watched_.get();
+        }
+        if (layer && scu_.useSecureConnection(layer).bad()) {
             o.kind = SendOutcome::Refused;
             o.message = "TLS cannot be started on this station.";
             return o;
         }
-        c = scu_.negotiateAssociation();
+        c = negotiation_ = scu_.negotiateAssociation();
+        if (interrupt_ && interrupt_->interrupted()) {
+            o.message = "The station is closing.";
+            return o;
+        }
         if (c.good()) {
             o.kind = SendOutcome::Done;
             return o;
@@ -159,8 +190,12 @@ public:
 private:
     const DicomSettings& settings_;
     DicomPeer peer_;
-    Scu scu_;
     std::unique_ptr<DcmTLSTransportLayer> tls_;
+    std::unique_ptr<WatchedTransportLayer> watched_;
+    SendInterrupt* interrupt_ = nullptr;
+    OFCondition negotiation_;
+    // Last: it goes first, with its connection, before the layers it was made by.
+    Scu scu_;
 };
 
 } // namespace kestovar::detail

@@ -149,6 +149,30 @@ OFCondition PutPixelModule(DcmDataset& ds, int rows, int columns, int samples, c
     return c;
 }
 
+// The movie's one sound channel as the Multiplexed Audio Channels Description Code
+// Sequence describes it: channel 1 (the main one), mono or stereo, and its source, a
+// code of context group CID 3000 (Audio Channel Source). The microphone in the camera
+// hears the whole operating room: (109112, DCM, "Ambient room environment").
+OFCondition PutAudioChannel(DcmDataset& ds, int channels)
+{
+    DcmItem* channel = nullptr;
+    OFCondition c = ds.findOrCreateSequenceItem(DCM_MultiplexedAudioChannelsDescriptionCodeSequence, channel, 0);
+    if (c.good())
+        c = channel->putAndInsertString(DCM_ChannelIdentificationCode, "1");
+    if (c.good())
+        c = channel->putAndInsertString(DCM_ChannelMode, channels == 1 ? "MONO" : "STEREO");
+    DcmItem* source = nullptr;
+    if (c.good())
+        c = channel->findOrCreateSequenceItem(DCM_ChannelSourceSequence, source, 0);
+    if (c.good())
+        c = source->putAndInsertString(DCM_CodeValue, "109112");
+    if (c.good())
+        c = source->putAndInsertString(DCM_CodingSchemeDesignator, "DCM");
+    if (c.good())
+        c = source->putAndInsertString(DCM_CodeMeaning, "Ambient room environment");
+    return c;
+}
+
 // The encapsulated pixel data: an empty offset table and one fragment.
 OFCondition PutFragment(DcmDataset& ds, E_TransferSyntax xfer, DcmPixelItem* fragment)
 {
@@ -345,10 +369,10 @@ ObjectResult WriteMovie(const ObjectRequest& req, const std::string& outPath, co
         c = ds.putAndInsertString(DCM_CineRate, rate.c_str());
     if (c.good())
         c = ds.putAndInsertString(DCM_RecommendedDisplayFrameRate, rate.c_str());
-    // Cine module, type 2C: present when the stream interleaves sound; its items (which
-    // channel carries what) are optional and the station knows no more than "sound".
+    // Cine module, type 2C: present when the stream interleaves sound, one item for its
+    // one channel.
     if (c.good() && v.withSound)
-        c = ds.insertEmptyElement(DCM_MultiplexedAudioChannelsDescriptionCodeSequence);
+        c = PutAudioChannel(ds, v.soundChannels);
     DcmPixelItem* fragment = nullptr;
     if (c.good()) {
         fragment = new DcmPixelItem(DCM_PixelItemTag);

@@ -4,6 +4,7 @@
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/dcmtrans.h>
 #include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/dcmtls/tlslayer.h>
@@ -11,6 +12,7 @@
 
 #include <memory>
 #include <mutex>
+#include <sys/socket.h>
 
 namespace kestovar {
 
@@ -45,9 +47,90 @@ std::string StatusText(Uint16 status)
     return what + " (status " + hex + ")";
 }
 
+// A connection that tells the interrupt while its socket is open. It hands every call
+// to the connection the layer made, and forgets the socket before that one closes it,
+// so the interrupt never shuts down a number the system has given to another file.
+class WatchedConnection : public DcmTransportConnection {
+public:
+    WatchedConnection(DcmNativeSocketType socket, DcmTransportConnection* inner, SendInterrupt& interrupt)
+        : DcmTransportConnection(socket)
+        , inner_(inner)
+        , interrupt_(interrupt)
+    {
+        interrupt_.Attach(socket);
+    }
+    ~WatchedConnection() override
+    {
+        Forget();
+        delete inner_;
+    }
+    OFCondition serverSideHandshake() override { return inner_->serverSideHandshake(); }
+    OFCondition clientSideHandshake() override { return inner_->clientSideHandshake(); }
+    OFCondition renegotiate(const char* suite) override { return inner_->renegotiate(suite); }
+    ssize_t read(void* buf, size_t nbyte) override { return inner_->read(buf, nbyte); }
+    ssize_t write(void* buf, size_t nbyte) override { return inner_->write(buf, nbyte); }
+    void close() override
+    {
+        Forget();
+        inner_->close();
+    }
+    void closeTransportConnection() override
+    {
+        Forget();
+        inner_->closeTransportConnection();
+    }
+    unsigned long getPeerCertificateLength() override { return inner_->getPeerCertificateLength(); }
+    unsigned long getPeerCertificate(void* buf, unsigned long len) override { return inner_->getPeerCertificate(buf, len); }
+    OFBool networkDataAvailable(int timeout) override { return inner_->networkDataAvailable(timeout); }
+    OFBool isTransparentConnection() override { return inner_->isTransparentConnection(); }
+    OFString& dumpConnectionParameters(OFString& str) override { return inner_->dumpConnectionParameters(str); }
+
+private:
+    void Forget()
+    {
+        if (getSocket() != DcmNativeSocketType(-1)) {
+            interrupt_.Detach(int(getSocket()));
+            setSocket(DcmNativeSocketType(-1));
+        }
+    }
+
+    DcmTransportConnection* inner_;
+    SendInterrupt& interrupt_;
+};
+
 } // namespace
 
+void SendInterrupt::Interrupt()
+{
+    std::lock_guard lock(mutex_);
+    interrupted_ = true;
+    if (socket_ >= 0)
+        ::shutdown(socket_, SHUT_RDWR); // a blocked write or read returns at once
+}
+
+void SendInterrupt::Attach(int socket)
+{
+    std::lock_guard lock(mutex_);
+    socket_ = socket;
+    if (interrupted_)
+        ::shutdown(socket_, SHUT_RDWR);
+}
+
+void SendInterrupt::Detach(int socket)
+{
+    std::lock_guard lock(mutex_);
+    if (socket_ == socket)
+        socket_ = -1;
+}
+
 namespace detail {
+
+DcmTransportConnection* WatchedTransportLayer::createConnection(DcmNativeSocketType openSocket, OFBool)
+{
+    DcmTransportConnection* inner = tls_ ? tls_->createConnection(openSocket, OFTrue)
+                                         : DcmTransportLayer::createConnection(openSocket, OFFalse);
+    return inner ? new WatchedConnection(openSocket, inner, interrupt_) : nullptr;
+}
 
 void QuietDcmtkLog()
 {
@@ -66,19 +149,24 @@ DicomPeer PacsPeer(const DicomSettings& s)
 using Association = detail::Association<>;
 using detail::PacsPeer;
 
-SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds)
+namespace {
+
+// A C-ECHO on its own association. `serviceOptional`: an association accepted without
+// the verification service counts as done.
+SendOutcome Echo(const DicomSettings& settings, int timeoutSeconds, SendInterrupt* interrupt, bool serviceOptional)
 {
     SendOutcome o;
-    o.kind = SendOutcome::Refused;
-    if (!settings.configured()) {
-        o.message = "The PACS's host, port and AE title are not set.";
-        return o;
-    }
     Association a(settings, PacsPeer(settings), timeoutSeconds);
+    a.setInterrupt(interrupt);
     OFList<OFString> syntaxes;
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
     a.scu().addPresentationContext(UID_VerificationSOPClass, syntaxes);
     o = a.Open();
+    if (!o.ok() && serviceOptional && a.negotiation() == NET_EC_NoAcceptablePresentationContexts) {
+        if (a.scu().isConnected())
+            a.scu().releaseAssociation();
+        return { SendOutcome::Done, "The PACS " + Where(settings) + " answered." };
+    }
     if (!o.ok())
         return o;
     OFCondition c = a.scu().sendECHORequest(0);
@@ -93,8 +181,24 @@ SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds)
     return o;
 }
 
+} // namespace
+
+SendOutcome EchoPacs(const DicomSettings& settings, int timeoutSeconds, SendInterrupt* interrupt)
+{
+    if (!settings.configured())
+        return { SendOutcome::Refused, "The PACS's host, port and AE title are not set." };
+    return Echo(settings, timeoutSeconds, interrupt, false);
+}
+
+SendOutcome CheckPacsAnswers(const DicomSettings& settings, SendInterrupt* interrupt)
+{
+    if (!settings.configured())
+        return { SendOutcome::Retry, "The PACS is not set up (Config > PACS)." };
+    return Echo(settings, kEchoTimeoutSeconds, interrupt, true);
+}
+
 SendOutcome StoreFile(const DicomSettings& settings, const std::string& dicomPath, const std::string& sopClassUid,
-    const std::string& transferSyntaxUid)
+    const std::string& transferSyntaxUid, SendInterrupt* interrupt)
 {
     SendOutcome o;
     if (!settings.configured()) {
@@ -102,6 +206,7 @@ SendOutcome StoreFile(const DicomSettings& settings, const std::string& dicomPat
         return o;
     }
     Association a(settings, PacsPeer(settings), kEchoTimeoutSeconds);
+    a.setInterrupt(interrupt);
     a.scu().setDIMSETimeout(kStoreResponseSeconds);
     OFList<OFString> syntaxes;
     syntaxes.push_back(transferSyntaxUid.c_str());
@@ -121,7 +226,8 @@ SendOutcome StoreFile(const DicomSettings& settings, const std::string& dicomPat
     OFCondition c = a.scu().sendSTORERequest(id, OFFilename(dicomPath.c_str()), nullptr, status);
     if (c.bad()) {
         o.kind = SendOutcome::Retry;
-        o.message = std::string("The send was broken off: ") + c.text() + ".";
+        o.message = interrupt && interrupt->interrupted() ? std::string("The send was stopped: the station is closing.")
+                                                          : std::string("The send was broken off: ") + c.text() + ".";
         return o;
     }
     a.scu().releaseAssociation();

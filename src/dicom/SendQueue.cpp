@@ -160,23 +160,28 @@ void SendQueue::Start()
         return;
     stop_ = false;
     workerDone_ = false;
-    worker_ = std::thread([self = shared_from_this()] { self->Run(); });
+    interrupt_ = std::make_shared<SendInterrupt>();
+    worker_ = std::thread([self = shared_from_this(), interrupt = interrupt_] { self->Run(*interrupt); });
 }
 
-void SendQueue::Stop(std::chrono::milliseconds wait)
+bool SendQueue::Stop(std::chrono::milliseconds wait)
 {
     std::unique_lock lock(mutex_);
     stop_ = true;
     listener_ = nullptr;
+    // A movie of a gigabyte takes minutes to send: the station does not wait for it.
+    if (interrupt_)
+        interrupt_->Interrupt();
     wake_.notify_all();
     if (!worker_.joinable())
-        return;
+        return true;
     const bool ended = done_.wait_for(lock, wait, [this] { return workerDone_; });
     lock.unlock();
     if (ended)
         worker_.join();
     else
-        worker_.detach(); // it holds the queue alive until its send ends
+        worker_.detach(); // it holds the queue alive until it ends
+    return ended;
 }
 
 int SendQueue::RetryDelay(int attempts) const
@@ -333,7 +338,7 @@ int SendQueue::WaitingCount() const
     return int(std::count_if(jobs_.begin(), jobs_.end(), [](const QueueJob& j) { return !j.failed; }));
 }
 
-void SendQueue::Run()
+void SendQueue::Run(SendInterrupt& interrupt)
 {
     // The live picture and a recording come first: the sender takes the processor and
     // the disk only when they leave them idle.
@@ -362,7 +367,7 @@ void SendQueue::Run()
         runningPath_ = job.capturePath;
         runningDropped_ = false;
         lock.unlock();
-        RunJob(job);
+        RunJob(job, interrupt);
         lock.lock();
         running_.clear();
     }
@@ -370,7 +375,7 @@ void SendQueue::Run()
     done_.notify_all();
 }
 
-void SendQueue::RunJob(QueueJob job)
+void SendQueue::RunJob(QueueJob job, SendInterrupt& interrupt)
 {
     DicomSettings settings;
     {
@@ -415,20 +420,32 @@ void SendQueue::RunJob(QueueJob job)
     else
         request.caseInfo = ReadCaseInfoFile(job.capturePath);
 
-    const std::string objectPath = folder_ + "/" + job.id + ".dcm";
-    ObjectResult object = WriteCaptureObject(request, objectPath);
-    SendOutcome outcome;
-    if (!object.ok) {
-        outcome.kind = Exists(job.capturePath) ? SendOutcome::Refused : SendOutcome::Retry;
-        outcome.message = object.message;
-    } else {
-        outcome = StoreFile(settings, objectPath, object.sopClassUid, object.transferSyntaxUid);
+    // The PACS answers first: one that stays down must not cost a whole object (for an
+    // MJPG movie minutes of encoding) at every try.
+    SendOutcome outcome = CheckPacsAnswers(settings, &interrupt);
+    ObjectResult object;
+    if (outcome.ok()) {
+        const std::string objectPath = folder_ + "/" + job.id + ".dcm";
+        object = WriteCaptureObject(request, objectPath, interrupt.flag());
+        if (!object.ok) {
+            outcome.kind = Exists(job.capturePath) ? SendOutcome::Refused : SendOutcome::Retry;
+            outcome.message = object.message;
+        } else {
+            outcome = StoreFile(settings, objectPath, object.sopClassUid, object.transferSyntaxUid, &interrupt);
+        }
+        std::remove(objectPath.c_str());
     }
-    std::remove(objectPath.c_str());
 
     const std::string path = currentPath();
     if (dropped())
         return; // deleted meanwhile: its job is already gone and logged
+    if (!outcome.ok() && interrupt.interrupted()) {
+        // Broken off by the station's close, not by the PACS: the job file is as it
+        // was (waiting, no try counted) and the next start sends it.
+        WriteSendState(path, SendState::Queued, "");
+        Log("stopped sending " + path + ": the station closed; it waits for the next start");
+        return;
+    }
     if (outcome.ok()) {
         forget(job.id);
         WriteSendState(path, SendState::Sent, "");

@@ -25,6 +25,7 @@
 // on the worker thread; a GUI host forwards them to its own thread.
 
 #include "dicom/CaptureSidecar.h"
+#include "dicom/DicomSender.h"
 #include "dicom/DicomSettings.h"
 #include "library/CaseInfoFile.h"
 
@@ -76,10 +77,11 @@ public:
     void setRetryIntervals(std::vector<int> seconds);
 
     void Start();
-    // Stops the worker and forgets the listener. A send in progress is left to end on its
-    // own when it does not end within `wait`; its job stays on disk and is sent again
-    // at the next start.
-    void Stop(std::chrono::milliseconds wait = std::chrono::seconds(3));
+    // Stops the worker and forgets the listener. A send in progress is broken off (its
+    // association aborted, the object's making stopped); its job stays on disk, waiting
+    // as before, and is sent again at the next start. Should the worker still not have
+    // ended within `wait`, it is left to end on its own. True when it has ended.
+    bool Stop(std::chrono::milliseconds wait = std::chrono::seconds(3));
 
     // Queues the capture (again): a failed or waiting job of the same capture is
     // replaced. A picture carries the case fields it is sent with (kept in its
@@ -98,8 +100,8 @@ public:
     std::string logPath() const { return folder_ + "/queue.log"; }
 
 private:
-    void Run();
-    void RunJob(QueueJob job);
+    void Run(SendInterrupt& interrupt);
+    void RunJob(QueueJob job, SendInterrupt& interrupt);
     void Emit(const QueueEvent& event);
     bool SaveJob(const QueueJob& job, std::string* error);
     void RemoveJob(const std::string& id);
@@ -120,6 +122,7 @@ private:
     bool workerDone_ = false;
     std::condition_variable done_;
     std::thread worker_;
+    std::shared_ptr<SendInterrupt> interrupt_; // the running worker's, made by Start
     uint64_t counter_ = 0;
 };
 

@@ -464,6 +464,7 @@ VideoStreamResult WriteDicomVideoStream(
             aout->codecpar->codec_tag = 0;
             aout->time_base = ain->time_base;
             r.withSound = r.soundCopied = true;
+            r.soundChannels = ain->codecpar->ch_layout.nb_channels;
         } else {
             r.message = "The transport stream cannot take the movie's sound.";
             return r;
@@ -471,6 +472,7 @@ VideoStreamResult WriteDicomVideoStream(
     } else if (ain) {
         std::string why;
         r.withSound = sound.Open(ain, out.fmt, why);
+        r.soundChannels = r.withSound ? 2 : 0; // encoded as stereo
         if (!r.withSound)
             audioIndex = -1; // the picture goes without the sound rather than not at all
     }

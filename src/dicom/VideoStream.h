@@ -29,6 +29,7 @@ struct VideoStreamResult {
     bool copied = false; // the camera's H.264 went through unchanged
     bool withSound = false;
     bool soundCopied = false; // the movie's MP3 went through unchanged
+    int soundChannels = 0; // of the sound as the stream carries it: 1 or 2
 };
 
 // Writes the transport stream to outPath (replacing it). `cancel`, when set, stops the

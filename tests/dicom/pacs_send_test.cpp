@@ -6,6 +6,7 @@
 #include "../capture/MediaFixtures.h"
 #include "dicom/CaptureSidecar.h"
 #include "dicom/DicomObjects.h"
+#include "dicom/PacsStation.h"
 #include "dicom/WorklistQuery.h"
 #include "library/CaseInfoFile.h"
 
@@ -26,6 +27,7 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <filesystem>
 #include <fstream>
@@ -110,6 +112,44 @@ int FramesOf(const std::string& path, std::string* audioCodec = nullptr)
 
 class PacsTest : public ::testing::Test {
 protected:
+    // A second of 1080p30 H.264 with MP3 sound, repeated to `bytes` without encoding
+    // again: a long movie made quickly. The number of seconds, or 0 (a failure added).
+    int MakeLongMovie(const std::string& movie, uint64_t bytes)
+    {
+        const std::string clip = (dir / "clip.avi").string();
+        std::string err;
+        EXPECT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=1920x1080:r=30 "
+                             "-f lavfi -i sine=f=440:r=48000 -t 1 -vf noise=alls=30:allf=t -c:v libx264 -preset "
+                             "ultrafast -profile:v high -level 4.1 -b:v 40M -pix_fmt yuv420p -g 30 -bf 0 -c:a "
+                             "libmp3lame -ac 2 '"
+                      + clip + "'",
+                      nullptr, &err),
+            0)
+            << err;
+        if (!std::filesystem::exists(clip))
+            return 0;
+        const uint64_t loops = (bytes + std::filesystem::file_size(clip) - 1) / std::filesystem::file_size(clip);
+        EXPECT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop " + std::to_string(loops - 1)
+                      + " -i '" + clip + "' -c copy '" + movie + "'",
+                      nullptr, &err),
+            0)
+            << err;
+        const bool made = std::filesystem::exists(movie) && std::filesystem::file_size(movie) >= bytes;
+        EXPECT_TRUE(made) << "the long movie was not made";
+        return made ? int(loops) : 0;
+    }
+
+    // Waits up to two minutes until Orthanc has read `bytes` more than `before`.
+    bool OrthancReads(uint64_t before, uint64_t bytes)
+    {
+        for (int i = 0; i < 12000; ++i) {
+            if (BytesRead(server->pid()) > before + bytes)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     void SetUp() override
     {
         std::filesystem::create_directories(dir / "captures");
@@ -206,8 +246,23 @@ TEST_F(PacsTest, StillAndMovieArriveOnceWithTheirCaseAndUnchangedData)
             OFString comment;
             object.getDataset()->findAndGetOFString(DCM_ImageComments, comment);
             EXPECT_EQ(comment, OFString(1299, 'c'));
-            EXPECT_TRUE(object.getDataset()->tagExists(DCM_MultiplexedAudioChannelsDescriptionCodeSequence))
-                << "the sound is not declared";
+            // The sound's one channel: the station's stereo MP3 from the camera's microphone.
+            DcmItem* channel = nullptr;
+            ASSERT_TRUE(object.getDataset()
+                            ->findAndGetSequenceItem(DCM_MultiplexedAudioChannelsDescriptionCodeSequence, channel, 0)
+                            .good())
+                << "the sound is not described";
+            DcmItem* source = nullptr;
+            ASSERT_TRUE(channel->findAndGetSequenceItem(DCM_ChannelSourceSequence, source, 0).good());
+            OFString id, mode, code, scheme, meaning;
+            channel->findAndGetOFString(DCM_ChannelIdentificationCode, id);
+            channel->findAndGetOFString(DCM_ChannelMode, mode);
+            source->findAndGetOFString(DCM_CodeValue, code);
+            source->findAndGetOFString(DCM_CodingSchemeDesignator, scheme);
+            source->findAndGetOFString(DCM_CodeMeaning, meaning);
+            EXPECT_EQ(id, "1");
+            EXPECT_EQ(mode, "STEREO");
+            EXPECT_EQ(code + "," + scheme + "," + meaning, "109112,DCM,Ambient room environment");
             EXPECT_EQ(tags.value("PatientID").toString(), QString()); // type 2: present, empty
             EXPECT_TRUE(tags.contains("PatientID"));
             EXPECT_EQ(tags.value("NumberOfFrames").toString(), QStringLiteral("60"));
@@ -233,14 +288,35 @@ TEST_F(PacsTest, PacsDownAtSendTimeThenStartedGetsEveryJobOnce)
     const std::string b = MakeJpeg(Capture("170226_101531.jpg"));
     const std::string renamed = Capture("Renamed.jpg");
     const std::string gone = MakeJpeg(Capture("170226_101532.jpg"));
+    // An MJPG movie, whose object is made by encoding it again.
+    const std::string mjpg = Capture("Pro_170226_101600.avi");
+    ASSERT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=640x480:r=30 -t 2 "
+                  "-c:v mjpeg -pix_fmt yuvj422p '" + mjpg + "'"),
+        0);
     QueueWatch watch(QueueFolder(), settings);
+    // Every file made in the queue folder is seen: no object while the PACS is away.
+    const int made = ::inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(::inotify_add_watch(made, QueueFolder().c_str(), IN_CREATE | IN_MOVED_TO), 0);
     watch.queue->Start();
-    for (const std::string& p : { a, b, gone })
+    for (const std::string& p : { mjpg, a, b, gone })
         ASSERT_TRUE(watch.queue->Enqueue(p, std::nullopt));
-    const auto retry = watch.WaitFor(QueueEvent::Retrying, a, 30);
+    // The first job is tried again and again (the others wait as long).
+    const auto retry = watch.WaitFor(QueueEvent::Retrying, mjpg, 30);
     ASSERT_TRUE(retry);
     EXPECT_NE(retry->message.find("cannot be reached"), std::string::npos) << retry->message;
     EXPECT_EQ(ReadSidecar(a).state, SendState::Queued);
+    ASSERT_TRUE(watch.WaitForCount(QueueEvent::Retrying, mjpg, 3, 60));
+    std::vector<std::string> objects;
+    alignas(inotify_event) char events[16384];
+    for (ssize_t n; (n = ::read(made, events, sizeof events)) > 0;) {
+        for (char* e = events; e < events + n; e += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(e)->len) {
+            const std::string name = reinterpret_cast<inotify_event*>(e)->name;
+            if (name.find(".job") == std::string::npos && name != "queue.log")
+                objects.push_back(name);
+        }
+    }
+    ::close(made);
+    EXPECT_TRUE(objects.empty()) << "an object was made for an unreachable PACS: " << objects.front();
 
     // While waiting: one capture renamed (its job follows), one deleted (its job dropped).
     ASSERT_EQ(std::rename(b.c_str(), renamed.c_str()), 0);
@@ -255,48 +331,29 @@ TEST_F(PacsTest, PacsDownAtSendTimeThenStartedGetsEveryJobOnce)
     watch.queue->RetryNow();
     ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, a, 120));
     ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, renamed, 120));
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, mjpg, 120)) << ReadSidecar(mjpg).message;
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_EQ(watch.Count(QueueEvent::Sent, a), 1);
     EXPECT_EQ(watch.Count(QueueEvent::Sent, renamed), 1);
-    EXPECT_EQ(server->Instances().size(), 2u);
+    EXPECT_EQ(watch.Count(QueueEvent::Sent, mjpg), 1);
+    EXPECT_EQ(server->Instances().size(), 3u);
     EXPECT_TRUE(watch.queue->Jobs().empty());
 }
 
 TEST_F(PacsTest, PacsStoppedInTheMiddleOfAGigabyteMovieGetsItWholeOnceAtTheNextTry)
 {
     StartPacs();
-    // A second of 1080p30 H.264 with MP3 sound, repeated to 1 GiB without encoding again.
-    const std::string clip = (dir / "clip.avi").string();
-    std::string err;
-    ASSERT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=1920x1080:r=30 -f "
-                         "lavfi -i sine=f=440:r=48000 -t 1 -vf noise=alls=30:allf=t -c:v libx264 -preset ultrafast "
-                         "-profile:v high -level 4.1 -b:v 40M -pix_fmt yuv420p -g 30 -bf 0 -c:a libmp3lame -ac 2 '"
-                  + clip + "'",
-                  nullptr, &err),
-        0)
-        << err;
     const uint64_t gib = uint64_t(1) << 30;
-    const uint64_t loops = (gib + std::filesystem::file_size(clip) - 1) / std::filesystem::file_size(clip);
     const std::string movie = Capture("Long_170226_101600.avi");
-    ASSERT_EQ(RunCommand("ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop " + std::to_string(loops - 1)
-                  + " -i '" + clip + "' -c copy '" + movie + "'",
-                  nullptr, &err),
-        0)
-        << err;
-    ASSERT_GE(std::filesystem::file_size(movie), gib);
+    const int loops = MakeLongMovie(movie, gib);
+    ASSERT_GT(loops, 0);
 
     QueueWatch watch(QueueFolder(), settings);
     watch.queue->Start();
     const uint64_t before = BytesRead(server->pid());
     ASSERT_TRUE(watch.queue->Enqueue(movie, std::nullopt));
     // Orthanc is stopped dead once a quarter of the object has reached it.
-    bool moving = false;
-    for (int i = 0; i < 12000 && !moving; ++i) {
-        moving = BytesRead(server->pid()) > before + gib / 4;
-        if (!moving)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(moving) << "the object did not reach Orthanc within two minutes";
+    ASSERT_TRUE(OrthancReads(before, gib / 4)) << "the object did not reach Orthanc within two minutes";
     ::kill(server->pid(), SIGKILL);
     server->Stop();
     EXPECT_EQ(watch.Count(QueueEvent::Sent, movie), 0);
@@ -313,7 +370,7 @@ TEST_F(PacsTest, PacsStoppedInTheMiddleOfAGigabyteMovieGetsItWholeOnceAtTheNextT
     const auto ids = server->Instances();
     ASSERT_EQ(ids.size(), 1u);
     const int frames = PacketsOf(movie);
-    EXPECT_EQ(frames, int(loops) * 30);
+    EXPECT_EQ(frames, loops * 30);
     const QJsonObject tags = server->GetJson("/instances/" + ids[0] + "/tags?simplify").object();
     EXPECT_EQ(tags.value("NumberOfFrames").toString().toInt(), frames);
     // The pixel data's first fragment (the transport stream), as Orthanc stored it.
@@ -350,6 +407,50 @@ TEST_F(PacsTest, StationKilledWhileSendingSendsAfterRestart)
     EXPECT_EQ(server->Instances().size(), 1u);
     for (const auto& entry : std::filesystem::directory_iterator(QueueFolder()))
         EXPECT_NE(entry.path().extension(), ".ts") << "a leftover stream " << entry.path();
+}
+
+TEST_F(PacsTest, ClosingTheStationInTheMiddleOfAMovieEndsAtOnceAndTheNextStartSendsIt)
+{
+    StartPacs();
+    const uint64_t size = uint64_t(256) << 20;
+    const std::string movie = Capture("Close_170226_101600.avi");
+    ASSERT_GT(MakeLongMovie(movie, size), 0);
+    // The station's own PACS side, with its settings in its hive, closed as the window's
+    // close (and SIGTERM) close it: by destroying it.
+    test::TempDir registry;
+    ::setenv("KESTOVAR_REGISTRY_DIR", registry.str().c_str(), 1);
+    ASSERT_TRUE(SaveDicomSettings(settings));
+    auto station = std::make_unique<PacsStation>(QString::fromStdString(QueueFolder()));
+    ::unsetenv("KESTOVAR_REGISTRY_DIR");
+    const uint64_t before = BytesRead(server->pid());
+    ASSERT_EQ(station->Send({ QString::fromStdString(movie) }, CaseInfo {}), QString());
+    // Once the object is on its way, the PACS stops reading (a slow or stalled network):
+    // the send cannot end while it is frozen, and the sender waits in the middle of it.
+    ASSERT_TRUE(OrthancReads(before, size / 16)) << "the object did not reach Orthanc within two minutes";
+    ::kill(server->pid(), SIGSTOP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(BytesRead(server->pid()) - before, size) << "the object went through before the PACS froze";
+
+    const auto start = std::chrono::steady_clock::now();
+    station.reset();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    ::kill(server->pid(), SIGCONT);
+    std::printf("closing in the middle of the send took %lld ms\n", static_cast<long long>(took.count()));
+    EXPECT_LT(took.count(), 1500);
+    // Nothing goes on sending behind the closed station.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_TRUE(server->Instances().empty());
+
+    // Still waiting as before, no try counted; the next start sends it, once.
+    QueueWatch watch(QueueFolder(), settings);
+    ASSERT_EQ(watch.queue->Jobs().size(), 1u);
+    EXPECT_FALSE(watch.queue->Jobs()[0].failed);
+    EXPECT_EQ(watch.queue->Jobs()[0].attempts, 0);
+    EXPECT_EQ(ReadSidecar(movie).state, SendState::Queued);
+    watch.queue->Start();
+    ASSERT_TRUE(watch.WaitFor(QueueEvent::Sent, movie, 300)) << ReadSidecar(movie).message;
+    EXPECT_EQ(watch.Count(QueueEvent::Started, movie), 1);
+    EXPECT_EQ(server->Instances().size(), 1u);
 }
 
 TEST_F(PacsTest, RefusalsAndDamagedCapturesFailWithTheReasonWhileOthersGoOn)
