@@ -123,13 +123,22 @@ bool OpenElsewhere(const std::string& path, const struct stat& file)
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd)
         return false;
-    if (fcntl(fd.get(), F_SETLEASE, F_WRLCK) == 0) {
-        fcntl(fd.get(), F_SETLEASE, F_UNLCK);
-        return false;
+    // A refused lease is asked again for about a second: one of the station's own
+    // readers may have opened the file just after the look into /proc, and holds it
+    // only briefly; a program still writing the movie keeps it open throughout.
+    for (int attempt = 0;; ++attempt) {
+        if (fcntl(fd.get(), F_SETLEASE, F_WRLCK) == 0) {
+            fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+            return false;
+        }
+        // EAGAIN: open elsewhere. Other errors (not the file's owner, a file system
+        // without leases) say nothing; the /proc look above stands.
+        if (errno != EAGAIN && errno != EBUSY)
+            return false;
+        if (attempt == 9)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    // EAGAIN: open elsewhere. Other errors (not the file's owner, a file system
-    // without leases) say nothing; the /proc look above stands.
-    return errno == EAGAIN || errno == EBUSY;
 }
 
 bool SameTimes(const struct stat& a, const struct stat& b)
