@@ -213,11 +213,12 @@ int main(int argc, char** argv)
         // preview is what any sender and a PACS on the same two cores cost it.
         std::thread reference([&] {
             bool ok = false;
-            RunCommand("for i in 1 2; do chrt -i 0 ionice -c 3 storescu -xn -aet KESTOVAR -aec ORTHANC 127.0.0.1 "
-                    + std::to_string(orthanc.dicomPort()) + " '" + object + "' || exit 1; done",
+            const std::string out = RunCommand(
+                "for i in 1 2; do chrt -i 0 ionice -c 3 storescu -R -xn -aet KESTOVAR -aec ORTHANC 127.0.0.1 "
+                    + std::to_string(orthanc.dicomPort()) + " '" + object + "' 2>&1 || exit 1; done",
                 &ok);
             if (!ok)
-                std::fprintf(stderr, "bench_pacs: storescu failed during the preview\n");
+                std::fprintf(stderr, "bench_pacs: storescu failed during the preview: %s\n", out.c_str());
         });
         const SessionResult withReference = RunSession(options, stream);
         reference.join();
