@@ -312,8 +312,11 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
     }
 
     // Scaled as YUV to its size in the window (the same format, so no colour change).
+    // Two thirds with no turn is scaled a few rows at a time with the conversion below.
     const AVFrame* picture = view_.get();
-    if (l.scaledWidth != l.cropWidth || l.scaledHeight != l.cropHeight) {
+    const bool twoThirdsWithConversion = rotation_ == 0 && l.scaledWidth * 3 == l.cropWidth * 2
+        && l.scaledHeight * 3 == l.cropHeight * 2 && TakesTwoThirds(view_.get(), format);
+    if (!twoThirdsWithConversion && (l.scaledWidth != l.cropWidth || l.scaledHeight != l.cropHeight)) {
         if (scaled_->width != l.scaledWidth || scaled_->height != l.scaledHeight || scaled_->format != format
             || !av_frame_is_writable(scaled_.get())) {
             av_frame_unref(scaled_.get());
@@ -355,7 +358,7 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
             return;
         picture = turned_.get();
     }
-    if (picture->width != l.areaWidth || picture->height != l.areaHeight) {
+    if (!twoThirdsWithConversion && (picture->width != l.areaWidth || picture->height != l.areaHeight)) {
         av_frame_unref(turned_.get());
         av_frame_unref(view_.get());
         return; // a filter that changed the size: nothing sensible to draw
@@ -398,7 +401,9 @@ void CCaptureBufferCallback::Present(const AVFrame* decoded)
                 = { image.bits() + qsizetype(l.areaY) * image.bytesPerLine() + qsizetype(l.areaX) * 4,
                       nullptr, nullptr, nullptr };
             int stride[4] = { static_cast<int>(image.bytesPerLine()), 0, 0, 0 };
-            if (byLibyuv)
+            if (twoThirdsWithConversion)
+                ScaleYuvTwoThirdsToRgb32(picture, format, full, decoded->colorspace, dst[0], stride[0]);
+            else if (byLibyuv)
                 ConvertYuvToRgb32(picture, pictureFormat, full, decoded->colorspace, dst[0], stride[0], l.areaWidth,
                     l.areaHeight);
             else

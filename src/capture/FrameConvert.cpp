@@ -3,6 +3,7 @@
 #include "platform/CameraAvPtr.h"
 
 #include <array>
+#include <vector>
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/scale.h>
@@ -206,9 +207,14 @@ void TwoThirdsPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStri
 
 } // namespace
 
-bool ScaleYuvTwoThirds(const AVFrame* picture, AVPixelFormat format, AVFrame* dst)
+namespace {
+
+// The sides of a picture that scales to two thirds: its chroma planes' and the
+// vertical chroma shift. False for a format or size it does not take.
+bool TwoThirdsShape(const AVFrame* picture, AVPixelFormat format, int& cw, int& ch, int& chromaShiftY)
 {
-    int chromaShiftX = 0, chromaShiftY = 0;
+    int chromaShiftX = 0;
+    chromaShiftY = 0;
     switch (format) {
     case AV_PIX_FMT_YUV420P:
         chromaShiftX = chromaShiftY = 1;
@@ -222,15 +228,61 @@ bool ScaleYuvTwoThirds(const AVFrame* picture, AVPixelFormat format, AVFrame* ds
         return false;
     }
     const int w = picture->width, h = picture->height;
-    const int cw = w >> chromaShiftX, ch = h >> chromaShiftY;
-    if (w <= 0 || h <= 0 || w % 3 != 0 || h % 3 != 0 || cw % 3 != 0 || ch % 3 != 0
-        || (cw << chromaShiftX) != w || (ch << chromaShiftY) != h || dst->width != w / 3 * 2
-        || dst->height != h / 3 * 2)
+    cw = w >> chromaShiftX;
+    ch = h >> chromaShiftY;
+    return w > 0 && h > 0 && w % 3 == 0 && h % 3 == 0 && cw % 3 == 0 && ch % 3 == 0 && (cw << chromaShiftX) == w
+        && (ch << chromaShiftY) == h;
+}
+
+} // namespace
+
+bool TakesTwoThirds(const AVFrame* picture, AVPixelFormat format)
+{
+    int cw = 0, ch = 0, chromaShiftY = 0;
+    return TwoThirdsShape(picture, format, cw, ch, chromaShiftY);
+}
+
+bool ScaleYuvTwoThirds(const AVFrame* picture, AVPixelFormat format, AVFrame* dst)
+{
+    int cw = 0, ch = 0, chromaShiftY = 0;
+    const int w = picture->width, h = picture->height;
+    if (!TwoThirdsShape(picture, format, cw, ch, chromaShiftY) || dst->width != w / 3 * 2 || dst->height != h / 3 * 2)
         return false;
     for (int plane = 0; plane < 3; ++plane) {
         const bool chroma = plane > 0;
         TwoThirdsPlane(picture->data[plane], picture->linesize[plane], dst->data[plane], dst->linesize[plane],
             (chroma ? cw : w) / 3 * 2, (chroma ? ch : h) / 3 * 2);
+    }
+    return true;
+}
+
+bool ScaleYuvTwoThirdsToRgb32(const AVFrame* picture, AVPixelFormat format, bool fullRange, AVColorSpace space,
+    uint8_t* dst, int dstStride)
+{
+    int cw = 0, ch = 0, chromaShiftY = 0;
+    if (!TwoThirdsShape(picture, format, cw, ch, chromaShiftY))
+        return false;
+    // A strip of rows at a time (two chroma rows and the luma rows they serve), scaled
+    // into a few kilobytes that stay in the first-level cache while they are converted:
+    // the scaled picture is never written out whole and read back.
+    const int dw = picture->width / 3 * 2, dh = picture->height / 3 * 2, cdw = cw / 3 * 2;
+    const int strip = 2 << chromaShiftY;
+    std::vector<uint8_t> rows(size_t(strip) * dw + size_t(4) * cdw);
+    AVFrame part {};
+    part.data[0] = rows.data();
+    part.data[1] = part.data[0] + size_t(strip) * dw;
+    part.data[2] = part.data[1] + size_t(2) * cdw;
+    part.linesize[0] = dw;
+    part.linesize[1] = part.linesize[2] = cdw;
+    for (int y = 0; y < dh; y += strip) {
+        const int cy = y >> chromaShiftY;
+        TwoThirdsPlane(picture->data[0] + ptrdiff_t(y / 2 * 3) * picture->linesize[0], picture->linesize[0],
+            part.data[0], dw, dw, strip);
+        for (int plane = 1; plane < 3; ++plane)
+            TwoThirdsPlane(picture->data[plane] + ptrdiff_t(cy / 2 * 3) * picture->linesize[plane],
+                picture->linesize[plane], part.data[plane], cdw, cdw, 2);
+        if (!ConvertYuvToRgb32(&part, format, fullRange, space, dst + ptrdiff_t(y) * dstStride, dstStride, dw, strip))
+            return false;
     }
     return true;
 }

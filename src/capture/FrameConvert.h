@@ -41,6 +41,14 @@ bool HalveYuv(const AVFrame* picture, AVPixelFormat format, AVFrame* dst);
 // format it does not take (the caller then scales with libswscale).
 bool ScaleYuvTwoThirds(const AVFrame* picture, AVPixelFormat format, AVFrame* dst);
 
+// Whether ScaleYuvTwoThirds takes the picture (its format and sides).
+bool TakesTwoThirds(const AVFrame* picture, AVPixelFormat format);
+
+// ScaleYuvTwoThirds and ConvertYuvToRgb32 in one pass, a few rows at a time, into
+// rows of two thirds the picture's width. False when ScaleYuvTwoThirds would be.
+bool ScaleYuvTwoThirdsToRgb32(const AVFrame* picture, AVPixelFormat format, bool fullRange, AVColorSpace space,
+    uint8_t* dst, int dstStride);
+
 // Converts a decoded picture to 24-bit colour and writes it as a JPEG file of the
 // picture's size (Qt's default quality). The file appears whole or not at all.
 bool WriteFrameAsJpeg(const AVFrame* frame, const std::string& path, std::string* message = nullptr);
