@@ -269,8 +269,10 @@ TEST_F(CameraPullTest, SixtyPullAndPlugCyclesLeaveDescriptorsAsTheyWereAndMemory
     // Resident memory still steps by a few MB between readings (heap tops trimmed or
     // not), so two readings, or two peaks, can differ by more than a leak adds over
     // these cycles. A leak is a trend: the median of the slopes between every two
-    // readings ignores the steps (about 5 KiB a cycle measured here); the leak this
-    // guards against (picture buffers kept by the allocator) added about 300 KiB a cycle.
+    // readings mostly ignores the steps (5 to 27 KiB a cycle measured here, but once
+    // 117 KiB on a fresh CI clone, where two 3.5 MB steps fell in the middle of the
+    // run); the leak this guards against (picture buffers kept by the allocator) added
+    // about 300 KiB a cycle, twice the limit.
     std::vector<double> slopes;
     for (size_t a = 0; a < rss.size(); ++a)
         for (size_t b = a + 1; b < rss.size(); ++b)
@@ -280,7 +282,7 @@ TEST_F(CameraPullTest, SixtyPullAndPlugCyclesLeaveDescriptorsAsTheyWereAndMemory
     std::printf("60 pull/plug cycles: descriptors %ld -> %ld, resident %ld -> %ld KiB, trend %.1f KiB a cycle\n",
         fdsBefore, fdsAfter, rss.front(), rss.back(), slope);
     EXPECT_EQ(fdsAfter, fdsBefore) << "descriptors leaked";
-    EXPECT_LT(slope, 100.0) << "memory grew with the cycles";
+    EXPECT_LT(slope, 150.0) << "memory grew with the cycles";
     for (const auto& movie : Movies())
         EXPECT_EQ(InspectAvi(movie.string()), AviFileState::Complete) << movie;
 }
