@@ -64,15 +64,26 @@ kestovar_pixels_moving() {
 # 1600x1000 screen); sets DISPLAY and KESTOVAR_XVFB (its process id). LOG gets its output.
 kestovar_xvfb_start() {
   local log="$1"; shift
-  local fifo; fifo="$(mktemp -u /tmp/kestovar-xvfb-XXXXXX)"
-  mkfifo "$fifo"
   [ $# -gt 0 ] || set -- -screen 0 1600x1000x24
-  Xvfb -displayfd 3 -nolisten tcp "$@" 3>"$fifo" >"$log" 2>&1 &
-  KESTOVAR_XVFB=$!
+  kestovar_x_server_start xvfb "$log" Xvfb -displayfd 3 -nolisten tcp "$@"
+  local started=$?
+  KESTOVAR_XVFB=$KESTOVAR_X_SERVER
+  return $started
+}
+
+# Runs an X server COMMAND that writes its display number to descriptor 3
+# (-displayfd 3), waits up to 20 s for the number and exports DISPLAY. Sets
+# KESTOVAR_X_SERVER (its process id) whether or not it starts. NAME is for the message.
+kestovar_x_server_start() {
+  local name="$1" log="$2"; shift 2
+  local fifo; fifo="$(mktemp -u /tmp/kestovar-x-XXXXXX)"
+  mkfifo "$fifo"
+  "$@" 3>"$fifo" >"$log" 2>&1 &
+  KESTOVAR_X_SERVER=$!
   local number=""
   read -r -t 20 number <"$fifo" || true
   rm -f "$fifo"
-  [ -n "$number" ] || { echo "xvfb: the X server did not start:"; tail -5 "$log"; return 1; }
+  [ -n "$number" ] || { echo "$name: the X server did not start:"; tail -5 "$log"; return 1; }
   export DISPLAY=":$number"
 }
 
@@ -110,16 +121,11 @@ Section "Screen"
   EndSubSection
 EndSection
 EOF
-  local fifo; fifo="$(mktemp -u /tmp/kestovar-xorg-XXXXXX)"
-  mkfifo "$fifo"
-  Xorg -displayfd 3 -config "$work/xorg.conf" -logfile "$work/xorg.log" -noreset -nolisten tcp -keeptty \
-    -novtswitch -sharevts 3>"$fifo" >"$work/xorg.out" 2>&1 &
-  KESTOVAR_XORG=$!
-  local number=""
-  read -r -t 20 number <"$fifo" || true
-  rm -f "$fifo"
-  [ -n "$number" ] || { echo "xorg: the X server did not start:"; tail -5 "$work/xorg.out"; return 1; }
-  export DISPLAY=":$number"
+  kestovar_x_server_start xorg "$work/xorg.out" Xorg -displayfd 3 -config "$work/xorg.conf" \
+    -logfile "$work/xorg.log" -noreset -nolisten tcp -keeptty -novtswitch -sharevts
+  local started=$?
+  KESTOVAR_XORG=$KESTOVAR_X_SERVER
+  [ $started = 0 ] || return 1
   xrandr --newmode 1600x1000 132.25 1600 1696 1864 2128 1000 1003 1009 1038 -hsync +vsync \
     && xrandr --addmode DUMMY0 1600x1000 && xrandr --addmode DUMMY1 1024x768 \
     && xrandr --fb 2624x1000 --output DUMMY0 --primary --mode 1600x1000 --pos 0x0 \

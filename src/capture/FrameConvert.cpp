@@ -267,7 +267,9 @@ bool ScaleYuvTwoThirdsToRgb32(const AVFrame* picture, AVPixelFormat format, bool
     // the scaled picture is never written out whole and read back.
     const int dw = picture->width / 3 * 2, dh = picture->height / 3 * 2, cdw = cw / 3 * 2;
     const int strip = 2 << chromaShiftY;
-    std::vector<uint8_t> rows(size_t(strip) * dw + size_t(4) * cdw);
+    // Kept by each thread, so a frame allocates nothing once the first has grown it.
+    thread_local std::vector<uint8_t> rows;
+    rows.resize(size_t(strip) * dw + size_t(4) * cdw);
     AVFrame part {};
     part.data[0] = rows.data();
     part.data[1] = part.data[0] + size_t(strip) * dw;
