@@ -2,14 +2,16 @@
 
 #include "platform/CameraAvPtr.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <vector>
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/scale.h>
 
 #if defined(__x86_64__) || defined(__i386__)
-#include <tmmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include <QImage>
@@ -183,13 +185,62 @@ __attribute__((target("ssse3"))) int TwoThirdsRowsSsse3(
     }
     return x;
 }
+
+#define KESTOVAR_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+KESTOVAR_AVX512 inline __m512i NearAvx512(__m512i a, __m512i b)
+{
+    return _mm512_avg_epu8(a, _mm512_avg_epu8(a, b));
+}
+
+// The 96 bytes from p: 64 in `low`, 32 in `high` (nothing read past them).
+KESTOVAR_AVX512 inline void LoadAvx512(const uint8_t* p, __m512i& low, __m512i& high)
+{
+    low = _mm512_loadu_si512(p);
+    high = _mm512_maskz_loadu_epi8(0xffffffffULL, p + 64);
+}
+
+// The same, 64 new pixels (96 old) at a time: each row's two vertical means pick their
+// bytes with one cross-register byte permute per output row, as [first, last] pairs
+// beside [middle, middle] pairs, so one more pair of means gives the pixels in order.
+KESTOVAR_AVX512 int TwoThirdsRowsAvx512(
+    const uint8_t* s0, const uint8_t* s1, const uint8_t* s2, uint8_t* d0, uint8_t* d1, int width)
+{
+    // Byte j picks source byte 3(j/2) + 0 or 2 (outer), or 3(j/2) + 1 (middle), of 128.
+    static const auto table = [] {
+        std::array<std::array<uint8_t, 64>, 2> t {};
+        for (int j = 0; j < 64; ++j) {
+            t[0][j] = uint8_t(3 * (j / 2) + (j % 2 ? 2 : 0));
+            t[1][j] = uint8_t(3 * (j / 2) + 1);
+        }
+        return t;
+    }();
+    const __m512i outer = _mm512_loadu_si512(table[0].data()), middle = _mm512_loadu_si512(table[1].data());
+    int x = 0;
+    for (; x + 64 <= width; x += 64) {
+        const int sx = x / 2 * 3;
+        __m512i a0, a1, b0, b1, c0, c1;
+        LoadAvx512(s0 + sx, a0, a1);
+        LoadAvx512(s1 + sx, b0, b1);
+        LoadAvx512(s2 + sx, c0, c1);
+        const __m512i top0 = NearAvx512(a0, b0), top1 = NearAvx512(a1, b1);
+        const __m512i bottom0 = NearAvx512(c0, b0), bottom1 = NearAvx512(c1, b1);
+        _mm512_storeu_si512(d0 + x,
+            NearAvx512(_mm512_permutex2var_epi8(top0, outer, top1), _mm512_permutex2var_epi8(top0, middle, top1)));
+        _mm512_storeu_si512(d1 + x,
+            NearAvx512(_mm512_permutex2var_epi8(bottom0, outer, bottom1),
+                _mm512_permutex2var_epi8(bottom0, middle, bottom1)));
+    }
+    return x;
+}
+#undef KESTOVAR_AVX512
 #endif
+
+std::atomic<TwoThirdsLevel> twoThirdsLevel { BestTwoThirdsLevel() };
 
 void TwoThirdsPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride, int width, int height)
 {
-#if defined(__x86_64__) || defined(__i386__)
-    static const bool ssse3 = __builtin_cpu_supports("ssse3");
-#endif
+    const TwoThirdsLevel level = twoThirdsLevel.load(std::memory_order_relaxed);
     for (int y = 0; y < height; y += 2) {
         const uint8_t* s0 = src + ptrdiff_t(y / 2 * 3) * srcStride;
         const uint8_t* s1 = s0 + srcStride;
@@ -198,7 +249,9 @@ void TwoThirdsPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStri
         uint8_t* d1 = d0 + dstStride;
         int done = 0;
 #if defined(__x86_64__) || defined(__i386__)
-        if (ssse3)
+        if (level == TwoThirdsLevel::Avx512Vbmi)
+            done = TwoThirdsRowsAvx512(s0, s1, s2, d0, d1, width);
+        else if (level == TwoThirdsLevel::Ssse3)
             done = TwoThirdsRowsSsse3(s0, s1, s2, d0, d1, width);
 #endif
         TwoThirdsRows(s0, s1, s2, d0, d1, done, width);
@@ -235,6 +288,23 @@ bool TwoThirdsShape(const AVFrame* picture, AVPixelFormat format, int& cw, int& 
 }
 
 } // namespace
+
+TwoThirdsLevel BestTwoThirdsLevel()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init(); // may run before the constructors that would do it
+    if (__builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw"))
+        return TwoThirdsLevel::Avx512Vbmi;
+    if (__builtin_cpu_supports("ssse3"))
+        return TwoThirdsLevel::Ssse3;
+#endif
+    return TwoThirdsLevel::Plain;
+}
+
+void SetTwoThirdsLevel(TwoThirdsLevel level)
+{
+    twoThirdsLevel.store(std::max(level, BestTwoThirdsLevel()), std::memory_order_relaxed);
+}
 
 bool TakesTwoThirds(const AVFrame* picture, AVPixelFormat format)
 {

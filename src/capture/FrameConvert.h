@@ -41,6 +41,12 @@ bool HalveYuv(const AVFrame* picture, AVPixelFormat format, AVFrame* dst);
 // format it does not take (the caller then scales with libswscale).
 bool ScaleYuvTwoThirds(const AVFrame* picture, AVPixelFormat format, AVFrame* dst);
 
+// The instructions ScaleYuvTwoThirds uses, best first; each level gives the same bytes.
+// Chosen from the processor at first use; tests set a lower one to check it.
+enum class TwoThirdsLevel { Avx512Vbmi, Ssse3, Plain };
+TwoThirdsLevel BestTwoThirdsLevel();
+void SetTwoThirdsLevel(TwoThirdsLevel level); // no higher than BestTwoThirdsLevel()
+
 // Whether ScaleYuvTwoThirds takes the picture (its format and sides).
 bool TakesTwoThirds(const AVFrame* picture, AVPixelFormat format);
 
