@@ -186,15 +186,15 @@ __attribute__((target("ssse3"))) int TwoThirdsRowsSsse3(
     return x;
 }
 
-#define KESTOVAR_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define TARGET_AVX512_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
-KESTOVAR_AVX512 inline __m512i NearAvx512(__m512i a, __m512i b)
+TARGET_AVX512_VBMI inline __m512i NearAvx512(__m512i a, __m512i b)
 {
     return _mm512_avg_epu8(a, _mm512_avg_epu8(a, b));
 }
 
 // The 96 bytes from p: 64 in `low`, 32 in `high` (nothing read past them).
-KESTOVAR_AVX512 inline void LoadAvx512(const uint8_t* p, __m512i& low, __m512i& high)
+TARGET_AVX512_VBMI inline void LoadAvx512(const uint8_t* p, __m512i& low, __m512i& high)
 {
     low = _mm512_loadu_si512(p);
     high = _mm512_maskz_loadu_epi8(0xffffffffULL, p + 64);
@@ -203,7 +203,7 @@ KESTOVAR_AVX512 inline void LoadAvx512(const uint8_t* p, __m512i& low, __m512i& 
 // The same, 64 new pixels (96 old) at a time: each row's two vertical means pick their
 // bytes with one cross-register byte permute per output row, as [first, last] pairs
 // beside [middle, middle] pairs, so one more pair of means gives the pixels in order.
-KESTOVAR_AVX512 int TwoThirdsRowsAvx512(
+TARGET_AVX512_VBMI int TwoThirdsRowsAvx512(
     const uint8_t* s0, const uint8_t* s1, const uint8_t* s2, uint8_t* d0, uint8_t* d1, int width)
 {
     // Byte j picks source byte 3(j/2) + 0 or 2 (outer), or 3(j/2) + 1 (middle), of 128.
@@ -233,7 +233,7 @@ KESTOVAR_AVX512 int TwoThirdsRowsAvx512(
     }
     return x;
 }
-#undef KESTOVAR_AVX512
+#undef TARGET_AVX512_VBMI
 #endif
 
 std::atomic<TwoThirdsLevel> twoThirdsLevel { BestTwoThirdsLevel() };
