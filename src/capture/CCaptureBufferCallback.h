@@ -7,11 +7,12 @@
 //
 // The way to the window is ordered for speed: the decoded picture (for a quarter
 // turn only its kept square, cropped without a copy) is first scaled as YUV to the
-// size it has in the window (libswscale), then turned or mirrored, then converted 1:1
-// to RGB32 into the window's picture (libyuv), whose black sides are drawn only when
-// the layout changes. Scaling YUV is libswscale's fast path, faster than libyuv's
-// bilinear scaler here; scaling straight to RGB32 is not, and turning the smaller
-// picture costs less. libswscale's 1:1 converter is fast only for widths that are a
+// size it has in the window (exactly half: libyuv's 2x2 box; exactly two thirds with
+// no turn: our own 3-to-2 rows, a strip at a time together with the conversion; any
+// other size: libswscale), then turned or mirrored, then converted 1:1 to RGB32 into
+// the window's picture (libyuv), whose black sides are drawn only when the layout
+// changes. Scaling YUV is libswscale's fast path, faster than libyuv's bilinear scaler
+// here; scaling straight to RGB32 is not, and turning the smaller picture costs less. libswscale's 1:1 converter is fast only for widths that are a
 // multiple of 8 (an odd width cost 6 ms a frame against 0.2 ms), so libyuv converts.
 //
 // Threads and ownership:

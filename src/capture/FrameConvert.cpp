@@ -236,11 +236,23 @@ TARGET_AVX512_VBMI int TwoThirdsRowsAvx512(
 #undef TARGET_AVX512_VBMI
 #endif
 
-std::atomic<TwoThirdsLevel> twoThirdsLevel { BestTwoThirdsLevel() };
+// The level in use; -1 until the first scale looks at the processor (constant-
+// initialised, so a scale during another file's static construction is safe too).
+std::atomic<int> twoThirdsLevel { -1 };
+
+TwoThirdsLevel CurrentTwoThirdsLevel()
+{
+    int level = twoThirdsLevel.load(std::memory_order_relaxed);
+    if (level < 0) {
+        level = int(BestTwoThirdsLevel());
+        twoThirdsLevel.store(level, std::memory_order_relaxed);
+    }
+    return TwoThirdsLevel(level);
+}
 
 void TwoThirdsPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride, int width, int height)
 {
-    const TwoThirdsLevel level = twoThirdsLevel.load(std::memory_order_relaxed);
+    const TwoThirdsLevel level = CurrentTwoThirdsLevel();
     for (int y = 0; y < height; y += 2) {
         const uint8_t* s0 = src + ptrdiff_t(y / 2 * 3) * srcStride;
         const uint8_t* s1 = s0 + srcStride;
@@ -303,7 +315,7 @@ TwoThirdsLevel BestTwoThirdsLevel()
 
 void SetTwoThirdsLevel(TwoThirdsLevel level)
 {
-    twoThirdsLevel.store(std::max(level, BestTwoThirdsLevel()), std::memory_order_relaxed);
+    twoThirdsLevel.store(int(std::max(level, BestTwoThirdsLevel())), std::memory_order_relaxed);
 }
 
 bool TakesTwoThirds(const AVFrame* picture, AVPixelFormat format)
