@@ -12,8 +12,9 @@
 // other size: libswscale), then turned or mirrored, then converted 1:1 to RGB32 into
 // the window's picture (libyuv), whose black sides are drawn only when the layout
 // changes. Scaling YUV is libswscale's fast path, faster than libyuv's bilinear scaler
-// here; scaling straight to RGB32 is not, and turning the smaller picture costs less. libswscale's 1:1 converter is fast only for widths that are a
-// multiple of 8 (an odd width cost 6 ms a frame against 0.2 ms), so libyuv converts.
+// here; scaling straight to RGB32 is not, and turning the smaller picture costs less.
+// libswscale's 1:1 converter is fast only for widths that are a multiple of 8 (an odd
+// width cost 6 ms a frame against 0.2 ms), so libyuv converts.
 //
 // Threads and ownership:
 // - GUI thread, graph stopped: construction, SetVideoSink, SetFrameSize, InitDecoder,

@@ -270,10 +270,6 @@ void TwoThirdsPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStri
     }
 }
 
-} // namespace
-
-namespace {
-
 // The sides of a picture that scales to two thirds: its chroma planes' and the
 // vertical chroma shift. False for a format or size it does not take.
 bool TwoThirdsShape(const AVFrame* picture, AVPixelFormat format, int& cw, int& ch, int& chromaShiftY)

@@ -119,6 +119,7 @@ bool MayCopySound(const AVCodecParameters* par)
 // Sound that may not travel as it is: decoded, resampled to 48 kHz stereo and encoded as AAC-LC.
 class SoundTranscoder {
 public:
+    int Channels() const { return enc_ ? enc_->ch_layout.nb_channels : 0; }
     bool Open(AVStream* in, AVFormatContext* out, std::string& message)
     {
         in_ = in;
@@ -472,7 +473,7 @@ VideoStreamResult WriteDicomVideoStream(
     } else if (ain) {
         std::string why;
         r.withSound = sound.Open(ain, out.fmt, why);
-        r.soundChannels = r.withSound ? 2 : 0; // encoded as stereo
+        r.soundChannels = r.withSound ? sound.Channels() : 0;
         if (!r.withSound)
             audioIndex = -1; // the picture goes without the sound rather than not at all
     }
